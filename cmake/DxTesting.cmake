@@ -1,0 +1,29 @@
+# Tests: one executable per source folder, linked with GoogleTest. Natively the
+# system GoogleTest is used; the Windows build compiles the Debian sources.
+if(WIN32)
+  if(NOT TARGET gtest)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+  endif()
+  set(DX_GTEST_LIBS gtest gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(DX_GTEST_LIBS GTest::gtest GTest::gtest_main)
+endif()
+
+# dx_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
+# Builds <name> as a GoogleTest executable and registers it with ctest; under
+# the cross build ctest runs it through Wine (the toolchain's emulator).
+function(dx_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ${DX_GTEST_LIBS} dx::warnings)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(${name} PRIVATE
+    DX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" DX_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 600
+    ENVIRONMENT "WINEDEBUG=-all")
+endfunction()

@@ -1,0 +1,53 @@
+// A small, forgiving, callback-driven HTML tokenizer.
+//
+// `parse` pulls the input a chunk at a time through `readChunk` and reports
+// start tags, end tags, text runs and comments through the handler slots. Every
+// pointer handed to a handler points into the current chunk and is valid only
+// during the call: [name, end) for tags (end at the ">" or, for a tag cut by
+// the chunk's end, at the chunk's NUL), [p, p + length) for text. Handlers copy
+// what they keep. No tree is built, no entity decoded.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "textlib/kvstr.h"
+
+using AttributeMap = std::map<__kvstrW, __kvstrW>;
+
+class THtmlParser {
+ public:
+  THtmlParser() = default;
+  THtmlParser(const THtmlParser&) = delete;
+  THtmlParser& operator=(const THtmlParser&) = delete;
+
+  /// Replaces `chunk` with the next piece of input (no NUL inside; may be
+  /// empty) and returns true, or returns false when the input is exhausted.
+  virtual bool readChunk(__kvstrW& chunk) = 0;
+  virtual void onStartTag(const char16_t* name, const char16_t* end);
+  virtual void onEndTag(const char16_t* name, const char16_t* end);
+  virtual void onCommentBegin(const char16_t* p);
+  virtual void onCommentEnd(const char16_t* p);
+  virtual void onText(const char16_t* p, int32_t length);
+  virtual void onCommentText(const char16_t* p, int32_t length);
+
+  /// Tokenizes the whole input (until readChunk fails or stopRequested is
+  /// set). Always returns true.
+  bool parse();
+
+  /// Adds the attributes of the start tag [tagText, end) to `attributes`,
+  /// replacing values of names already present. Valueless attributes get "0".
+  static void parseAttributes(const char16_t* tagText, const char16_t* end, AttributeMap& attributes);
+  /// The value of `attributeName` (exact, case-sensitive) in the start tag
+  /// [tagText, end), or an absent string.
+  static __kvstrW getAttribute(const char16_t* tagText, const char16_t* end,
+                               const char16_t* attributeName);
+
+  /// Checked before each chunk; parse ends once it is set.
+  bool stopRequested = false;
+
+ protected:
+  // Parsers live on their owner's stack and are never deleted through this
+  // base, so it carries no virtual destructor.
+  ~THtmlParser() = default;
+};

@@ -1,0 +1,91 @@
+// The page parser: turns one dictionary entry page into a store of language
+// sections (pronunciation, first audio link, text of each list-bearing
+// sub-section), then into the entry text and the list of audio links.
+#pragma once
+
+#include <cstdint>
+#include <map>
+
+#include "html/stream_parser.h"
+#include "textlib/kvstr.h"
+#include "textlib/object_array.h"
+
+/// Marks a language section without an audio link in audioLinkAt's answer.
+extern const char16_t kNoAudioMark[2];
+
+class TLexoraParser : public THtmlStreamParser {
+ public:
+  // sectionKind values; SK_LISTS marks the list-bearing sub-sections, the only
+  // ones whose list, line-break and table tags and text are recorded.
+  static constexpr int32_t SK_LISTS = 0x1000;
+  static constexpr int32_t SK_NONE = 0;
+  static constexpr int32_t SK_LANGUAGE = 1;
+  static constexpr int32_t SK_PRONUNCIATION = 2;
+  static constexpr int32_t SK_SUBSECTION = 0x1003;
+  static constexpr int32_t SK_SYNONYMS = 0x1004;
+  static constexpr int32_t SK_ANTONYMS = 0x1005;
+
+  // tagState: heading level (1 to 4) in the low bits, one bit per open
+  // element kind (single bits, not depth counts).
+  static constexpr uint32_t TS_SPAN = 0x10;
+  static constexpr uint32_t TS_OL = 0x20;
+  static constexpr uint32_t TS_LI = 0x40;
+  static constexpr uint32_t TS_DL = 0x80;
+  static constexpr uint32_t TS_DD = 0x100;
+  static constexpr uint32_t TS_UL = 0x200;
+  static constexpr uint32_t TS_TABLE = 0x1000;
+
+  // spanKind: the class of the span last opened (a single value, not a stack).
+  static constexpr int32_t SPAN_NONE = 0;
+  static constexpr int32_t SPAN_IPA = 1;
+  static constexpr int32_t SPAN_AUDIO = 2;
+  static constexpr int32_t SPAN_HEADLINE = 3;
+
+  struct ParsedInfo {
+    __kvstrW ipa;    ///< first IPA run of the language section
+    __kvstrW audio;  ///< first ".ogg" link of the language section
+    std::map<__kvstrW, __kvstrW> sections;  ///< sub-section name -> plain text
+  };
+
+  TLexoraParser();
+  ~TLexoraParser();
+
+  void onStartTag(const char16_t* name, const char16_t* end) override;
+  void onEndTag(const char16_t* name, const char16_t* end) override;
+  void onCommentBegin(const char16_t* p) override;
+  void onCommentEnd(const char16_t* p) override;
+  void onText(const char16_t* text, int32_t length) override;
+  void onCommentText(const char16_t* p, int32_t length) override;
+
+  /// Appends the entry text to `out` (nothing when the page had no edit-section
+  /// span): one block per h2 headline, in page order.
+  void assembleResult(__kvstrbufW& out);
+  /// The audio link of language slot `index` (page order): absent past the
+  /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
+  __kvstrW audioLinkAt(int32_t index);
+
+  /// Keeps `url` as the audio link of the current language unless it has one.
+  void storeAudioLink(const __kvstrW& url);
+  /// Appends a run of section text to `target`, decoding character references,
+  /// under the line-feed rules; nothing while a table is open.
+  void appendSectionText(__kvstrW& target, const char16_t* text, int32_t length);
+  void appendLineBreak(__kvstrW& target);
+
+  // State, read by tests as well as by assembly and listing.
+  int32_t sectionKind = SK_NONE;
+  uint32_t tagState = 0;
+  int32_t spanKind = SPAN_NONE;
+  bool hasEditSection = false;
+  int32_t listItemNumber = 0;
+  __kvstrW language;
+  __kvstrW subsection;
+  kvstrT_vec<__kvstrW, char16_t> languages{16, true};
+  std::map<__kvstrW, ParsedInfo> entries;
+  bool showAudio = true;
+  bool showSectionNames = true;
+
+ private:
+  /// The current section text: sections[subsection] of entries[language],
+  /// both inserted empty when absent.
+  __kvstrW& currentSectionText();
+};

@@ -1,0 +1,61 @@
+// The thin layer over the operating system. On Windows each call goes to the
+// real API (wide text cast at this boundary); elsewhere a small implementation
+// of our own gives the behaviour the plug-in relies on from the Windows call of
+// the same name. Nothing above this layer includes <windows.h>.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#if defined(_WIN32)
+typedef wchar_t* BSTR;  // the system's own definition
+#else
+typedef char16_t* BSTR;
+#endif
+
+namespace platform {
+
+/// Separator between a folder and a name in local paths.
+#if defined(_WIN32)
+constexpr char16_t kPathSeparator = u'\\';
+#else
+constexpr char16_t kPathSeparator = u'/';
+#endif
+
+// --- system strings (OLE layout: 32-bit byte length, text, two-byte NUL) ---
+BSTR SysAllocString(const char16_t* text);  ///< null for a null text
+BSTR SysAllocStringByteLen(const char* bytes, uint32_t length);  ///< `bytes` may be null
+uint32_t SysStringByteLen(BSTR text);  ///< 0 for null
+void SysFreeString(BSTR text);          ///< null is accepted
+
+// --- the module and its configuration ---
+/// The full file name of the module `module` (an HMODULE on Windows; natively
+/// ignored: the module holding this code). Any length; empty on failure.
+std::u16string moduleFileName(void* module);
+/// Reads `key` of `section` in the INI file `path` as Windows does: names
+/// matched case-insensitively, leading blanks skipped, an optional sign and the
+/// leading digits taken; `defaultValue` when the file, section or key is absent.
+int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int32_t defaultValue,
+                              const char16_t* path);
+
+// --- files and folders ---
+/// Creates one folder level; true when it was created.
+bool CreateDirectoryW(const char16_t* path);
+/// Opens `path` read-only, binary; the descriptor or -1.
+int openRead(const char16_t* path);
+/// Reads up to `size` bytes; the count read, 0 at the end, -1 on error.
+int32_t readFile(int fd, void* buffer, uint32_t size);
+/// Moves to `offset` from the start (whence 0), the current position (1) or
+/// the end (2); the new position or -1.
+int64_t seekFile(int fd, int64_t offset, int whence);
+int closeFile(int fd);
+
+// --- text ---
+/// Converts `count` bytes of ANSI code page text (natively Windows-1252) into
+/// at most `capacity` units at `out`; the units written, 0 on failure.
+int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity);
+/// Writes `text` to the standard output stream (wide output on Windows, UTF-8
+/// elsewhere).
+void printWide(const char16_t* text);
+
+}  // namespace platform
