@@ -1,0 +1,2 @@
+// The lookup request (in progress).
+#pragma once

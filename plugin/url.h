@@ -1,0 +1,2 @@
+// URL and local audio path composition (in progress).
+#pragma once
