@@ -1,1 +1,80 @@
-// (in progress)
+// Character references in section text. A reference may look past the run's
+// length into the rest of its NUL-terminated line; runs end before "<" or at
+// the line's end, so such a look meets "<" (and fails) or the NUL (and stops).
+#include "pageparser/entities.h"
+
+namespace {
+struct NamedReference {
+  const char16_t* name;  // with its ";"
+  int32_t length;
+  char16_t character;
+};
+
+// Tried in this order; the nbsp reference becomes a plain space.
+constexpr NamedReference kNamedReferences[] = {
+    {u"lt;", 3, u'<'},    {u"gt;", 3, u'>'},    {u"amp;", 4, u'&'},
+    {u"quot;", 5, u'"'},  {u"nbsp;", 5, u' '},
+};
+
+constexpr bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// Case-sensitive prefix test; stops at the first difference, so a NUL in the
+// text ends it without reading further.
+bool startsWith(const char16_t* text, const char16_t* prefix, int32_t length) {
+  for (int32_t i = 0; i < length; ++i) {
+    if (text[i] != prefix[i]) return false;
+  }
+  return true;
+}
+}  // namespace
+
+int32_t parseDecimalReference(const char16_t* position) {
+  int32_t value = -1;  // no digit yet
+  for (const char16_t* p = position; *p; ++p) {
+    if (isDigit(*p)) {
+      // Reduced as it accumulates, so any number of digits is accepted.
+      value = ((value < 0 ? 0 : value) * 10 + (*p - u'0')) % 65536;
+    } else {
+      return *p == u';' ? value : -1;
+    }
+  }
+  return value;  // digits up to the end of the line, with no ";"
+}
+
+const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
+  for (const NamedReference& reference : kNamedReferences) {
+    if (startsWith(position, reference.name, reference.length)) {
+      buffer.append(reference.character);
+      return position + reference.length;
+    }
+  }
+  if (*position != u'#') return nullptr;
+  const int32_t value = parseDecimalReference(position + 1);
+  if (value < 0) return nullptr;
+  // A code unit of 0 appends nothing: the reference is consumed silently.
+  buffer.append(static_cast<char16_t>(value));
+  const char16_t* p = position + 1;
+  while (isDigit(*p)) ++p;
+  return *p == u';' ? p + 1 : p;
+}
+
+__kvstrW decodeEntities(const char16_t* text, int32_t length) {
+  if (!text || length <= 0) return __kvstrW();
+  __kvstrbufW buffer;
+  const char16_t* const end = text + length;
+  const char16_t* p = text;
+  while (p < end && *p) {
+    // Copy the stretch up to the next ampersand in one piece.
+    const char16_t* stretch = p;
+    while (p < end && *p && *p != u'&') ++p;
+    if (p != stretch) buffer.append(stretch, static_cast<int32_t>(p - stretch));
+    if (p == end || !*p) break;
+    if (const char16_t* next = decodeEntity(buffer, p + 1)) {
+      p = next;
+    } else {
+      buffer.append(u'&');  // not a reference: copied, scanning goes on after it
+      ++p;
+    }
+  }
+  return __kvstrW(buffer.str());
+}

@@ -1,1 +1,45 @@
-// (in progress)
+// Construction, destruction and the shared lookup of the page parser. The
+// handlers live in start_tag.cpp, end_tag.cpp and text.cpp; assembly and the
+// audio link listing in assembly.cpp.
+#include "pageparser/lexora_parser.h"
+
+TLexoraParser::TLexoraParser() = default;
+
+// Members go in reverse declaration order: entries (every ParsedInfo with its
+// sections, audio and ipa, and each key), then languages with the strings it
+// owns, then subsection, then language; the stream parser's parts last.
+TLexoraParser::~TLexoraParser() = default;
+
+// Comments never reach the store.
+void TLexoraParser::onCommentBegin(const char16_t*) {}
+void TLexoraParser::onCommentEnd(const char16_t*) {}
+void TLexoraParser::onCommentText(const char16_t*, int32_t) {}
+
+__kvstrW& TLexoraParser::currentSectionText() {
+  // Looked up afresh for every run and marker: operator[] finds or inserts an
+  // empty record and an empty text, never replacing what is there. An empty
+  // language or subsection is a key like any other.
+  return entries[language].sections[subsection];
+}
+
+namespace {
+// Tag names are compared in small letters; letters outside A to Z (and every
+// other character) are left as they are.
+constexpr char16_t foldAsciiUpper(char16_t c) {
+  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+}
+}  // namespace
+
+bool TLexoraParser::tagHasPrefix(const char16_t* name, const char16_t* end,
+                                 const char16_t* literal, int32_t length) {
+  if (end - name < length) return false;
+  for (int32_t i = 0; i < length; ++i) {
+    if (foldAsciiUpper(name[i]) != literal[i]) return false;
+  }
+  return true;
+}
+
+int32_t TLexoraParser::headingLevel(const char16_t* name, const char16_t* end) {
+  if (end - name < 2 || foldAsciiUpper(name[0]) != u'h') return 0;
+  return (name[1] >= u'1' && name[1] <= u'4') ? name[1] - u'0' : 0;
+}

@@ -3,6 +3,7 @@
 // sub-section), then into the entry text and the list of audio links.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 
@@ -13,7 +14,9 @@
 /// Marks a language section without an audio link in audioLinkAt's answer.
 extern const char16_t kNoAudioMark[2];
 
-class TLexoraParser : public THtmlStreamParser {
+// Final: it lives on its owner's stack and is never deleted through a base, so
+// the handler chain needs no virtual destructor.
+class TLexoraParser final : public THtmlStreamParser {
  public:
   // sectionKind values; SK_LISTS marks the list-bearing sub-sections, the only
   // ones whose list, line-break and table tags and text are recorded.
@@ -86,6 +89,33 @@ class TLexoraParser : public THtmlStreamParser {
 
  private:
   /// The current section text: sections[subsection] of entries[language],
-  /// both inserted empty when absent.
+  /// both inserted empty when absent. The one way to the text a run or marker
+  /// is appended to.
   __kvstrW& currentSectionText();
+
+  // Start-tag steps, run in this order for every start tag.
+  void followHeadingsAndSpans(const char16_t* name, const char16_t* end);
+  void examineSpanClass(const char16_t* name, const char16_t* end);
+  void captureButtonAudio(const char16_t* name, const char16_t* end);
+  void captureAnchorAudio(const char16_t* name, const char16_t* end);
+  void followListsAndTables(const char16_t* name, const char16_t* end);
+  void appendListItemMarker();
+
+  // Text-run rows for a span in an h2, h3 or h4 heading.
+  void takeLanguageHeadline(const char16_t* text, int32_t length);
+  void takeSubsectionHeadline(const char16_t* text, int32_t length);
+  void takeMinorHeadline(const char16_t* text, int32_t length);
+
+  /// Whether the tag text [name, end) begins with `literal` (lower-case ASCII,
+  /// `length` characters), folding only the letters A to Z. A tag text shorter
+  /// than the literal does not match.
+  static bool tagHasPrefix(const char16_t* name, const char16_t* end, const char16_t* literal,
+                           int32_t length);
+  /// tagHasPrefix over the whole literal.
+  template <size_t N>
+  static bool tagIs(const char16_t* name, const char16_t* end, const char16_t (&literal)[N]) {
+    return tagHasPrefix(name, end, literal, static_cast<int32_t>(N - 1));
+  }
+  /// 1 to 4 for a tag text beginning with h1 to h4 (either case of h), else 0.
+  static int32_t headingLevel(const char16_t* name, const char16_t* end);
 };

@@ -1,1 +1,132 @@
-// (in progress)
+// Text runs: headline runs (a span in an h2, h3 or h4 heading) name language
+// sections and sub-sections and move sectionKind; other runs may be the
+// pronunciation and, in list-bearing sub-sections, section text. Every piece of
+// section text, markers and line breaks included, enters the store through
+// appendSectionText, which owns the line-feed and table rules.
+#include "pageparser/lexora_parser.h"
+
+#include <memory>
+#include <new>
+#include <string_view>
+
+#include "pageparser/entities.h"
+#include "platform/platform.h"
+
+namespace {
+constexpr uint32_t kSpanInH2 = 2 | TLexoraParser::TS_SPAN;
+constexpr uint32_t kSpanInH3 = 3 | TLexoraParser::TS_SPAN;
+constexpr uint32_t kSpanInH4 = 4 | TLexoraParser::TS_SPAN;
+
+bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal) {
+  return std::u16string_view(text, static_cast<size_t>(length)) == literal;
+}
+
+bool holdsAmpersand(const char16_t* text, int32_t length) {
+  return std::u16string_view(text, static_cast<size_t>(length)).find(u'&') !=
+         std::u16string_view::npos;
+}
+
+// "head:", the run and a line feed, written as one piece so that the line is
+// never interleaved with other output.
+void traceHeadline(const char16_t* text, int32_t length) {
+  __kvstrbufW line;
+  line.append(u"head:", 5);
+  line.append(text, length);
+  line.append(u'\n');
+  platform::printWide(line.str());
+}
+}  // namespace
+
+void TLexoraParser::onText(const char16_t* text, int32_t length) {
+  if (length <= 0) return;  // the tokenizer reports no empty runs
+  if (sectionKind == SK_NONE && tagState == 0) return;
+
+  // A run in a heading span is its row's business alone, whether or not the
+  // row's condition holds: it is never pronunciation or section text.
+  switch (tagState) {
+    case kSpanInH2:
+      if (spanKind == SPAN_HEADLINE) takeLanguageHeadline(text, length);
+      return;
+    case kSpanInH3:
+      if (spanKind == SPAN_HEADLINE && !language.empty()) takeSubsectionHeadline(text, length);
+      return;
+    case kSpanInH4:
+      if (spanKind == SPAN_HEADLINE) takeMinorHeadline(text, length);
+      return;
+    default:
+      break;
+  }
+
+  // The first IPA run of a language section stays; references are kept as
+  // written.
+  if (spanKind == SPAN_IPA && !language.empty()) {
+    ParsedInfo& info = entries[language];
+    if (info.ipa.empty()) info.ipa.assign(text, length);
+  }
+  // spanKind is not consulted here: an IPA run in a list-bearing sub-section is
+  // section text too.
+  if (sectionKind & SK_LISTS) appendSectionText(currentSectionText(), text, length);
+}
+
+void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
+  // Every run counts, so a headline split by an inline element appends each
+  // part to languages and leaves the last one as the language.
+  language.assign(text, length);
+  auto name = std::make_unique<__kvstrW>(language);
+  if (languages.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
+  name.release();
+  sectionKind = language.empty() ? SK_NONE : SK_LANGUAGE;
+}
+
+void TLexoraParser::takeSubsectionHeadline(const char16_t* text, int32_t length) {
+  subsection.assign(text, length);
+  if (subsection == u"Pronunciation") {
+    sectionKind = SK_PRONUNCIATION;
+  } else {
+    sectionKind = subsection.empty() ? SK_LANGUAGE : SK_SUBSECTION;
+  }
+}
+
+void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
+  traceHeadline(text, length);  // traced even outside any language section
+  if (language.empty()) return;
+  if (runEquals(text, length, u"Synonyms")) {
+    sectionKind = SK_SYNONYMS;
+    subsection.assign(text, length);
+  } else if (runEquals(text, length, u"Antonyms")) {
+    sectionKind = SK_ANTONYMS;
+    subsection.assign(text, length);
+  } else {
+    // Translations and the like: stop recording, keep the sub-section name.
+    sectionKind = SK_LANGUAGE;
+  }
+}
+
+void TLexoraParser::appendSectionText(__kvstrW& target, const char16_t* text, int32_t length) {
+  if (tagState & TS_TABLE) return;
+
+  // Leading line feeds never begin a section text, and a text that already
+  // ends with one absorbs exactly one more. The raw text is looked at: a line
+  // feed written as a character reference stays.
+  if (target.empty()) {
+    while (length > 0 && *text == u'\n') {
+      ++text;
+      --length;
+    }
+  } else if (length > 0 && *text == u'\n' && *target.at(target.length() - 1) == u'\n') {
+    ++text;
+    --length;
+  }
+  if (length <= 0) return;
+
+  // Most runs hold no reference; they skip the decoding copy. Both paths stop
+  // at a NUL alike.
+  if (!holdsAmpersand(text, length)) {
+    target.append(text, length);
+    return;
+  }
+  const __kvstrW decoded = decodeEntities(text, length);
+  if (!decoded.empty()) target.append(decoded.str(), decoded.length());
+}
+
+void TLexoraParser::appendLineBreak(__kvstrW& target) { appendSectionText(target, u"\n", 1); }
