@@ -24,11 +24,19 @@ class THtmlParser {
   /// Replaces `chunk` with the next piece of input (no NUL inside; may be
   /// empty) and returns true, or returns false when the input is exhausted.
   virtual bool readChunk(__kvstrW& chunk) = 0;
+  // The handler slots do nothing here; a derived class overrides what it needs.
+  /// A start tag: [name, end) is the name and attributes as written, `name`
+  /// at the first non-blank unit after "<".
   virtual void onStartTag(const char16_t* name, const char16_t* end);
+  /// An end tag: `name` at the first non-blank unit after "</".
   virtual void onEndTag(const char16_t* name, const char16_t* end);
+  /// "<!--" was seen; `p` points just after it.
   virtual void onCommentBegin(const char16_t* p);
+  /// "-->" was seen; `p` points at its first "-".
   virtual void onCommentEnd(const char16_t* p);
+  /// [p, p + length) is text between tags; length > 0, cut at chunk ends.
   virtual void onText(const char16_t* p, int32_t length);
+  /// [p, p + length) is text inside a comment; length > 0, cut at chunk ends.
   virtual void onCommentText(const char16_t* p, int32_t length);
 
   /// Tokenizes the whole input (until readChunk fails or stopRequested is
@@ -37,6 +45,8 @@ class THtmlParser {
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,
   /// replacing values of names already present. Valueless attributes get "0".
+  /// `tagText` must lie in a NUL-terminated text (the tag-name skip may run
+  /// past `end`, never past that NUL).
   static void parseAttributes(const char16_t* tagText, const char16_t* end, AttributeMap& attributes);
   /// The value of `attributeName` (exact, case-sensitive) in the start tag
   /// [tagText, end), or an absent string.

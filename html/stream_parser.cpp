@@ -1,1 +1,41 @@
-// (in progress)
+// Line-by-line input for the tokenizer: CR, LF and CRLF end a line, and no
+// terminator reaches the tokenizer.
+#include "html/stream_parser.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+/// A chunk is a __kvstrW, so a longer line is delivered in pieces of this size.
+constexpr std::ptrdiff_t kMaxChunkLength = INT32_MAX - 1;
+
+}  // namespace
+
+bool THtmlStreamParser::setInput(const char16_t* text) {
+  input = text;
+  return true;
+}
+
+bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
+  if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
+
+  const char16_t* lineEnd = input;
+  while (*lineEnd && *lineEnd != u'\r' && *lineEnd != u'\n' && lineEnd - input < kMaxChunkLength) ++lineEnd;
+  const char16_t* next = lineEnd;
+  switch (*lineEnd) {
+    case 0x0D:  // CR: a following LF belongs to the same line end
+      next += next[1] == u'\n' ? 2 : 1;
+      break;
+    case 0x0A:  // LF
+      next += 1;
+      break;
+    default:
+      break;  // the NUL, or a line cut at the chunk limit
+  }
+  if (next == input) return false;  // at the NUL: stays there, so every later call ends too
+
+  chunk.assign(input, static_cast<int32_t>(lineEnd - input));
+  input = next;
+  return true;
+}
