@@ -30,11 +30,14 @@ void SysFreeString(BSTR text);          ///< null is accepted
 
 // --- the module and its configuration ---
 /// The full file name of the module `module` (an HMODULE on Windows; natively
-/// ignored: the module holding this code). Any length; empty on failure.
+/// ignored). A null `module` names the module holding this code (the DLL, not
+/// the process's program). Any length; empty on failure.
 std::u16string moduleFileName(void* module);
 /// Reads `key` of `section` in the INI file `path` as Windows does: names
 /// matched case-insensitively, leading blanks skipped, an optional sign and the
-/// leading digits taken; `defaultValue` when the file, section or key is absent.
+/// leading digits taken; `defaultValue` when the file, section or key is absent
+/// and when the key's value is empty. Only the first section of a name and the
+/// first key of a name in it count; lines starting with ";" are comments.
 int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int32_t defaultValue,
                               const char16_t* path);
 
@@ -52,7 +55,9 @@ int closeFile(int fd);
 
 // --- text ---
 /// Converts `count` bytes of ANSI code page text (natively Windows-1252) into
-/// at most `capacity` units at `out`; the units written, 0 on failure.
+/// at most `capacity` units at `out`; the units written, 0 on failure (also
+/// when `capacity` is too small). A negative `count` converts up to and with
+/// the NUL; a zero `capacity` asks for the units needed.
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity);
 /// Writes `text` to the standard output stream (wide output on Windows, UTF-8
 /// elsewhere).

@@ -1,1 +1,370 @@
-// (in progress)
+// The platform layer where there is no Windows: small implementations of the
+// calls the plug-in makes, each giving the behaviour that the plug-in relies on
+// from the Windows call of the same name. Paths cross to the C library as UTF-8.
+#include "platform/platform.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace platform {
+namespace {
+
+// --- UTF-8 <-> UTF-16 for paths and output (unpaired surrogates and
+// malformed bytes become U+FFFD, so every input gives some text) ---
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+void appendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+std::string toUtf8(const char16_t* text) {
+  std::string out;
+  for (const char16_t* p = text; *p; ++p) {
+    char32_t c = *p;
+    if (isHighSurrogate(*p) && isLowSurrogate(p[1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+      ++p;
+    } else if (isHighSurrogate(*p) || isLowSurrogate(*p)) {
+      c = kReplacement;
+    }
+    appendUtf8(out, c);
+  }
+  return out;
+}
+
+void appendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  }
+}
+
+/// Decodes one character at `p` (before `end`); advances `p` past it. A
+/// malformed or cut sequence yields U+FFFD for its first byte only.
+char32_t decodeOne(const unsigned char*& p, const unsigned char* end) {
+  const unsigned char lead = *p++;
+  if (lead < 0x80) return lead;
+  int more = 0;
+  char32_t c = 0;
+  char32_t least = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    more = 1, c = lead & 0x1F, least = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    more = 2, c = lead & 0x0F, least = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    more = 3, c = lead & 0x07, least = 0x10000;
+  } else {
+    return kReplacement;
+  }
+  if (end - p < more) return kReplacement;
+  for (int i = 0; i < more; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return kReplacement;
+    c = (c << 6) | (p[i] & 0x3F);
+  }
+  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kReplacement;
+  p += more;
+  return c;
+}
+
+std::u16string fromUtf8(const char* bytes, size_t length) {
+  std::u16string out;
+  out.reserve(length);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+  const auto* end = p + length;
+  while (p < end) appendUtf16(out, decodeOne(p, end));
+  return out;
+}
+
+// --- BSTR: [uint32 byte length][bytes][two-byte NUL], pointer after the length ---
+
+constexpr size_t kLengthPrefix = sizeof(uint32_t);
+constexpr size_t kTerminator = sizeof(char16_t);
+
+BSTR allocateBstr(const void* bytes, uint32_t length) {
+  if (length > UINT32_MAX - kLengthPrefix - kTerminator) return nullptr;
+  auto* block = static_cast<unsigned char*>(std::malloc(kLengthPrefix + length + kTerminator));
+  if (!block) return nullptr;
+  std::memcpy(block, &length, kLengthPrefix);
+  unsigned char* data = block + kLengthPrefix;
+  if (bytes) {
+    std::memcpy(data, bytes, length);
+  } else {
+    std::memset(data, 0, length);  // Windows leaves it unset; zero is the safe choice
+  }
+  std::memset(data + length, 0, kTerminator);
+  return reinterpret_cast<BSTR>(data);
+}
+
+// --- profile (INI) reading ---
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+
+char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
+
+/// [begin, end) with the blanks on both sides removed.
+std::u16string_view trimmed(std::u16string_view s) {
+  size_t b = 0;
+  size_t e = s.size();
+  while (b < e && isBlank(s[b])) ++b;
+  while (e > b && isBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+bool sameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool readWholeFile(const char16_t* path, std::string& bytes) {
+  const int fd = openRead(path);
+  if (fd < 0) return false;
+  char chunk[4096];
+  int32_t got;
+  while ((got = readFile(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(got));
+  closeFile(fd);
+  return got == 0;
+}
+
+/// The profile file as text: UTF-16LE when it starts with FF FE, otherwise
+/// UTF-8 (an EF BB BF mark skipped).
+std::u16string profileText(const std::string& bytes) {
+  if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+    std::u16string text((bytes.size() - 2) / 2, u'\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+      text[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
+                                      static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
+    }
+    return text;
+  }
+  const size_t skip = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  return fromUtf8(bytes.data() + skip, bytes.size() - skip);
+}
+
+/// The value of the first `key` in the first `section` of `text`, as the
+/// profile reader stores it (blanks around it removed, one pair of matching
+/// quotes stripped). False when the section or the key is absent.
+bool findProfileValue(std::u16string_view text, std::u16string_view section, std::u16string_view key,
+                      std::u16string_view& value) {
+  bool inSection = false;
+  size_t lineStart = 0;
+  while (lineStart <= text.size()) {
+    size_t lineEnd = text.find(u'\n', lineStart);
+    if (lineEnd == std::u16string_view::npos) lineEnd = text.size();
+    const std::u16string_view line = trimmed(text.substr(lineStart, lineEnd - lineStart));
+    lineStart = lineEnd + 1;
+
+    const size_t close = line.rfind(u']');
+    if (!line.empty() && line[0] == u'[' && close != std::u16string_view::npos) {
+      if (inSection) return false;  // only the first section of that name is searched
+      inSection = sameName(trimmed(line.substr(1, close - 1)), section);
+      continue;
+    }
+    if (!inSection || line.empty() || line[0] == u';') continue;
+    const size_t equals = line.find(u'=');
+    if (!sameName(trimmed(line.substr(0, equals)), key)) continue;
+    if (equals == std::u16string_view::npos) {
+      value = std::u16string_view();  // a key without "=" has no value
+      return true;
+    }
+    value = trimmed(line.substr(equals + 1));
+    if (value.size() >= 2 && (value[0] == u'"' || value[0] == u'\'') && value.back() == value[0]) {
+      value = value.substr(1, value.size() - 2);
+    }
+    return true;
+  }
+  return false;
+}
+
+/// The number at the start of `value`: blanks and control characters skipped,
+/// an optional sign, then decimal digits up to the first other character.
+/// Arithmetic wraps modulo 2^32 as the system's conversion does.
+int32_t leadingInteger(std::u16string_view value) {
+  // The system reads the value into a 30-unit buffer before converting it.
+  value = value.substr(0, 29);
+  size_t i = 0;
+  while (i < value.size() && value[i] <= u' ') ++i;
+  bool negative = false;
+  if (i < value.size() && (value[i] == u'+' || value[i] == u'-')) negative = value[i++] == u'-';
+  uint32_t number = 0;
+  for (; i < value.size() && value[i] >= u'0' && value[i] <= u'9'; ++i) {
+    number = number * 10u + static_cast<uint32_t>(value[i] - u'0');
+  }
+  if (negative) number = 0u - number;
+  return static_cast<int32_t>(number);
+}
+
+/// Windows-1252 characters of the bytes 0x80 to 0x9F. The five bytes that the
+/// code page leaves undefined map to the control character of the same value.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+std::string programPath() {
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t got = ::readlink("/proc/self/exe", &path[0], path.size());
+    if (got < 0) return {};
+    if (static_cast<size_t>(got) < path.size()) {
+      path.resize(static_cast<size_t>(got));
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::string currentFolder() {
+  char* folder = ::getcwd(nullptr, 0);  // any length
+  if (!folder) return {};
+  std::string path = folder;
+  std::free(folder);
+  return path;
+}
+
+/// Any address inside this code: dladdr names the module that holds it.
+void moduleAnchor() {}
+
+}  // namespace
+
+// --- system strings ---
+
+BSTR SysAllocString(const char16_t* text) {
+  if (!text) return nullptr;
+  return allocateBstr(text, static_cast<uint32_t>(std::char_traits<char16_t>::length(text) * sizeof(char16_t)));
+}
+
+BSTR SysAllocStringByteLen(const char* bytes, uint32_t length) { return allocateBstr(bytes, length); }
+
+uint32_t SysStringByteLen(BSTR text) {
+  if (!text) return 0;
+  uint32_t length;
+  std::memcpy(&length, reinterpret_cast<const unsigned char*>(text) - kLengthPrefix, kLengthPrefix);
+  return length;
+}
+
+void SysFreeString(BSTR text) {
+  if (text) std::free(reinterpret_cast<unsigned char*>(text) - kLengthPrefix);
+}
+
+// --- the module and its configuration ---
+
+std::u16string moduleFileName(void* /*module*/) {
+  Dl_info info{};
+  if (!dladdr(reinterpret_cast<void*>(&moduleAnchor), &info) || !info.dli_fname) return {};
+  std::string name = info.dli_fname;
+  // Like the Windows call, give a full path. A name without any "/" is the
+  // program itself as started from the search path; a relative one was
+  // loaded from the current folder, which is still the same while the
+  // module attaches.
+  if (name.find('/') == std::string::npos) {
+    name = programPath();
+  } else if (name[0] != '/') {
+    const std::string folder = currentFolder();
+    if (!folder.empty()) name = folder + "/" + name;
+  }
+  if (name.empty()) return {};
+  return fromUtf8(name.data(), name.size());
+}
+
+int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int32_t defaultValue,
+                              const char16_t* path) {
+  if (!section || !key || !path) return defaultValue;
+  std::string bytes;
+  if (!readWholeFile(path, bytes)) return defaultValue;
+  const std::u16string text = profileText(bytes);
+  std::u16string_view value;
+  if (!findProfileValue(text, trimmed(section), trimmed(key), value)) return defaultValue;
+  // An empty value reads as absent, as the Win32 profile reader does.
+  if (value.empty()) return defaultValue;
+  return leadingInteger(value);
+}
+
+// --- files and folders ---
+
+bool CreateDirectoryW(const char16_t* path) {
+  if (!path) return false;
+  return ::mkdir(toUtf8(path).c_str(), 0777) == 0;
+}
+
+int openRead(const char16_t* path) {
+  if (!path) return -1;
+  const std::string local = toUtf8(path);
+  int fd;
+  do {
+    fd = ::open(local.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+int32_t readFile(int fd, void* buffer, uint32_t size) {
+  if (size > INT32_MAX) size = INT32_MAX;
+  ssize_t got;
+  do {
+    got = ::read(fd, buffer, size);
+  } while (got < 0 && errno == EINTR);
+  return got < 0 ? -1 : static_cast<int32_t>(got);
+}
+
+int64_t seekFile(int fd, int64_t offset, int whence) {
+  static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (whence < 0 || whence > 2) return -1;
+  return static_cast<int64_t>(::lseek(fd, static_cast<off_t>(offset), kWhence[whence]));
+}
+
+int closeFile(int fd) { return ::close(fd); }
+
+// --- text ---
+
+int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {
+  if (!bytes || count == 0 || capacity < 0) return 0;
+  if (count < 0) count = static_cast<int32_t>(std::strlen(bytes)) + 1;  // the NUL is converted too
+  if (capacity == 0) return count;  // the size needed; one unit per byte
+  if (!out || capacity < count) return 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    out[i] = (byte >= 0x80 && byte <= 0x9F) ? kWindows1252High[byte - 0x80] : static_cast<char16_t>(byte);
+  }
+  return count;
+}
+
+void printWide(const char16_t* text) {
+  if (!text) return;
+  const std::string bytes = toUtf8(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+}  // namespace platform
