@@ -1,0 +1,30 @@
+// Online transfers through libcurl: HTTP and HTTPS only, redirects followed,
+// bounded in time and size. curl_global_init must have run (the program does
+// it once at start).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace host {
+
+struct TTransferLimits {
+  long totalSeconds = 60;
+  long connectSeconds = 15;  ///< never more than totalSeconds
+  std::size_t maxBytes = 0;  ///< 0: no limit
+};
+
+/// Receives each piece of the body; false stops the transfer.
+using TBodySink = std::function<bool(const char* data, std::size_t size)>;
+/// Told the bytes received so far and the expected total (0 when unknown).
+using TProgressSink = std::function<void(int64_t received, int64_t total)>;
+
+/// Fetches `url` into `sink`. On failure `error` holds one line naming the URL
+/// and the cause (an HTTP status of 400 or more counts as failure); when the
+/// sink stopped the transfer, `error` is left for the sink to have set.
+bool httpFetch(const std::string& url, const TTransferLimits& limits, const TBodySink& sink,
+               const TProgressSink& progress, std::string& error);
+
+}  // namespace host

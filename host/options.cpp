@@ -1,0 +1,175 @@
+#include "host/options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace host {
+namespace {
+
+constexpr long kLongestTimeout = 3600;
+
+/// Splits "--name=value" into its name and value; `hasValue` tells whether
+/// the argument carried one.
+std::string optionName(const std::string& arg, std::string& value, bool& hasValue) {
+  const auto equals = arg.find('=');
+  hasValue = arg.rfind("--", 0) == 0 && equals != std::string::npos;
+  if (!hasValue) return arg;
+  value = arg.substr(equals + 1);
+  return arg.substr(0, equals);
+}
+
+bool parseTimeout(const std::string& text, long& seconds) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (*end != '\0' || value < 1 || value > kLongestTimeout) return false;
+  seconds = value;
+  return true;
+}
+
+bool parseMap(const std::string& text, TOptions& options) {
+  const auto equals = text.find('=');
+  if (equals == std::string::npos || equals == 0) return false;
+  options.urlMaps.emplace_back(text.substr(0, equals), text.substr(equals + 1));
+  return true;
+}
+
+/// Stores the value of an option that takes one; false for an unknown name.
+bool storeValue(const std::string& name, const std::string& value, TOptions& options,
+                std::string& error) {
+  if (name == "-d" || name == "--dict") {
+    options.dictionary = value;
+  } else if (name == "--module") {
+    options.modulePath = value;
+  } else if (name == "--pages") {
+    options.pagesDir = value;
+  } else if (name == "--media") {
+    options.mediaDir = value;
+  } else if (name == "--base-path") {
+    options.basePath = value;
+  } else if (name == "--map") {
+    if (!parseMap(value, options)) error = "--map needs FROM=TO with a non-empty FROM";
+  } else if (name == "--timeout") {
+    if (!parseTimeout(value, options.timeoutSeconds))
+      error = "--timeout needs a whole number of seconds from 1 to 3600";
+  } else {
+    return false;
+  }
+  if (error.empty() && value.empty() && name != "--map")
+    error = name + " needs a non-empty value";
+  return true;
+}
+
+/// Sets a flag option; false for an unknown name.
+bool storeFlag(const std::string& name, TOptions& options) {
+  if (name == "--list") return options.list = true;
+  if (name == "--online") return options.online = true;
+  if (name == "--no-audio") return options.noAudio = true;
+  if (name == "--json") return options.json = true;
+  if (name == "--trace") return options.trace = true;
+  if (name == "-h" || name == "--help") return options.help = true;
+  return false;
+}
+
+bool takesValue(const std::string& name) {
+  static const char* const kNames[] = {"-d",     "--dict",      "--module", "--pages",
+                                       "--media", "--base-path", "--map",    "--timeout"};
+  for (const char* known : kNames)
+    if (name == known) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string parseOptions(int argc, const char* const* argv, TOptions& options) {
+  std::vector<std::string> words;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      words.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string value;
+    bool hasValue = false;
+    const std::string name = optionName(arg, value, hasValue);
+    std::string error;
+    if (takesValue(name)) {
+      if (!hasValue) {
+        if (i + 1 >= argc) return name + " needs a value";
+        value = argv[++i];
+      }
+      storeValue(name, value, options, error);
+      if (!error.empty()) return error;
+    } else if (hasValue) {
+      return name + " takes no value";
+    } else if (!storeFlag(name, options)) {
+      return "unknown option " + name;
+    }
+  }
+  if (options.help) return {};
+  if (options.list) {
+    if (!words.empty()) return "--list takes no WORD";
+    return {};
+  }
+  if (words.empty()) return "missing WORD";
+  if (words.size() > 1) return "one WORD only (quote a phrase: \"ice cream\")";
+  if (words[0].empty()) return "WORD is empty";
+  options.word = words[0];
+  return {};
+}
+
+std::string applyUrlMaps(const std::string& url,
+                         const std::vector<std::pair<std::string, std::string>>& maps) {
+  for (const auto& [from, to] : maps)
+    if (url.compare(0, from.size(), from) == 0) return to + url.substr(from.size());
+  return url;
+}
+
+const char* usageText() {
+  return R"(Usage: lexoradx-lookup [options] WORD
+       lexoradx-lookup --list
+Looks WORD up in a Lexora dictionary through the LexoraDX plug-in module and
+prints the entry text. Pages come from an offline page store unless --online.
+
+Options:
+  -d, --dict ja|en|fr   dictionary to search (default en; an index from --list
+                        works too)
+      --list            print the dictionaries the module offers: index, id,
+                        display name and base URL
+      --module PATH     plug-in module to load (default: ../plugin/LexoraDX.so
+                        beside this program)
+      --pages DIR       offline page store: the page for http://HOST/PATH is
+                        DIR/HOST/PATH.html, percent escapes kept in the file name
+                        (default: the bundled samples/pages)
+      --media DIR       offline media store: the audio file for http://HOST/PATH
+                        is DIR/HOST/PATH (default: the bundled samples/media)
+      --online          fetch pages and audio files over HTTP(S) instead of the
+                        stores (redirects followed, 32 MiB limit per file)
+      --timeout SECONDS limit for one online transfer (default 60; connecting
+                        gets at most 15 of them)
+      --map FROM=TO     rewrite URLs that begin with FROM to begin with TO
+                        before fetching, online and offline, pages and audio;
+                        repeatable, the first matching FROM wins
+      --base-path DIR   folder that receives VoiceFiles/ with the downloaded
+                        audio files, created if missing (default:
+                        $XDG_DATA_HOME/lexoradx/ or ~/.local/share/lexoradx/)
+      --no-audio        decline every audio download
+      --json            print one JSON object {"word", "dictionary", "url",
+                        "entry", "audio": [{"name", "path"}]} instead of text
+                        (with --list: an array of the dictionaries)
+      --trace           let the plug-in's own diagnostic lines through
+  -h, --help            print this help
+
+Output: the entry on standard output (UTF-8); one line per audio file that
+arrived on standard error ("audio: NAME -> PATH").
+Exit status: 0 entry found, 1 no entry (or the page could not be fetched),
+2 usage error, 3 the module could not be loaded.
+)";
+}
+
+}  // namespace host

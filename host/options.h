@@ -1,0 +1,41 @@
+// The command line of lexoradx-lookup. Parsing is pure: it reads no file and
+// no environment, so the defaults that depend on the machine are filled in
+// later by the program (empty fields below mean "use the default").
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace host {
+
+struct TOptions {
+  std::string word;        ///< UTF-8, as typed
+  std::string dictionary = "en";  ///< ja, en, fr or an index
+  std::string modulePath;  ///< empty: the module built beside the program
+  std::string pagesDir;    ///< empty: the bundled page store
+  std::string mediaDir;    ///< empty: the bundled media store
+  std::string basePath;    ///< empty: the per-user data folder
+  std::vector<std::pair<std::string, std::string>> urlMaps;  ///< FROM, TO in command-line order
+  long timeoutSeconds = 60;  ///< whole transfer; connecting gets at most 15 s of it
+  bool list = false;
+  bool online = false;
+  bool noAudio = false;
+  bool json = false;
+  bool trace = false;
+  bool help = false;
+};
+
+/// Parses argv[1..argc). Returns an empty string on success, else a one-line
+/// description of the usage error. Options may stand before or after WORD;
+/// "--" ends them. `--opt VALUE` and `--opt=VALUE` are both accepted.
+std::string parseOptions(int argc, const char* const* argv, TOptions& options);
+
+/// The --help text.
+const char* usageText();
+
+/// Applies the first mapping in `maps` whose FROM is a prefix of `url`.
+std::string applyUrlMaps(const std::string& url,
+                         const std::vector<std::pair<std::string, std::string>>& maps);
+
+}  // namespace host
