@@ -6,6 +6,9 @@ if(WIN32)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/_googletest EXCLUDE_FROM_ALL)
+    # The toolchain's win32 thread model lacks std::mutex, which GoogleTest's
+    # Notification uses: its customization header supplies one without it.
+    target_include_directories(gtest BEFORE PUBLIC ${CMAKE_CURRENT_LIST_DIR}/gtest-custom)
   endif()
   set(DX_GTEST_LIBS gtest gtest_main)
 else()
