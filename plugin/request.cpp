@@ -1,1 +1,140 @@
-// (in progress)
+// The lookup request. Every object it makes lives on this call's stack, so
+// each path out, an exception included, releases what it holds; the only
+// lasting effects are the BSTRs written into the host's record, the voice-file
+// folder and whatever the host's downloads stored.
+#include "plugin/request.h"
+
+#include <cstring>
+#include <limits>
+
+#include "pageparser/lexora_parser.h"
+#include "platform/platform.h"
+#include "plugin/config.h"
+#include "plugin/dictionaries.h"
+#include "plugin/url.h"
+#include "textlib/kvstr.h"
+#include "textlib/utf8.h"
+
+namespace {
+
+constexpr const char16_t* kVoiceFolder = u"VoiceFiles";
+constexpr const char16_t* kFilePrefix = u"c1_";
+/// The second argument of downloadFile, which this plug-in never fills.
+constexpr const char16_t* kNoExtra = u"";
+
+using FetchPageFn = decltype(HostCallbacks::fetchPage);
+using DownloadFileFn = decltype(HostCallbacks::downloadFile);
+
+// Owns the BSTR that fetchPage hands over and frees it on every path.
+class TPageString {
+ public:
+  TPageString() = default;
+  TPageString(const TPageString&) = delete;
+  TPageString& operator=(const TPageString&) = delete;
+  ~TPageString() { platform::SysFreeString(text_); }
+
+  /// The variable the host's callback fills; null until then, so a host that
+  /// reports success without setting it gives an empty page.
+  BSTR* variable() { return &text_; }
+  /// Lets go of the variable unread: after a failed fetch it holds nothing of
+  /// the plug-in's.
+  void abandon() { text_ = nullptr; }
+
+  /// The page bytes before the first zero byte, never reading past the
+  /// string's own byte length: a host may forget the terminating zero.
+  int32_t byteCount() const {
+    if (!text_) return 0;
+    const uint32_t limit = platform::SysStringByteLen(text_);
+    const void* nul = std::memchr(text_, 0, limit);
+    const size_t count = nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes()) : limit;
+    constexpr size_t kMaxCount = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(count < kMaxCount ? count : kMaxCount);
+  }
+  const char* bytes() const { return reinterpret_cast<const char*>(text_); }
+
+ private:
+  BSTR text_ = nullptr;
+};
+
+bool isCancelled(const LookupResult& result) { return result.cancelFlag && *result.cancelFlag != 0; }
+
+// The dictionary's base URL followed by the word's UTF-8 bytes, percent-encoded.
+__kvstrA pageUrlFor(const DictionaryInfo& dictionary, const char16_t* word) {
+  __kvstrA wordBytes;
+  toUtf8(wordBytes, word, -1);
+  __kvstrA encoded;
+  percentEncode(encoded, wordBytes.str());
+  __kvstrA url(dictionary.baseUrl);
+  url.append(encoded.str(), encoded.length());
+  return url;
+}
+
+// Asks the host for the page and converts its bytes to `pageText`; false when
+// the host reports failure (the variable is then not read).
+bool fetchPageText(FetchPageFn fetchPage, const char* pageUrl, __kvstrW& pageText) {
+  TPageString page;
+  if (fetchPage(pageUrl, page.variable()) == 0) {
+    page.abandon();
+    return false;
+  }
+  fromUtf8(pageText, page.bytes(), page.byteCount());
+  return true;
+}
+
+// Asks the host to download the audio link of each language section, in page
+// order, and reports each file that arrived in the next free slot. The stage
+// ends at the first empty answer or once every slot is filled: the record has
+// no room for more, and the host's cancel pointer follows the last slot.
+void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* basePath,
+                   DownloadFileFn downloadFile, LookupResult& result) {
+  int32_t stored = 0;
+  for (int32_t i = 0; stored < DX_MAX_AUDIO_FILES; ++i) {
+    const __kvstrW link = parser.audioLinkAt(i);
+    if (link.empty()) return;
+    if (*link.str() == kNoAudioMark[0]) continue;  // this section has no audio link
+
+    __kvstrA linkBytes;
+    toUtf8(linkBytes, link.str(), -1);
+    const __kvstrA audioUrl = joinUrl(pageUrl, linkBytes.str());
+    const __kvstrW localPath = makeAudioPath(basePath, linkBytes.str(), kVoiceFolder, kFilePrefix);
+    if (downloadFile(audioUrl.str(), kNoExtra, localPath.str()) != 0) continue;  // not arrived
+
+    // A name that cannot be allocated is not reported; the slot keeps what
+    // the host put there.
+    if (BSTR name = platform::SysAllocString(fileNamePart(localPath.str()))) {
+      result.audioFiles[stored++] = name;
+    }
+  }
+}
+
+}  // namespace
+
+int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result, const char16_t* basePath,
+                  HostCallbacks* callbacks) {
+  const DictionaryInfo* dictionary = dictionaryAt(dictIndex);
+  if (!dictionary || !result || !callbacks || !callbacks->fetchPage) return 0;
+
+  const __kvstrA pageUrl = pageUrlFor(*dictionary, word);
+  __kvstrW pageText;  // read in place by the parser, so it outlives the parse
+  if (!fetchPageText(callbacks->fetchPage, pageUrl.str(), pageText)) return 0;
+  if (isCancelled(*result)) return 0;
+
+  TLexoraParser parser;
+  parser.setInput(pageText.str());
+  parser.parse();
+  __kvstrbufW entryText;
+  parser.assembleResult(entryText);
+  if (entryText.length() == 0) return 0;  // the page holds no entry
+
+  // Once started, the stage runs through every link; the cancel value is
+  // looked at only after it.
+  if (audioEnabled() && callbacks->downloadFile) {
+    runAudioStage(parser, pageUrl.str(), basePath, callbacks->downloadFile, *result);
+  }
+  if (isCancelled(*result)) return 0;
+
+  BSTR text = platform::SysAllocString(entryText.str());
+  if (!text) return 0;  // out of memory: report no entry rather than an empty one
+  result->entryText = text;
+  return 1;
+}

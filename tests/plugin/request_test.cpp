@@ -1,0 +1,449 @@
+// The lookup request in-process, against a fake host: plain functions (the
+// callbacks are C function pointers) that record every call in one static
+// record and serve a page written inline. Every BSTR the plug-in hands over
+// is freed here, so the sanitizer build reports any string it leaks.
+#include "plugin/request.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "plugin/config.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::u16string kSep(1, platform::kPathSeparator);
+
+// --- pages ---
+
+const char* const kCatAudio = "http://media.lexora.org/a/ab/En-cat.ogg";
+
+// One language section: an optional pronunciation sub-section holding an IPA
+// span and an audio link, then a noun sub-section with one sense.
+std::string languageSection(const std::string& language, const char* audioLink, const std::string& sense) {
+  std::string html = "<h2><span class=\"mw-headline\">" + language + "</span></h2>\n";
+  if (audioLink) {
+    html += "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
+            "<ul><li><span class=\"IPA\">/kat/</span></li>\n"
+            "<li><span class=\"unicode audiolink\"><a href=\"" +
+            std::string(audioLink) + "\">audio</a></span></li></ul>\n";
+  }
+  html += "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>" + sense + "</li></ol>\n";
+  return html;
+}
+
+// An entry page: the edit-section link marks it as one.
+std::string entryPage(const std::string& sections) {
+  return "<html><body>\n<span class=\"editsection\">[edit]</span>\n" + sections +
+         "<div class=\"printfooter\">footer</div>\n</body></html>\n";
+}
+
+std::string catPage() { return entryPage(languageSection("English", kCatAudio, "A small animal.")); }
+
+// --- the fake host ---
+
+struct Download {
+  std::string url;
+  std::u16string extra;
+  std::u16string localPath;
+};
+
+enum class PageMode { Normal, FailFetch, LeaveVariable, Unbounded, Throw };
+
+struct FakeHost {
+  PageMode pageMode = PageMode::Normal;
+  std::string page;          // the bytes served (may hold zero bytes)
+  int32_t unboundedLength = 0;  // Unbounded: the byte length the BSTR claims
+  std::vector<std::string> fetchedUrls;
+  std::vector<Download> downloads;
+  std::vector<bool> downloadFails;  // by call number; missing entries succeed
+  int32_t cancelValue = 0;
+  int32_t cancelAfterDownloads = -1;  // sets cancelValue once this many downloads were asked
+  bool throwInDownload = false;
+};
+FakeHost gHost;
+
+BSTR kBogusPage = reinterpret_cast<BSTR>(static_cast<uintptr_t>(0x10));
+
+// A native BSTR exactly as big as its bytes, with no terminating zero, whose
+// length prefix may claim fewer bytes than it holds (the layout of lexoradx.h).
+BSTR allocateUnterminated(const std::string& bytes, uint32_t claimedLength) {
+  auto* block = static_cast<unsigned char*>(std::malloc(4 + bytes.size()));
+  std::memcpy(block, &claimedLength, 4);
+  std::memcpy(block + 4, bytes.data(), bytes.size());
+  return reinterpret_cast<BSTR>(block + 4);
+}
+
+int32_t DX_CDECL fakeFetchPage(const char* url, BSTR* page) {
+  gHost.fetchedUrls.emplace_back(url);
+  switch (gHost.pageMode) {
+    case PageMode::FailFetch:
+      *page = kBogusPage;  // must be neither read nor freed
+      return 0;
+    case PageMode::LeaveVariable:
+      return 1;
+    case PageMode::Unbounded:
+      *page = allocateUnterminated(gHost.page, static_cast<uint32_t>(gHost.unboundedLength));
+      return 1;
+    case PageMode::Throw:
+      *page = platform::SysAllocStringByteLen(gHost.page.data(), static_cast<uint32_t>(gHost.page.size()));
+      throw std::bad_alloc();
+    case PageMode::Normal:
+      break;
+  }
+  *page = platform::SysAllocStringByteLen(gHost.page.data(), static_cast<uint32_t>(gHost.page.size()));
+  return 1;
+}
+
+int32_t DX_CDECL fakeDownloadFile(const char* url, const char16_t* extra, const char16_t* localPath) {
+  const size_t call = gHost.downloads.size();
+  gHost.downloads.push_back({url, extra ? extra : u"(null)", localPath});
+  if (gHost.throwInDownload) throw std::bad_alloc();
+  if (static_cast<int32_t>(gHost.downloads.size()) == gHost.cancelAfterDownloads) gHost.cancelValue = 1;
+  const bool fails = call < gHost.downloadFails.size() && gHost.downloadFails[call];
+  return fails ? 7 : 0;
+}
+
+// Stands in for strings the host put into the record before the call.
+char16_t gHostSlotText[] = u"host";
+const BSTR kHostSlot = reinterpret_cast<BSTR>(gHostSlotText);
+
+std::u16string text(BSTR s) { return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : u"(null)"; }
+
+// Sets the audio switch through the configuration file beside this program,
+// the way the module reads it at attach, and turns it back on at the end.
+class TAudioSwitchOff {
+ public:
+  TAudioSwitchOff() : path_(fs::path(configurationPath(platform::moduleFileName(nullptr)))) {
+    write("0");
+  }
+  ~TAudioSwitchOff() {
+    write("1");
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+  }
+
+ private:
+  void write(const char* value) {
+    std::ofstream(path_) << "[config]\nAudioEnabled=" << value << "\n";
+    loadConfiguration(nullptr);
+  }
+  fs::path path_;
+};
+
+class RequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gHost = FakeHost();
+    gHost.page = catPage();
+    for (BSTR& slot : record.audioFiles) slot = kHostSlot;
+    record.entryText = kHostSlot;
+    record.cancelFlag = &gHost.cancelValue;
+    const fs::path base = fs::temp_directory_path();
+    for (int i = 0;; ++i) {
+      folder = base / ("lexoradx-request-test-" + std::to_string(i));
+      if (fs::create_directory(folder)) break;
+    }
+    basePath = folder.u16string() + kSep + u"main.dat";
+    voiceFolder = folder.u16string() + kSep + u"VoiceFiles" + kSep;
+  }
+  void TearDown() override {
+    // The host owns every string the plug-in wrote into the record.
+    if (record.entryText != kHostSlot) platform::SysFreeString(record.entryText);
+    for (BSTR slot : record.audioFiles) {
+      if (slot != kHostSlot) platform::SysFreeString(slot);
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+
+  int32_t lookUp(const char16_t* word, int32_t dictIndex = 1) {
+    return runLookup(dictIndex, word, &record, basePath.c_str(), &callbacks);
+  }
+  // The names in the record's slots, up to the first slot the host still holds.
+  std::vector<std::u16string> audioNames() const {
+    std::vector<std::u16string> names;
+    for (BSTR slot : record.audioFiles) {
+      if (slot == kHostSlot) break;
+      names.push_back(text(slot));
+    }
+    return names;
+  }
+  size_t untouchedSlots() const {
+    size_t n = 0;
+    for (BSTR slot : record.audioFiles) n += slot == kHostSlot;
+    return n;
+  }
+
+  HostCallbacks callbacks{fakeFetchPage, fakeDownloadFile};
+  LookupResult record{};
+  fs::path folder;
+  std::u16string basePath;
+  std::u16string voiceFolder;
+};
+
+const char16_t* const kCatEntry =
+    u"[[English]]\n"
+    u"ipa  :/kat/\n"
+    u"audio:http://media.lexora.org/a/ab/En-cat.ogg\n"
+    u"[Noun]\n"
+    u"1.A small animal.\n";
+
+}  // namespace
+
+// --- the page URL ---
+
+TEST_F(RequestTest, PageUrl_IsTheBaseUrlAndTheEncodedWord) {
+  const struct {
+    int32_t dict;
+    const char16_t* word;
+    const char* url;
+  } kCases[] = {
+      {1, u"cat", "http://en.lexora.org/wiki/cat"},
+      {0, u"\u3042", "http://ja.lexora.org/wiki/%E3%81%82"},
+      {2, u"\u00E9t\u00E9", "http://fr.lexora.org/wiki/%C3%A9t%C3%A9"},
+      {1, u"ice cream", "http://en.lexora.org/wiki/ice%20cream"},
+      {1, u" Cat/Dog?", "http://en.lexora.org/wiki/%20Cat%2FDog%3F"},  // no trimming, no case change
+      {1, u"\U0001F600", "http://en.lexora.org/wiki/%F0%9F%98%80"},
+      {1, u"", "http://en.lexora.org/wiki/"},
+      {1, nullptr, "http://en.lexora.org/wiki/"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.url);
+    gHost.fetchedUrls.clear();
+    gHost.pageMode = PageMode::FailFetch;
+    EXPECT_EQ(lookUp(c.word, c.dict), 0);
+    ASSERT_EQ(gHost.fetchedUrls.size(), 1u);
+    EXPECT_EQ(gHost.fetchedUrls[0], c.url);
+  }
+}
+
+// --- the paths of a lookup ---
+
+TEST_F(RequestTest, EntryWithAudio_ReturnsTextAndReportsTheFile) {
+  ASSERT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+  ASSERT_EQ(gHost.downloads.size(), 1u);
+  EXPECT_EQ(gHost.downloads[0].url, kCatAudio);
+  EXPECT_EQ(gHost.downloads[0].extra, u"");
+  EXPECT_EQ(gHost.downloads[0].localPath, voiceFolder + u"c1_a_ab_En-cat.ogg");
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_a_ab_En-cat.ogg"});
+  EXPECT_EQ(untouchedSlots(), 15u);
+  EXPECT_TRUE(fs::is_directory(folder / "VoiceFiles"));
+  EXPECT_EQ(record.extraText, nullptr);
+}
+
+TEST_F(RequestTest, FailedFetch_ReturnsZeroAndTouchesNothing) {
+  gHost.pageMode = PageMode::FailFetch;
+  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(record.entryText, kHostSlot);
+  EXPECT_EQ(untouchedSlots(), 16u);
+  EXPECT_TRUE(gHost.downloads.empty());
+}
+
+TEST_F(RequestTest, PagesWithoutEntry_ReturnZeroWithoutDownloads) {
+  const struct {
+    const char* name;
+    PageMode mode;
+    std::string page;
+  } kCases[] = {
+      {"empty page", PageMode::Normal, ""},
+      {"variable left unset", PageMode::LeaveVariable, ""},
+      // Audio links but no edit-section link: not an entry page.
+      {"no edit section", PageMode::Normal,
+       "<html>\n" + languageSection("English", kCatAudio, "A small animal.") + "</html>\n"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    gHost.pageMode = c.mode;
+    gHost.page = c.page;
+    EXPECT_EQ(lookUp(u"cat"), 0);
+    EXPECT_EQ(record.entryText, kHostSlot);
+    EXPECT_EQ(untouchedSlots(), 16u);
+    EXPECT_TRUE(gHost.downloads.empty());
+  }
+  EXPECT_FALSE(fs::exists(folder / "VoiceFiles"));
+}
+
+TEST_F(RequestTest, CancelBeforeTheCall_StillFetchesThenReturnsZero) {
+  gHost.cancelValue = 1;
+  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(gHost.fetchedUrls.size(), 1u);
+  EXPECT_TRUE(gHost.downloads.empty());
+  EXPECT_EQ(record.entryText, kHostSlot);
+  EXPECT_EQ(untouchedSlots(), 16u);
+}
+
+TEST_F(RequestTest, CancelDuringTheAudioStage_KeepsTheFilesButNoText) {
+  gHost.page = entryPage(languageSection("English", "/w/a.ogg", "one") +
+                         languageSection("French", "/w/b.ogg", "two"));
+  gHost.cancelAfterDownloads = 1;
+  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(gHost.downloads.size(), 2u);  // the stage runs through once started
+  EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_w_a.ogg", u"c1_w_b.ogg"}));
+  EXPECT_EQ(record.entryText, kHostSlot);
+}
+
+TEST_F(RequestTest, NullCancelPointer_CountsAsNotCancelled) {
+  record.cancelFlag = nullptr;
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+}
+
+TEST_F(RequestTest, AudioSwitchOff_ReturnsTextOnly) {
+  TAudioSwitchOff off;
+  ASSERT_FALSE(audioEnabled());
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+  EXPECT_TRUE(gHost.downloads.empty());
+  EXPECT_EQ(untouchedSlots(), 16u);
+  EXPECT_FALSE(fs::exists(folder / "VoiceFiles"));
+}
+
+// --- the audio stage ---
+
+TEST_F(RequestTest, OnlyTheSecondOfThreeSectionsHasAudio_FillsSlotZero) {
+  gHost.page = entryPage(languageSection("English", nullptr, "one") +
+                         languageSection("French", "http://media.lexora.org/f/fr/Fr-chat.ogg", "two") +
+                         languageSection("German", nullptr, "three"));
+  EXPECT_EQ(lookUp(u"chat"), 1);
+  ASSERT_EQ(gHost.downloads.size(), 1u);
+  EXPECT_EQ(gHost.downloads[0].url, "http://media.lexora.org/f/fr/Fr-chat.ogg");
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_f_fr_Fr-chat.ogg"});
+  EXPECT_EQ(untouchedSlots(), 15u);
+}
+
+TEST_F(RequestTest, FirstDownloadFails_SecondFileLandsInSlotZero) {
+  gHost.page = entryPage(languageSection("English", "/w/a.ogg", "one") +
+                         languageSection("French", "/w/b.ogg", "two"));
+  gHost.downloadFails = {true};
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(gHost.downloads.size(), 2u);
+  EXPECT_EQ(gHost.downloads[0].url, "http://en.lexora.org/w/a.ogg");  // relative: joined with the page's host
+  EXPECT_EQ(gHost.downloads[1].url, "http://en.lexora.org/w/b.ogg");
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_w_b.ogg"});
+}
+
+TEST_F(RequestTest, DuplicateLanguageNames_DownloadTheFileTwice) {
+  gHost.page = entryPage(languageSection("English", kCatAudio, "one") +
+                         languageSection("English", "/w/other.ogg", "two"));
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(gHost.downloads.size(), 2u);
+  EXPECT_EQ(gHost.downloads[1].url, kCatAudio);  // a language keeps its first link
+  EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_a_ab_En-cat.ogg", u"c1_a_ab_En-cat.ogg"}));
+}
+
+TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
+  gHost.page = entryPage(languageSection("English", "/..\\..\\x:y.ogg", "one"));
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(gHost.downloads.size(), 1u);
+  EXPECT_EQ(gHost.downloads[0].localPath, voiceFolder + u"c1_.._.._x_y.ogg");
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_.._.._x_y.ogg"});
+}
+
+// More sections with audio than the record has slots: the stage stops once
+// every slot holds a name, and the host's cancel pointer after the last slot
+// stays as it was.
+TEST_F(RequestTest, MoreThanSixteenFiles_StopsAtSixteenSlots) {
+  const struct {
+    int sections;
+    std::vector<bool> fails;
+    size_t downloads;
+  } kCases[] = {
+      {16, {}, 16},
+      {17, {}, 16},
+      {20, {true, false, true}, 18},  // failures do not take a slot
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.sections);
+    TearDown();
+    SetUp();
+    std::string sections;
+    for (int i = 0; i < c.sections; ++i) {
+      const std::string n = std::to_string(i);
+      sections += languageSection("L" + n, ("/w/" + n + ".ogg").c_str(), "sense");
+    }
+    gHost.page = entryPage(sections);
+    gHost.downloadFails = c.fails;
+    const int32_t* const cancelPointer = record.cancelFlag;
+    EXPECT_EQ(lookUp(u"cat"), 1);
+    EXPECT_EQ(gHost.downloads.size(), c.downloads);
+    EXPECT_EQ(untouchedSlots(), 0u);
+    EXPECT_EQ(record.cancelFlag, cancelPointer);
+    EXPECT_EQ(text(record.audioFiles[15]), u"c1_w_" + std::u16string(c.fails.empty() ? u"15" : u"17") + u".ogg");
+  }
+}
+
+// --- the page string and bad arguments ---
+
+TEST_F(RequestTest, PageBytes_EndAtTheFirstZeroByte) {
+  gHost.page = catPage() + std::string(1, '\0') +
+               languageSection("French", "/w/hidden.ogg", "hidden");
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+  EXPECT_EQ(gHost.downloads.size(), 1u);
+}
+
+#if !defined(_WIN32)
+// A host may forget the terminating zero: the page then ends at the string's
+// byte length, even when more bytes follow in its block.
+TEST_F(RequestTest, PageWithoutTerminatingZero_IsReadUpToItsByteLength) {
+  gHost.pageMode = PageMode::Unbounded;
+  const std::string page = catPage();
+  gHost.page = page + languageSection("French", "/w/hidden.ogg", "hidden");
+  gHost.unboundedLength = static_cast<int32_t>(page.size());
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+
+  // The block is exactly as long as the bytes: reading on would overrun it.
+  TearDown();
+  SetUp();
+  gHost.pageMode = PageMode::Unbounded;
+  gHost.unboundedLength = static_cast<int32_t>(gHost.page.size());
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+}
+#endif
+
+TEST_F(RequestTest, BadArguments_ReturnZeroWithoutCalls) {
+  for (int32_t dict : {-1, 3, 4, INT32_MIN, INT32_MAX}) {
+    SCOPED_TRACE(dict);
+    EXPECT_EQ(lookUp(u"cat", dict), 0);
+  }
+  EXPECT_EQ(runLookup(1, u"cat", nullptr, basePath.c_str(), &callbacks), 0);
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), nullptr), 0);
+  HostCallbacks noFetch{nullptr, fakeDownloadFile};
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &noFetch), 0);
+  EXPECT_TRUE(gHost.fetchedUrls.empty());
+  EXPECT_EQ(record.entryText, kHostSlot);
+}
+
+TEST_F(RequestTest, NullDownloadCallback_SkipsTheAudioStage) {
+  HostCallbacks fetchOnly{fakeFetchPage, nullptr};
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &fetchOnly), 1);
+  EXPECT_EQ(text(record.entryText), kCatEntry);
+  EXPECT_EQ(untouchedSlots(), 16u);
+}
+
+// An exception passing through the request (as out of memory would) leaves
+// nothing allocated behind: the page string, the parser and every text are
+// released on the way out. The sanitizer build checks that.
+TEST_F(RequestTest, ExceptionInACallback_ReleasesEverything) {
+  gHost.pageMode = PageMode::Throw;
+  EXPECT_THROW(lookUp(u"cat"), std::bad_alloc);
+
+  gHost.pageMode = PageMode::Normal;
+  gHost.throwInDownload = true;
+  EXPECT_THROW(lookUp(u"cat"), std::bad_alloc);
+  EXPECT_EQ(record.entryText, kHostSlot);
+  EXPECT_EQ(untouchedSlots(), 16u);
+}
