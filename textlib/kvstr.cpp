@@ -98,11 +98,15 @@ void __kvstrbufT<T>::append(const T* src, int32_t n) {
     const int64_t grown = (needed + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
     T* fresh = kvdetail::allocateArray<T>(grown);
     if (length_) std::memcpy(fresh, data_, static_cast<size_t>(length_) * sizeof(T));
+    // Copy before freeing the old array: `src` may point into it.
+    const int32_t copied = copyUntilNul(fresh + length_, src, n);
     delete[] data_;
     data_ = fresh;
     capacity_ = static_cast<int32_t>(grown);
+    length_ += copied;
+  } else {
+    length_ += copyUntilNul(data_ + length_, src, n);
   }
-  length_ += copyUntilNul(data_ + length_, src, n);
   data_[length_] = 0;
 }
 

@@ -1,5 +1,6 @@
 #include "textlib/object_array.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -20,7 +21,8 @@ void FlexObjectArrayBase::releaseStorage() {
 
 int FlexObjectArrayBase::resize() {
   const int64_t slots = int64_t{blockSize_} * blockCount_;
-  if (slots > INT32_MAX) return -1;
+  // The byte size must fit size_t too, which on 32-bit hosts is the tighter bound.
+  if (slots > INT32_MAX || static_cast<uint64_t>(slots) > SIZE_MAX / sizeof(void*)) return -1;
   void* grown = std::realloc(items_, sizeof(void*) * static_cast<size_t>(slots));
   if (!grown) return -1;  // the old block stays valid and in place
   items_ = static_cast<void**>(grown);

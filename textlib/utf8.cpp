@@ -55,6 +55,7 @@ int32_t accumulateSequence(int32_t a, ContinuationReader& in) {
 
 int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
   char* const start = out;
+  if (count < 0) count = kvdetail::textLength(text);
   for (int32_t i = 0; i < count && text[i]; ++i) {
     uint32_t c = text[i];
     if (isHighSurrogate(c)) {
@@ -70,8 +71,9 @@ int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
 }
 
 int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out) {
+  if (count < 0) count = kvdetail::textLength(bytes);
   const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-  const unsigned char* const end = p + (count > 0 ? count : 0);
+  const unsigned char* const end = p + count;
   char16_t* const start = out;
   while (p < end && *p) {
     const int32_t a = *p++;

@@ -15,14 +15,15 @@ void toUtf8(__kvstrA& target, const char16_t* text, int32_t count);
 /// Replaces `target` with the UTF-16 form of `bytes`; `count` as for toUtf8.
 void fromUtf8(__kvstrW& target, const char* bytes, int32_t count);
 
-/// Writes the UTF-8 form of at most `count` units of `text` (stopping at a NUL)
-/// to `out`, which must hold 3 * count + 1 bytes (a pair takes 4 for 2 units), then a NUL. Returns the bytes
-/// written before the NUL.
+/// Writes the UTF-8 form of at most `count` units of `text` (stopping at a NUL;
+/// a negative count means up to the NUL) to `out`, then a NUL. `out` must hold
+/// 3 * count + 1 bytes (a pair takes 4 for 2 units). Returns the bytes written
+/// before the NUL.
 int32_t encodeUtf8(const char16_t* text, int32_t count, char* out);
 /// Writes the UTF-16 form of at most `count` bytes of `bytes` (stopping at a
-/// NUL) to `out`, which must hold 2 * count + 1 units (a stray lead byte
-/// cut by the end can yield a pair), then a NUL. Returns the
-/// units written before the NUL.
+/// NUL; a negative count means up to the NUL) to `out`, then a NUL. `out` must
+/// hold 2 * count + 1 units (a stray lead byte cut by the end can yield a
+/// pair). Returns the units written before the NUL.
 int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out);
 /// Decodes the character at `position` of a NUL-terminated text. Returns 0 at
 /// the end of the text (or at a sequence cut short by it), the unit for a BMP

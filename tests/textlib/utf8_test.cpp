@@ -1,0 +1,352 @@
+// The UTF-8 codec against byte tables written by hand (well-formed text at
+// every length boundary, broken surrogate pairs, stray continuation bytes,
+// leads 0xF8 to 0xFF, sequences cut at every byte) and by round trip of every
+// valid BMP unit plus astral characters. Inputs are copied into exact-size heap
+// blocks so that the sanitizer build sees any read past the count.
+#include "textlib/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "tests/textlib/failing_allocator.h"
+
+namespace {
+
+// "F0 9F 98 80" -> bytes; "D83D DE00" -> units. Written-out hex keeps the
+// expected values readable as literals.
+std::string bytesOf(const char* hex) {
+  std::string out;
+  for (char* p = const_cast<char*>(hex); *p;) out += static_cast<char>(std::strtoul(p, &p, 16));
+  return out;
+}
+std::u16string unitsOf(const char* hex) {
+  std::u16string out;
+  for (char* p = const_cast<char*>(hex); *p;) out += static_cast<char16_t>(std::strtoul(p, &p, 16));
+  return out;
+}
+template <class Unit> std::string hexOf(const Unit* p, size_t n) {
+  std::string out;
+  char cell[8];
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned v = sizeof(Unit) == 1 ? static_cast<unsigned char>(p[i]) : static_cast<unsigned>(p[i]);
+    std::snprintf(cell, sizeof cell, sizeof(Unit) == 1 ? "%02X" : "%04X", v);
+    if (!out.empty()) out += ' ';
+    out += cell;
+  }
+  return out;
+}
+template <class Unit> std::unique_ptr<Unit[]> exactCopy(const std::basic_string<Unit>& s) {
+  std::unique_ptr<Unit[]> copy(new Unit[s.size() ? s.size() : 1]);
+  std::copy(s.begin(), s.end(), copy.get());
+  return copy;
+}
+
+// --- encodeUtf8 / toUtf8 ---
+
+struct EncodeCase {
+  const char* in;    // UTF-16 units, hex
+  const char* want;  // UTF-8 bytes, hex
+};
+
+// Runs encodeUtf8 over exactly the given units and checks the terminator and
+// a canary after it.
+std::string encodeExact(const std::u16string& units, int32_t count) {
+  const auto in = exactCopy(units);
+  std::string out(3 * units.size() + 3, '\xCC');
+  const int32_t written = encodeUtf8(in.get(), count, &out[0]);
+  EXPECT_EQ(out[written], '\0');
+  EXPECT_EQ(out[written + 1], '\xCC');
+  return hexOf(out.data(), written);
+}
+
+TEST(Utf8EncodeTest, WellFormed_Table) {
+  const EncodeCase kCases[] = {
+      {"0041", "41"},           {"007F", "7F"},
+      {"0080", "C2 80"},        {"00E9", "C3 A9"},
+      {"07FF", "DF BF"},        {"0800", "E0 A0 80"},
+      {"3042", "E3 81 82"},     {"FFFF", "EF BF BF"},
+      {"D800 DC00", "F0 90 80 80"}, {"D83D DE00", "F0 9F 98 80"},
+      {"DBFF DFFF", "F4 8F BF BF"},
+      {"0061 00E9 3042 D83D DE00", "61 C3 A9 E3 81 82 F0 9F 98 80"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::u16string units = unitsOf(c.in);
+    EXPECT_EQ(encodeExact(units, static_cast<int32_t>(units.size())), c.want);
+  }
+}
+
+TEST(Utf8EncodeTest, BrokenSurrogates_Table) {
+  const EncodeCase kCases[] = {
+      {"D800 0041", ""},                   // the unit after a lone high is lost with it
+      {"D800 0041 0042", "42"},
+      {"DC00", "ED B0 80"},                // a lone low is encoded as itself
+      {"D800", ""},                        // a high ending the text is dropped
+      {"0061 D800", "61"},
+      {"D800 D800 DC00", "ED B0 80"},      // the second high is taken as the broken partner
+      {"DC00 D800 DC00", "ED B0 80 F0 90 80 80"},
+      {"DBFF DBFF", ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::u16string units = unitsOf(c.in);
+    EXPECT_EQ(encodeExact(units, static_cast<int32_t>(units.size())), c.want);
+  }
+}
+
+TEST(Utf8EncodeTest, CountBounds_Table) {
+  const struct {
+    const char* in;
+    int32_t count;
+    const char* want;
+  } kCases[] = {
+      {"0041 0042 0043", 2, "41 42"},
+      {"D83D DE00", 1, ""},          // the count cuts the pair: its high is dropped
+      {"D83D DE00 0041", 1, ""},
+      {"0041 0000 0042", 3, "41"},   // a NUL inside the count ends the text
+      {"D83D 0000 0042", 3, ""},     // a high before that NUL is dropped
+      {"0041 0042 0000", -1, "41 42"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.in << " count " << c.count);
+    EXPECT_EQ(encodeExact(unitsOf(c.in), c.count), c.want);
+  }
+}
+
+TEST(Utf8EncodeTest, ToUtf8_ReplacesTarget) {
+  __kvstrA target("old");
+  const char16_t word[] = {0x0041, 0x00E9, 0x3042, 0xD83D, 0xDE00, 0};
+  toUtf8(target, word, -1);
+  EXPECT_EQ(hexOf(target.str(), target.length()), "41 C3 A9 E3 81 82 F0 9F 98 80");
+  toUtf8(target, u"abc", 10);  // a count past the NUL stops at the NUL
+  EXPECT_EQ(std::string(target.str()), "abc");
+  toUtf8(target, u"", -1);  // an empty text still gives an allocated target
+  EXPECT_NE(target.data(), nullptr);
+  EXPECT_EQ(target.length(), 0);
+}
+
+// --- decodeUtf8 / fromUtf8 ---
+
+struct DecodeCase {
+  const char* in;    // UTF-8 bytes, hex
+  const char* want;  // UTF-16 units, hex
+};
+
+std::string decodeExact(const std::string& bytes, int32_t count) {
+  const auto in = exactCopy(bytes);
+  std::u16string out(2 * bytes.size() + 3, char16_t{0xCCCC});
+  const int32_t written = decodeUtf8(in.get(), count, &out[0]);
+  EXPECT_EQ(out[written], 0);
+  EXPECT_EQ(out[written + 1], 0xCCCC);
+  return hexOf(out.data(), written);
+}
+
+TEST(Utf8DecodeTest, WellFormed_Table) {
+  const DecodeCase kCases[] = {
+      {"41", "0041"},           {"7F", "007F"},
+      {"C2 80", "0080"},        {"C3 A9", "00E9"},
+      {"DF BF", "07FF"},        {"E0 A0 80", "0800"},
+      {"E3 81 82", "3042"},     {"EF BF BF", "FFFF"},
+      {"F0 90 80 80", "D800 DC00"}, {"F0 9F 98 80", "D83D DE00"},
+      {"F4 8F BF BF", "DBFF DFFF"},
+      {"41 C3 A9 42", "0041 00E9 0042"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::string bytes = bytesOf(c.in);
+    EXPECT_EQ(decodeExact(bytes, static_cast<int32_t>(bytes.size())), c.want);
+  }
+}
+
+TEST(Utf8DecodeTest, Malformed_Table) {
+  const DecodeCase kCases[] = {
+      {"80 41", "F001"},               // a stray continuation byte leads two bytes
+      {"BF BF", "FFFF"},
+      {"C3 41 42", "00C1 0042"},       // continuation bytes are not validated
+      {"ED A0 80", "D800"},            // an encoded surrogate passes as a unit
+      {"C0 80 41", "0000 0041"},       // an overlong NUL becomes a NUL unit
+      {"F5 80 80 80", "DCC0 DC00"},    // past U+10FFFF: the pair is kept to 16 bits
+      {"F8 80 80 80", "DFC0 DC00"},
+      {"FF BF BF BF", "E7BF DFFF"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::string bytes = bytesOf(c.in);
+    EXPECT_EQ(decodeExact(bytes, static_cast<int32_t>(bytes.size())), c.want);
+  }
+}
+
+TEST(Utf8DecodeTest, CutAtEveryByte_Table) {
+  // A missing continuation byte adds zero bits and ends the conversion.
+  const DecodeCase kCases[] = {
+      {"C3", "00C0"},       {"E3", "3000"},        {"E3 81", "3040"},
+      {"F0", "0000"},       {"F0 9F", "D83C DC00"}, {"F0 9F 98", "D83D DE00"},
+      {"BF", "FFC0"},       {"FE", "E5C0 DC00"},    // one byte can yield a pair
+      {"41 E3 81", "0041 3040"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::string bytes = bytesOf(c.in);
+    EXPECT_EQ(decodeExact(bytes, static_cast<int32_t>(bytes.size())), c.want);
+  }
+}
+
+TEST(Utf8DecodeTest, CountBounds_Table) {
+  const struct {
+    const char* in;
+    int32_t count;
+    const char* want;
+  } kCases[] = {
+      {"E3 81 82 41", 1, "3000"},   // the count cuts the sequence; nothing after is read
+      {"E3 81 82 41", 2, "3040"},
+      {"E3 81 82 41", 3, "3042"},
+      {"E3 81 82 41", 4, "3042 0041"},
+      {"C3 41 42", 1, "00C0"},
+      {"41 00 42", 3, "0041"},      // a NUL lead byte ends the text
+      {"E3 00 42", 3, "3000"},      // so does a NUL where a continuation byte belongs
+      {"41 42 00", -1, "0041 0042"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.in << " count " << c.count);
+    EXPECT_EQ(decodeExact(bytesOf(c.in), c.count), c.want);
+  }
+}
+
+TEST(Utf8DecodeTest, FromUtf8_ReplacesTarget) {
+  __kvstrW target(u"old");
+  fromUtf8(target, "\xE3\x81\x82\xF0\x9F\x98\x80", -1);
+  EXPECT_EQ(hexOf(target.str(), target.length()), "3042 D83D DE00");
+  fromUtf8(target, "ab\0cd", 5);
+  EXPECT_EQ(std::u16string(target.str()), u"ab");
+  fromUtf8(target, "", -1);
+  EXPECT_NE(target.data(), nullptr);
+  EXPECT_EQ(target.length(), 0);
+}
+
+// --- null source or zero count: the target is emptied in place ---
+
+TEST(Utf8Test, NullOrZeroCount_EmptiesTargetWithoutFreeing) {
+  __kvstrA narrow("xyz");
+  const char* narrowArray = narrow.data();
+  toUtf8(narrow, nullptr, 3);
+  EXPECT_EQ(narrow.data(), narrowArray);
+  EXPECT_EQ(narrow.length(), 0);
+  narrow.assign("xyz", 3);
+  narrowArray = narrow.data();
+  toUtf8(narrow, u"a", 0);
+  EXPECT_EQ(narrow.data(), narrowArray);
+  EXPECT_EQ(narrow.length(), 0);
+
+  __kvstrW wide(u"xyz");
+  const char16_t* wideArray = wide.data();
+  fromUtf8(wide, nullptr, -1);
+  EXPECT_EQ(wide.data(), wideArray);
+  EXPECT_EQ(wide.length(), 0);
+  wide.assign(u"xyz", 3);
+  wideArray = wide.data();
+  fromUtf8(wide, "a", 0);
+  EXPECT_EQ(wide.data(), wideArray);
+  EXPECT_EQ(wide.length(), 0);
+
+  __kvstrA absentNarrow;
+  __kvstrW absentWide;
+  toUtf8(absentNarrow, nullptr, -1);
+  fromUtf8(absentWide, "abc", 0);
+  EXPECT_EQ(absentNarrow.data(), nullptr);
+  EXPECT_EQ(absentWide.data(), nullptr);
+}
+
+TEST(Utf8Test, FailedAllocation_LeavesTargetUnchanged) {
+  __kvstrA narrow("keep");
+  __kvstrW wide(u"keep");
+  const char* narrowArray = narrow.data();
+  const char16_t* wideArray = wide.data();
+  EXPECT_THROW((testalloc::failAllocationAfter(1), toUtf8(narrow, u"new", -1)), std::bad_alloc);
+  EXPECT_THROW((testalloc::failAllocationAfter(1), fromUtf8(wide, "new", -1)), std::bad_alloc);
+  testalloc::disarm();
+  EXPECT_EQ(narrow.data(), narrowArray);
+  EXPECT_EQ(std::string(narrow.str()), "keep");
+  EXPECT_EQ(wide.data(), wideArray);
+  EXPECT_EQ(std::u16string(wide.str()), u"keep");
+}
+
+// --- decodeUtf8Char ---
+
+TEST(Utf8DecodeCharTest, Characters_Table) {
+  const struct {
+    const char* in;  // bytes before the terminating NUL, hex
+    uint32_t want;
+    int advance;
+  } kCases[] = {
+      {"", 0, 0},                          // the end: next stays on the NUL
+      {"41", 0x41, 1},
+      {"7F", 0x7F, 1},
+      {"C3 A9", 0xE9, 2},
+      {"E3 81 82", 0x3042, 3},
+      {"EF BF BF", 0xFFFF, 3},
+      {"F0 9F 98 80", 0xD83DDE00, 4},      // a packed pair, high in the upper half
+      {"F0 90 80 80", 0xD800DC00, 4},
+      {"F4 8F BF BF", 0xDBFFDFFF, 4},
+      {"80 41", 0xD7BCDC01, 2},            // stray continuation byte: compared unsigned
+      {"F8 80 80 80", 0xDFC0DC00, 4},
+      {"C3 A9 41", 0xE9, 2},
+      // Cut short by the NUL: 0, next on the NUL.
+      {"C3", 0, 1},
+      {"E3", 0, 1},
+      {"E3 81", 0, 2},
+      {"F0", 0, 1},
+      {"F0 9F", 0, 2},
+      {"F0 9F 98", 0, 3},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.in);
+    const std::string bytes = bytesOf(c.in);
+    const auto in = exactCopy(bytes + '\0');
+    const char* next = nullptr;
+    EXPECT_EQ(decodeUtf8Char(in.get(), &next), c.want);
+    EXPECT_EQ(next - in.get(), c.advance);
+  }
+}
+
+// --- round trip ---
+
+// Every BMP unit outside the surrogate range, then four astral characters.
+std::u16string allValidUnits() {
+  std::u16string s;
+  for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+    if (u < 0xD800 || u > 0xDFFF) s += static_cast<char16_t>(u);
+  }
+  s += unitsOf("D800 DC00 DBFF DFFF D83D DE00 D840 DC00");
+  return s;
+}
+
+TEST(Utf8RoundTripTest, EveryValidUnit_SurvivesBothWays) {
+  const std::u16string original = allValidUnits();
+  __kvstrA narrow;
+  toUtf8(narrow, original.c_str(), -1);
+  // 127 one-byte, 1920 two-byte, 61440 three-byte units and 4 four-byte pairs.
+  EXPECT_EQ(narrow.length(), 188303);
+  __kvstrW wide;
+  fromUtf8(wide, narrow.str(), narrow.length());
+  EXPECT_TRUE(std::u16string(wide.str()) == original);
+}
+
+TEST(Utf8RoundTripTest, DecodeCharWalk_SplitsPackedPairs) {
+  const std::u16string original = allValidUnits();
+  __kvstrA narrow;
+  toUtf8(narrow, original.c_str(), -1);
+  std::u16string walked;
+  const char* p = narrow.str();
+  while (const uint32_t c = decodeUtf8Char(p, &p)) {
+    if (c > 0xFFFF) walked += static_cast<char16_t>(c >> 16);
+    walked += static_cast<char16_t>(c & 0xFFFF);
+  }
+  EXPECT_EQ(p, narrow.str() + narrow.length());
+  EXPECT_TRUE(walked == original);
+}
+
+}  // namespace
