@@ -1,0 +1,105 @@
+#include "pageparser/entities.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+std::u16string decodeWhole(const char16_t* line) {
+  return decodeEntities(line, static_cast<int32_t>(std::char_traits<char16_t>::length(line))).str();
+}
+}  // namespace
+
+TEST(DecodeEntitiesTest, References_DecodeOrCopyThrough) {
+  const struct {
+    const char16_t* in;
+    const char16_t* want;
+  } kCases[] = {
+      {u"x &lt; y", u"x < y"},
+      {u"a&gt;b", u"a>b"},
+      {u"salt &amp; pepper", u"salt & pepper"},
+      {u"&quot;q&quot;", u"\"q\""},
+      {u"x&nbsp;y", u"x y"},  // a plain space, not U+00A0
+      {u"caf&#233;", u"caf\u00e9"},
+      {u"a&#8212;b", u"a\u2014b"},
+      {u"&#x2014;", u"&#x2014;"},  // hexadecimal is not known
+      {u"&#12x;", u"&#12x;"},
+      {u"&#;", u"&#;"},
+      {u"&#00000065;", u"A"},
+      {u"&#65601;", u"A"},                 // 65601 mod 65536 = 65
+      {u"&#99999999999999999999;", u"\uffff"},  // 10^20 - 1 mod 2^16
+      {u"&#55357;&#56832;", u"\U0001F600"},     // two references make a pair
+      {u"x&#0;y", u"xy"},                       // code 0 adds nothing
+      {u"x&#65536;y", u"xy"},
+      {u"&copy; &foo;", u"&copy; &foo;"},
+      {u"&AMP; &Amp; &amp", u"&AMP; &Amp; &amp"},
+      {u"&&amp;", u"&&"},
+      {u"&amp;lt;", u"&lt;"},  // decoded once only
+      {u"&ltx", u"&ltx"},
+      {u"&lt;;", u"<;"},
+      {u"tab\tand  two", u"tab\tand  two"},
+      {u"&", u"&"},
+      {u"AT&T &#65", u"AT&T A"},  // digits up to the end of the line
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
+    EXPECT_EQ(decodeWhole(c.in), c.want);
+  }
+}
+
+TEST(DecodeEntitiesTest, RunBeforeTag_ReferenceWithoutSemicolonIsCopied) {
+  // The run ends before "<"; the unterminated reference meets it and fails.
+  const char16_t line[] = u"&#65<b>";
+  EXPECT_EQ(std::u16string(decodeEntities(line, 4).str()), u"&#65");
+  const char16_t named[] = u"&lt<b>";
+  EXPECT_EQ(std::u16string(decodeEntities(named, 3).str()), u"&lt");
+}
+
+TEST(DecodeEntitiesTest, RunEndingAtLineEnd_ReferenceWithoutSemicolonIsDecoded) {
+  const char16_t line[] = u"&#65";
+  EXPECT_EQ(std::u16string(decodeEntities(line, 4).str()), u"A");
+}
+
+TEST(DecodeEntitiesTest, EmptyOrNul_GivesAbsentOrStopsThere) {
+  const char16_t line[] = u"ab";
+  EXPECT_TRUE(decodeEntities(line, 0).data() == nullptr);
+  EXPECT_TRUE(decodeEntities(line, -3).data() == nullptr);
+  EXPECT_TRUE(decodeEntities(nullptr, 5).data() == nullptr);
+  const char16_t withNul[] = {u'a', u'b', 0, u'c', u'd', 0};
+  EXPECT_EQ(std::u16string(decodeEntities(withNul, 5).str()), u"ab");
+  const char16_t onlyZero[] = u"&#0;";
+  EXPECT_TRUE(decodeEntities(onlyZero, 4).data() == nullptr);
+}
+
+TEST(DecodeEntityTest, ReturnsPositionAfterReference_OrNull) {
+  const struct {
+    const char16_t* after;  // the text just after "&"
+    int32_t consumed;       // -1: no reference
+    const char16_t* appended;
+  } kCases[] = {
+      {u"amp;rest", 4, u"&"},   {u"nbsp;x", 5, u" "},    {u"#65;z", 4, u"A"},
+      {u"#65", 3, u"A"},        {u"#0;", 3, u""},        {u"copy;", -1, u""},
+      {u"#x41;", -1, u""},      {u"#;", -1, u""},        {u"", -1, u""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
+    __kvstrbufW buffer;
+    const char16_t* next = decodeEntity(buffer, c.after);
+    EXPECT_EQ(next, c.consumed < 0 ? nullptr : c.after + c.consumed);
+    EXPECT_EQ(std::u16string(buffer.str()), c.appended);
+  }
+}
+
+TEST(ParseDecimalReferenceTest, DigitsUpToSemicolonOrEnd) {
+  const struct {
+    const char16_t* in;
+    int32_t want;
+  } kCases[] = {
+      {u"65;", 65},   {u"65", 65},      {u"0;", 0},     {u"65536;", 0},  {u"65535;x", 65535},
+      {u";", -1},     {u"", -1},        {u"x41;", -1},  {u"12x;", -1},   {u"1 2;", -1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
+    EXPECT_EQ(parseDecimalReference(c.in), c.want);
+  }
+}

@@ -1,0 +1,568 @@
+#include "pageparser/lexora_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
+namespace {
+using P = TLexoraParser;
+
+// Heading markup as the wiki writes it: an edit link, then the headline span.
+std::u16string h2(const std::u16string& name) {
+  return u"<h2><span class=\"editsection\">[<a href=\"/w/edit\">edit</a>]</span> "
+         u"<span class=\"mw-headline\">" + name + u"</span></h2>\n";
+}
+std::u16string h3(const std::u16string& name) {
+  return u"<h3><span class=\"mw-headline\">" + name + u"</span></h3>\n";
+}
+std::u16string h4(const std::u16string& name) {
+  return u"<h4><span class=\"mw-headline\">" + name + u"</span></h4>\n";
+}
+
+// One parser run over a page kept alive beside it.
+struct ParsedPage {
+  explicit ParsedPage(std::u16string html) : text(std::move(html)) {
+    parser.setInput(text.c_str());
+    parser.parse();
+  }
+  bool hasSection(const char16_t* language, const char16_t* name) const {
+    const auto info = parser.entries.find(language);
+    return info != parser.entries.end() && info->second.sections.count(name) != 0;
+  }
+  std::u16string section(const char16_t* language, const char16_t* name) const {
+    if (!hasSection(language, name)) return u"<absent>";
+    return parser.entries.at(language).sections.at(name).str();
+  }
+  std::u16string ipa(const char16_t* language) const {
+    const auto info = parser.entries.find(language);
+    return info == parser.entries.end() ? u"<absent>" : info->second.ipa.str();
+  }
+  std::u16string audio(const char16_t* language) const {
+    const auto info = parser.entries.find(language);
+    return info == parser.entries.end() ? u"<absent>" : info->second.audio.str();
+  }
+  std::u16string entry() {
+    __kvstrbufW out;
+    parser.assembleResult(out);
+    return out.str();
+  }
+  std::u16string languages() const {  // joined with "|"
+    std::u16string all;
+    for (int32_t i = 0; i < parser.languages.count(); ++i) {
+      if (i) all += u"|";
+      all += parser.languages.item(i)->str();
+    }
+    return all;
+  }
+
+  std::u16string text;
+  TLexoraParser parser;
+};
+
+// A list-bearing sub-section Noun in the language section English.
+std::u16string inNoun(const std::u16string& html) { return h2(u"English") + h3(u"Noun") + html; }
+
+#define ROW(cases, c) SCOPED_TRACE(testing::Message() << "row " << (&(c) - (cases)))
+}  // namespace
+
+// --- state and comments ---
+
+TEST(LexoraParserTest, Construction_StartsEmpty) {
+  TLexoraParser parser;
+  EXPECT_EQ(parser.sectionKind, P::SK_NONE);
+  EXPECT_EQ(parser.tagState, 0u);
+  EXPECT_EQ(parser.spanKind, P::SPAN_NONE);
+  EXPECT_FALSE(parser.hasEditSection);
+  EXPECT_TRUE(parser.language.empty());
+  EXPECT_TRUE(parser.subsection.empty());
+  EXPECT_EQ(parser.languages.count(), 0);
+  EXPECT_TRUE(parser.entries.empty());
+  EXPECT_TRUE(parser.showAudio);
+  EXPECT_TRUE(parser.showSectionNames);
+}
+
+TEST(LexoraParserTest, Comments_NeverReachTheStore) {
+  ParsedPage page(inNoun(u"<ol><li>a<!-- <li>hidden</li> --></li><!--\n<li>x\n--><li>b</li></ol>"));
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a\n2.b");
+}
+
+TEST(LexoraParserTest, ContentBeforeFirstHeadline_RecordsNothing) {
+  ParsedPage page(u"<p>intro</p><span class=\"IPA\">/x/</span><ol><li>a</li></ol>" + h3(u"Noun") +
+                  u"<ol><li>b</li></ol>");
+  EXPECT_TRUE(page.parser.entries.empty());
+  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
+  EXPECT_TRUE(page.parser.subsection.empty());
+}
+
+// --- start tags: headings and spans ---
+
+TEST(StartTagTest, HeadingTags_MatchByCaseInsensitivePrefix) {
+  const struct {
+    const char16_t* tag;
+    uint32_t tagState;
+    bool languageEmptied;
+  } kCases[] = {
+      {u"<h2>", 2, true},   {u"<H2>", 2, true},  {u"<h2 id=\"x\">", 2, true},
+      {u"<h1>", 1, false},  {u"<h4>", 4, false}, {u"<h5>", 0, false},
+      {u"<hr>", 0, false},  {u"<h>", 0, false},  {u"<head>", 0, false},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(h2(u"English") + c.tag);
+    EXPECT_EQ(page.parser.tagState, c.tagState);
+    EXPECT_EQ(page.parser.language.empty(), c.languageEmptied);
+    EXPECT_EQ(page.parser.sectionKind, c.languageEmptied ? P::SK_NONE : P::SK_LANGUAGE);
+  }
+}
+
+TEST(StartTagTest, HeadingStartTag_ClearsSpanListAndTableBits) {
+  ParsedPage page(inNoun(u"<ol><li><table><span><h3>"));
+  EXPECT_EQ(page.parser.tagState, 3u);
+}
+
+TEST(StartTagTest, SpanClass_ComparedWholeAndCaseSensitively) {
+  const struct {
+    const char16_t* span;
+    int32_t spanKind;
+  } kCases[] = {
+      {u"<span class=\"IPA\">", P::SPAN_IPA},
+      {u"<SPAN class=\"IPA\">", P::SPAN_IPA},
+      {u"<span class=\"ipa\">", P::SPAN_NONE},
+      {u"<span class=\"IPA x\">", P::SPAN_NONE},
+      {u"<span Class=\"IPA\">", P::SPAN_NONE},
+      {u"<span class=\"unicode audiolink\">", P::SPAN_AUDIO},
+      {u"<span class=\"mw-headline\">", P::SPAN_HEADLINE},
+      {u"<span class=\"editsection\">", P::SPAN_NONE},
+      {u"<span>", P::SPAN_NONE},
+      {u"<span\nclass=\"IPA\">", P::SPAN_NONE},  // the attribute stands on the next line
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(h2(u"English") + c.span);
+    EXPECT_EQ(page.parser.spanKind, c.spanKind);
+    EXPECT_EQ(page.parser.tagState, P::TS_SPAN);
+  }
+}
+
+TEST(StartTagTest, SpanClassBeforeLanguage_OnlyHeadlineAndEditSectionCount) {
+  ParsedPage ipa(u"<span class=\"IPA\">/a/</span>");
+  EXPECT_EQ(ipa.parser.spanKind, P::SPAN_NONE);
+  EXPECT_TRUE(ipa.parser.entries.empty());
+
+  ParsedPage audio(u"<span class=\"unicode audiolink\">");
+  EXPECT_EQ(audio.parser.spanKind, P::SPAN_NONE);
+
+  ParsedPage headline(u"<span class=\"mw-headline\">");
+  EXPECT_EQ(headline.parser.spanKind, P::SPAN_HEADLINE);
+
+  ParsedPage edit(u"<p><span class=\"editsection\">[edit]</span></p>");
+  EXPECT_TRUE(edit.parser.hasEditSection);
+}
+
+// --- start tags: audio links ---
+
+TEST(StartTagTest, AudioButton_TakesFirstHttpThroughFirstOgg) {
+  const struct {
+    const char16_t* button;
+    const char16_t* audio;  // <absent>: no record was made
+  } kCases[] = {
+      {u"<button onclick=\"play('http://media.lexora.org/a/En-cat.ogg', 1)\">",
+       u"http://media.lexora.org/a/En-cat.ogg"},
+      {u"<button onclick=\"a('http://h/1.ogg');b('http://h/2.ogg')\">", u"http://h/1.ogg"},
+      {u"<button onclick=\"x('http://h/a.oggvorbis')\">", u"http://h/a.ogg"},
+      {u"<BUTTON onclick=\"http://h/b.ogg\">", u"http://h/b.ogg"},
+      {u"<button onclick=\"x.ogg; http://h/a\">", u"<absent>"},
+      {u"<button onclick=\"http://h/a.mp3\">", u"<absent>"},
+      {u"<button onclick=\"HTTP://h/a.ogg\">", u"<absent>"},
+      {u"<button onclick=\"https://h/a.ogg\">", u"<absent>"},
+      {u"<button onclick=\"http://h/a.OGG\">", u"<absent>"},
+      {u"<button>", u"<absent>"},
+      {u"<button onclick=\"\">", u"<absent>"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(h2(u"English") + c.button);
+    EXPECT_EQ(page.audio(u"English"), c.audio);
+  }
+}
+
+TEST(StartTagTest, AudioLinks_FirstOfSectionStays) {
+  ParsedPage page(h2(u"English") + u"<button onclick=\"http://h/1.ogg\">" +
+                  u"<span class=\"unicode audiolink\"><a href=\"http://h/2.ogg\">x</a></span>" +
+                  u"<button onclick=\"http://h/3.ogg\">");
+  EXPECT_EQ(page.audio(u"English"), u"http://h/1.ogg");
+}
+
+TEST(StartTagTest, AudioButtonBeforeLanguage_IsIgnored) {
+  ParsedPage page(u"<button onclick=\"http://h/1.ogg\">" + h2(u"English"));
+  EXPECT_TRUE(page.parser.entries.empty());
+}
+
+TEST(StartTagTest, AnchorInAudioSpan_StoredWhenHrefComesFirst) {
+  const struct {
+    const char16_t* html;
+    const char16_t* audio;
+  } kCases[] = {
+      {u"<span class=\"unicode audiolink\"><a href=\"En-cat.ogg\">", u"En-cat.ogg"},
+      {u"<span class=\"unicode audiolink\"><A Href=\"//media.lexora.org/c.ogg\">", u"<absent>"},
+      {u"<span class=\"unicode audiolink\"><A href=\"//media.lexora.org/c.ogg\">",
+       u"//media.lexora.org/c.ogg"},
+      {u"<span class=\"unicode audiolink\"><a title=\"t\" href=\"c.ogg\">", u"<absent>"},
+      {u"<span class=\"unicode audiolink\"><a  href=\"c.ogg\">", u"<absent>"},
+      {u"<span class=\"unicode audiolink\"><a href=\"/wiki/File:c\">", u"/wiki/File:c"},
+      {u"<span class=\"IPA\"><a href=\"c.ogg\">", u"<absent>"},
+      {u"<a href=\"c.ogg\">", u"<absent>"},
+      // The inner span's end resets spanKind although the audio span is open.
+      {u"<span class=\"unicode audiolink\"><span class=\"x\"></span><a href=\"c.ogg\">", u"<absent>"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(h2(u"English") + c.html);
+    EXPECT_EQ(page.audio(u"English"), c.audio);
+  }
+}
+
+// --- start tags: lists, line breaks, tables, footer ---
+
+TEST(StartTagTest, ListsInSubsection_GiveItemMarkers) {
+  const struct {
+    const char16_t* html;
+    const char16_t* text;
+  } kCases[] = {
+      {u"<ol><li>a</li><li>b</li></ol>", u"1.a\n2.b"},
+      {u"<ul><li>a</li><li>b</li></ul>", u" - a\n - b"},
+      {u"<OL><LI>a</LI><Li>b</lI></OL>", u"1.a\n2.b"},
+      // The inner list restarts at 1; after it ends, the outer one is unnumbered.
+      {u"<ol><li>a<ol><li>x</li><li>y</li></ol></li><li>b</li></ol>", u"1.a\n1.x\n2.yb"},
+      {u"<ol><li>a<ul><li>x</li></ul></li><li>b</li></ol>", u"1.a\n2.x\n3.b"},
+      {u"<ul><li>a<ol><li>x</li></ol></li><li>b</li></ul>", u" - a\n1.x\n - b"},
+      {u"<ol><li>def<dl><dd>example</dd><dd>two</dd></dl></li></ol>", u"1.def\nexample\ntwo"},
+      {u"<ol><li>a<br>b<BR/>c</li></ol>", u"1.a\nb\nc"},
+      {u"<ol><li>a<br><dd>b<br><br>c</li></ol>", u"1.a\nb\nc"},
+      {u"<li>loose</li>", u"loose"},
+      {u"<ol><li>a</li><link rel=\"x\"><li>b</li></ol>", u"1.a\n2.\n3.b"},
+      {u"<ol>\n<li>first half\nsecond half</li>\n</ol>", u"1.first halfsecond half"},
+      {u"<ol><li>a</li></ol><div class=\"printfooter\">Retrieved<ol><li>b</li></ol>", u"1.a"},
+      {u"<ol><li>a</li></ol><div class=\"footer\"><ol><li>b</li></ol>", u"1.a\n1.b"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(inNoun(c.html));
+    EXPECT_EQ(page.section(u"English", u"Noun"), c.text);
+  }
+}
+
+TEST(StartTagTest, Table_SuppressesMarkersButItemsStillCount) {
+  ParsedPage page(inNoun(u"<ol><li>a</li><table><tr><td><li>x</li><br><dd>y</td></tr>"
+                         u"</tbody><li>z</li></table><li>b</li></ol>"));
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a\n4.b");
+}
+
+TEST(StartTagTest, ItemOfNeitherList_CreatesNoSubsection) {
+  ParsedPage item(inNoun(u"<li></li>"));
+  EXPECT_FALSE(item.hasSection(u"English", u"Noun"));
+  EXPECT_EQ(item.parser.tagState & P::TS_LI, 0u);  // closed again
+
+  ParsedPage lineBreak(inNoun(u"<br>"));
+  EXPECT_EQ(lineBreak.section(u"English", u"Noun"), u"");
+}
+
+TEST(StartTagTest, ListTagsOutsideListSections_ChangeNothing) {
+  ParsedPage page(h2(u"English") + h3(u"Pronunciation") +
+                  u"<ul><li><span class=\"IPA\">/kat/</span></li><table><div class=\"printfooter\">");
+  EXPECT_EQ(page.parser.tagState, 0u);
+  EXPECT_EQ(page.parser.sectionKind, P::SK_PRONUNCIATION);
+  EXPECT_EQ(page.ipa(u"English"), u"/kat/");
+  EXPECT_TRUE(page.parser.entries.at(u"English").sections.empty());
+}
+
+// --- end tags ---
+
+TEST(EndTagTest, ListAndTableBits_ClearedOneAtATime) {
+  const struct {
+    const char16_t* html;
+    uint32_t tagState;
+  } kCases[] = {
+      {u"<ol><li><dl><dd><ul><table>", 0x13e0},
+      {u"<ol><li><dl><dd><ul><table></table>", 0x3e0},
+      {u"<ol><li><dl><dd><ul></ul>", 0x1e0},
+      {u"<ol><li><dl><dd></dd>", 0xe0},
+      {u"<ol><li><dl></dl>", 0x60},
+      {u"<ol><li></li>", 0x20},
+      {u"<ol><ol></ol>", 0},        // a bit, not a depth count
+      {u"<ol></ OL >", 0},          // capitals and blanks
+      {u"<table></tbody></td>", 0x1000},
+      {u"<table></tablex>", 0},     // a prefix test
+      {u"<ol><li></div></a></br>", 0x60},
+      {u"<ol><li><span></h2>", 0},  // a heading end tag clears everything
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(inNoun(c.html));
+    EXPECT_EQ(page.parser.tagState, c.tagState);
+  }
+}
+
+TEST(EndTagTest, AfterFooter_ListEndTagsKeepTheirBits) {
+  ParsedPage page(inNoun(u"<ol><table><div class=\"printfooter\"></ol></table>"));
+  EXPECT_EQ(page.parser.tagState, P::TS_OL | P::TS_TABLE);
+  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
+}
+
+TEST(EndTagTest, SpanEndInNestedSpan_EndsHeadlineForTheRest) {
+  ParsedPage page(u"<h2><span class=\"mw-headline\"><span class=\"x\">Old</span> English</span></h2>");
+  EXPECT_EQ(page.languages(), u"Old");
+  EXPECT_EQ(std::u16string(page.parser.language.str()), u"Old");
+  EXPECT_EQ(page.parser.spanKind, P::SPAN_NONE);
+}
+
+TEST(EndTagTest, SpanEndWhileNothingOpen_KeepsSpanKind) {
+  ParsedPage page(h2(u"English") + u"<h3><span class=\"mw-headline\">Noun</h3></span>");
+  EXPECT_EQ(page.parser.tagState, 0u);
+  EXPECT_EQ(page.parser.spanKind, P::SPAN_HEADLINE);
+}
+
+// --- text ---
+
+TEST(TextTest, HeadlineSplitByInlineElement_AppendsEachPart) {
+  ParsedPage page(u"<h2><span class=\"editsection\">[edit]</span><span class=\"mw-headline\">Old "
+                  u"<i>English</i></span></h2>");
+  EXPECT_EQ(page.languages(), u"Old |English");
+  EXPECT_EQ(std::u16string(page.parser.language.str()), u"English");
+  EXPECT_EQ(page.parser.sectionKind, P::SK_LANGUAGE);
+}
+
+TEST(TextTest, Headlines_SetSectionKindAndSubsection) {
+  const struct {
+    std::u16string html;
+    int32_t sectionKind;
+    const char16_t* subsection;
+  } kCases[] = {
+      {h3(u"Pronunciation"), P::SK_PRONUNCIATION, u"Pronunciation"},
+      {h3(u"pronunciation"), P::SK_SUBSECTION, u"pronunciation"},
+      {h3(u"Noun"), P::SK_SUBSECTION, u"Noun"},
+      {h3(u"Noun") + h4(u"Synonyms"), P::SK_SYNONYMS, u"Synonyms"},
+      {h3(u"Noun") + h4(u"Antonyms"), P::SK_ANTONYMS, u"Antonyms"},
+      {h3(u"Noun") + h4(u"Synonyms "), P::SK_LANGUAGE, u"Noun"},
+      {h3(u"Noun") + h4(u"Translations"), P::SK_LANGUAGE, u"Noun"},
+      {h3(u"Synonyms"), P::SK_SUBSECTION, u"Synonyms"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    testing::internal::CaptureStdout();
+    ParsedPage page(h2(u"English") + c.html);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(page.parser.sectionKind, c.sectionKind);
+    EXPECT_EQ(std::u16string(page.parser.subsection.str()), c.subsection);
+  }
+}
+
+TEST(TextTest, SubHeadlinesBeforeLanguage_ChangeNothing) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(h3(u"Noun") + h4(u"Synonyms") + u"<ul><li>a</li></ul>");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
+  EXPECT_TRUE(page.parser.subsection.empty());
+  EXPECT_TRUE(page.parser.entries.empty());
+}
+
+TEST(TextTest, H4Headline_WritesTraceLineEvenWithoutLanguage) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(h4(u"Early") + h2(u"English") + h3(u"Noun") + h4(u"Translations") +
+                  u"<h4><span class=\"mw-headline\">Syn<i>onyms</i></span></h4>" + h3(u"Verb"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "head:Early\nhead:Translations\nhead:Syn\nhead:onyms\n");
+}
+
+#if !defined(_WIN32)  // the Windows build writes wide output in the console's code page
+TEST(TextTest, H4TraceLine_IsUtf8Natively) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(h2(u"Fran\u00e7ais") + h4(u"D\u00e9riv\u00e9s %s"));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "head:D\xc3\xa9riv\xc3\xa9s %s\n");
+}
+#endif
+
+TEST(TextTest, TranslationsAfterNoun_RecordsNothingUntilNextHeadline) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(inNoun(u"<ol><li>cat</li></ol>") + h4(u"Translations") +
+                  u"<ul><li>German: Katze</li></ul>" + h4(u"Synonyms") + u"<ul><li>puss</li></ul>");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.cat");
+  EXPECT_EQ(page.section(u"English", u"Synonyms"), u" - puss");
+}
+
+TEST(TextTest, Ipa_FirstRunStaysAndKeepsReferences) {
+  ParsedPage page(h2(u"English") + h3(u"Pronunciation") +
+                  u"<ul><li>UK: <span class=\"IPA\">/a&amp;b/</span>, <span class=\"IPA\">/c/</span>"
+                  u"</li></ul>");
+  EXPECT_EQ(page.ipa(u"English"), u"/a&amp;b/");
+  EXPECT_TRUE(page.parser.entries.at(u"English").sections.empty());
+}
+
+TEST(TextTest, IpaInListSection_GoesToIpaAndDecodedToSectionText) {
+  ParsedPage page(inNoun(u"<ol><li>see <span class=\"IPA\">a&amp;b</span></li></ol>"));
+  EXPECT_EQ(page.ipa(u"English"), u"a&amp;b");
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.see a&b");
+}
+
+TEST(TextTest, HeadlineRuns_NeverBecomeSectionText) {
+  // An h3 span whose class is not mw-headline is dropped, not recorded.
+  ParsedPage page(inNoun(u"<ol><li>a</li></ol><h3><span class=\"x\">Extra</span></h3>b"));
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.ab");
+  EXPECT_EQ(std::u16string(page.parser.subsection.str()), u"Noun");
+}
+
+TEST(TextTest, ReferencesInSectionText_DecodedPerLine) {
+  ParsedPage page(inNoun(u"<ol><li>AT&amp;T &#65\n&#66<b>x</b> a&am\np;b &#10;c</li></ol>"));
+  // "&#65" ends its line and is decoded; "&#66" meets "<" and is copied; an
+  // ampersand reference cut by the line end stays as written.
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.AT&T A&#66x a&amp;b \nc");
+}
+
+TEST(TextTest, TableInSection_AddsNoText) {
+  ParsedPage page(inNoun(u"<ol><li>a</li></ol><table><tr><td>cell</td></tr></table>tail"));
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.atail");
+}
+
+TEST(AppendSectionTextTest, LineFeedRules) {
+  const struct {
+    const char16_t* target;
+    const char16_t* text;
+    const char16_t* want;
+  } kCases[] = {
+      {u"", u"\n - ", u" - "},
+      {u"", u"\n", u""},
+      {u"", u"\n\n\nabc", u"abc"},
+      {u"x\n", u"\nabc", u"x\nabc"},
+      {u"x\n", u"\n\nabc", u"x\n\nabc"},
+      {u"x", u"\nabc", u"x\nabc"},
+      {u"x\n", u"&#10;abc", u"x\n\nabc"},  // the raw text decides
+      {u"x\n", u"abc\n\n", u"x\nabc\n\n"},
+      {u"a", u" b\t ", u"a b\t "},
+      {u"a", u"b&lt;c", u"ab<c"},
+      {u"", u"&#0;", u""},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    TLexoraParser parser;
+    __kvstrW target(c.target);
+    const std::u16string text(c.text);
+    parser.appendSectionText(target, text.c_str(), static_cast<int32_t>(text.size()));
+    EXPECT_EQ(std::u16string(target.str()), c.want);
+  }
+}
+
+TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
+  TLexoraParser parser;
+  parser.tagState = P::TS_TABLE | P::TS_OL;
+  __kvstrW target(u"x");
+  parser.appendSectionText(target, u"abc", 3);
+  parser.appendLineBreak(target);
+  EXPECT_EQ(std::u16string(target.str()), u"x");
+}
+
+// --- assembly ---
+
+TEST(AssembleResultTest, FullBlock_HasExactLayout) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(h2(u"English") + h3(u"Pronunciation") +
+                  u"<span class=\"IPA\">/k\u00e6t/</span>"
+                  u"<span class=\"unicode audiolink\"><a href=\"//media.lexora.org/En-cat.ogg\">"
+                  u"audio</a></span>" +
+                  h3(u"Noun") + u"<ol><li>A feline.<dl><dd>The cat sat.</dd></dl></li></ol>" +
+                  h4(u"Synonyms") + u"<ul><li>puss</li><li>moggy</li></ul>" +
+                  u"<div class=\"printfooter\">Retrieved from x</div>");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(page.entry(),
+            u"[[English]]\n"
+            u"ipa  :/k\u00e6t/\n"
+            u"audio://media.lexora.org/En-cat.ogg\n"
+            u"[Noun]\n"
+            u"1.A feline.\nThe cat sat.\n"
+            u"[Synonyms]\n"
+            u" - puss\n - moggy\n");
+}
+
+TEST(AssembleResultTest, WithoutEditSection_WritesNothing) {
+  ParsedPage page(u"<h2><span class=\"mw-headline\">English</span></h2>" + h3(u"Noun") +
+                  u"<ol><li>a</li></ol>");
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a");
+  EXPECT_EQ(page.entry(), u"");
+}
+
+TEST(AssembleResultTest, PartialBlocks_FollowTheLineRules) {
+  const struct {
+    std::u16string html;
+    const char16_t* entry;
+  } kCases[] = {
+      {h2(u"English"), u"[[English]]\n"},
+      {h2(u"English") + u"<span class=\"IPA\">/a/</span>" + h3(u"Noun") + u"<ol><li>b</li></ol>",
+       u"[[English]]\nipa  :/a/[Noun]\n1.b\n"},
+      {h2(u"English") + u"<span class=\"IPA\">/a/</span>" + h2(u"French"),
+       u"[[English]]\nipa  :/a/[[French]]\n"},
+      {h2(u"English") + u"<button onclick=\"http://h/a.ogg\">",
+       u"[[English]]\n\naudio:http://h/a.ogg\n"},
+      {inNoun(u"<table><tr><td><br></td></tr></table>"), u"[[English]]\n[Noun]\n\n"},
+      {inNoun(u"<ol><li>a<br></li></ol>"), u"[[English]]\n[Noun]\n1.a\n\n"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(c.html);
+    EXPECT_EQ(page.entry(), c.entry);
+  }
+}
+
+TEST(AssembleResultTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
+  ParsedPage page(inNoun(u"<ol><li>a</li></ol>") + h2(u"English") + h3(u"Verb") +
+                  u"<ol><li>b</li></ol>");
+  EXPECT_EQ(page.parser.languages.count(), 2);
+  EXPECT_EQ(page.parser.entries.size(), 1u);
+  const std::u16string block = u"[[English]]\n[Noun]\n1.a\n[Verb]\n1.b\n";
+  EXPECT_EQ(page.entry(), block + block);
+}
+
+TEST(AssembleResultTest, Subsections_InCodeUnitOrder) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(h2(u"English") + h3(u"Verb") + u"<ol><li>v</li></ol>" + h3(u"\u00e9tymologie") +
+                  u"<ol><li>e</li></ol>" + h3(u"Noun") + u"<ol><li>n</li></ol>" + h4(u"Synonyms") +
+                  u"<ul><li>s</li></ul>" + h3(u"usage") + u"<ol><li>u</li></ol>" +
+                  h3(u"Adjective") + u"<ol><li>a</li></ol>");
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(page.entry(),
+            u"[[English]]\n[Adjective]\n1.a\n[Noun]\n1.n\n[Synonyms]\n - s\n[Verb]\n1.v\n"
+            u"[usage]\n1.u\n[\u00e9tymologie]\n1.e\n");
+}
+
+TEST(AssembleResultTest, Appends_WithoutClearingTheBuffer) {
+  ParsedPage page(h2(u"English"));
+  __kvstrbufW out;
+  out.append(u"x", 1);
+  page.parser.assembleResult(out);
+  EXPECT_EQ(std::u16string(out.str()), u"x[[English]]\n");
+}
+
+// --- audio link listing ---
+
+TEST(AudioLinkAtTest, ThreeSections_OnlySecondHasAudio) {
+  ParsedPage page(h2(u"English") + h2(u"French") + u"<button onclick=\"p('http://h/fr.ogg')\">" +
+                  h2(u"German"));
+  EXPECT_EQ(std::u16string(page.parser.audioLinkAt(0).str()), u"\x01");
+  EXPECT_EQ(std::u16string(page.parser.audioLinkAt(1).str()), u"http://h/fr.ogg");
+  EXPECT_EQ(std::u16string(page.parser.audioLinkAt(2).str()), u"\x01");
+  EXPECT_TRUE(page.parser.audioLinkAt(3).data() == nullptr);
+  EXPECT_TRUE(page.parser.audioLinkAt(-1).data() == nullptr);
+}
+
+TEST(AudioLinkAtTest, NoHeadlines_EmptyAtOnce) {
+  ParsedPage page(u"<p>no entry</p>");
+  EXPECT_TRUE(page.parser.audioLinkAt(0).data() == nullptr);
+}
+
+TEST(AudioLinkAtTest, DuplicateLanguage_ListedAtBothSlots) {
+  ParsedPage page(h2(u"English") + u"<button onclick=\"http://h/1.ogg\">" + h2(u"English") +
+                  u"<button onclick=\"http://h/2.ogg\">");
+  EXPECT_EQ(std::u16string(page.parser.audioLinkAt(0).str()), u"http://h/1.ogg");
+  EXPECT_EQ(std::u16string(page.parser.audioLinkAt(1).str()), u"http://h/1.ogg");
+  EXPECT_EQ(std::u16string(kNoAudioMark), u"\x01");
+}
