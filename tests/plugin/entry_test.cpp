@@ -1,0 +1,275 @@
+// The plug-in's entry: the configuration path rule, the audio switch as the
+// configuration file sets it, the entry point, and (natively) dxEnumerate
+// through the built module itself and copies of it loaded from other folders.
+#include "plugin/config.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "plugin/lexoradx.h"
+
+#if !defined(_WIN32)
+#include <dlfcn.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string narrow(const std::u16string& text) {
+  std::string out;
+  for (char16_t unit : text) out += unit < 0x80 ? static_cast<char>(unit) : '?';
+  return out;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+/// A fresh folder under the system's temporary folder, removed afterwards.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& tag) {
+    static int serial = 0;
+    path_ = fs::temp_directory_path() / ("dx_entry_" + tag + "_" + std::to_string(++serial));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// --- where the configuration lives ---
+
+TEST(ConfigurationPathTest, ReplacesTheExtensionOfTheFinalComponent) {
+  const struct {
+    const char16_t* module;
+    const char16_t* want;
+  } kCases[] = {
+      {u"C:\\Program Files\\Host\\LexoraDX.dll", u"C:\\Program Files\\Host\\LexoraDX.ini"},
+      {u"C:\\a.b\\LexoraDX.dll", u"C:\\a.b\\LexoraDX.ini"},   // a "." in a folder does not count
+      {u"C:\\dir\\X.Y.dll", u"C:\\dir\\X.Y.ini"},             // only the last "." counts
+      {u"/tmp/a.b/LexoraDX.so", u"/tmp/a.b/LexoraDX.ini"},
+      {u"/tmp/a.b/X.Y.so", u"/tmp/a.b/X.Y.ini"},
+      {u"LexoraDX.dll", u"LexoraDX.ini"},
+      {u"D:\\plug\\LexoraDX.", u"D:\\plug\\LexoraDX.ini"},
+      {u"C:\\a.b\\LexoraDX", u"C:\\a.b\\LexoraDX.ini"},       // no extension: ".ini" appended
+      {u"/tmp/a.b/LexoraDX", u"/tmp/a.b/LexoraDX.ini"},
+      {u"/opt/x.d/", u"/opt/x.d/.ini"},
+      {u"LexoraDX", u"LexoraDX.ini"},
+      {u"C:\\\u8f9e\u66f8.v2\\\u8f9e\u66f8.dll", u"C:\\\u8f9e\u66f8.v2\\\u8f9e\u66f8.ini"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(narrow(row.module));
+    EXPECT_EQ(configurationPath(row.module), row.want);
+  }
+}
+
+TEST(ConfigurationPathTest, LongModulePath_IsKeptWhole) {
+  // Far beyond the 300 units that a fixed buffer would hold.
+  const std::u16string folder = u"C:\\" + std::u16string(1200, u'd') + u".x";
+  EXPECT_EQ(configurationPath(folder + u"\\LexoraDX.dll"), folder + u"\\LexoraDX.ini");
+  EXPECT_EQ(configurationPath(folder + u"\\LexoraDX"), folder + u"\\LexoraDX.ini");
+}
+
+// --- the switch as the file sets it ---
+
+TEST(AudioSwitchTest, ReadAudioSwitch_FollowsTheFile) {
+  TempFolder folder("switch");
+  const struct {
+    const char* name;
+    const char* contents;  // null: no file at all
+    bool fromOn;           // the switch read while it is on
+    bool fromOff;          // and while it is off
+  } kCases[] = {
+      {"no file", nullptr, true, false},
+      {"zero", "[config]\r\nAudioEnabled=0\r\n", false, false},
+      {"one", "[config]\r\nAudioEnabled=1\r\n", true, true},
+      {"seven", "[config]\r\nAudioEnabled=7\r\n", true, true},
+      {"section without the key", "[config]\r\nOther=0\r\n", true, false},
+      {"key in another section", "[main]\r\nAudioEnabled=0\r\n", true, false},
+      {"names in other case", "[CONFIG]\naudioenabled = 0\n", false, false},
+      {"empty value", "[config]\nAudioEnabled=\n", true, false},
+      {"not a number", "[config]\nAudioEnabled=off\n", false, false},
+  };
+  int serial = 0;
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.name);
+    const fs::path file = folder.path() / ("c" + std::to_string(++serial) + ".ini");
+    if (row.contents) writeFile(file, row.contents);
+    EXPECT_EQ(readAudioSwitch(file.u16string().c_str(), true), row.fromOn);
+    EXPECT_EQ(readAudioSwitch(file.u16string().c_str(), false), row.fromOff);
+  }
+}
+
+// The test program is this process's module: its configuration file is
+// "entry_test.ini" beside it (natively the name has no extension, so ".ini"
+// is appended).
+class EntryPointTest : public testing::Test {
+ protected:
+  const fs::path config = fs::path(DX_BINARY_DIR) / "tests" / "plugin" / "entry_test.ini";
+
+  void SetUp() override { fs::remove(config); }
+  void TearDown() override {
+    writeFile(config, "[config]\nAudioEnabled=1\n");  // back to on for the other tests
+    loadConfiguration(nullptr);
+    fs::remove(config);
+  }
+};
+
+TEST_F(EntryPointTest, ProcessAttach_ReadsTheFileBesideTheModule) {
+  writeFile(config, "[config]\nAudioEnabled=0\n");
+  EXPECT_EQ(DllEntryPoint(nullptr, 1, nullptr), 1);
+  EXPECT_FALSE(audioEnabled());
+  writeFile(config, "[config]\nAudioEnabled=7\n");
+  loadConfiguration(nullptr);
+  EXPECT_TRUE(audioEnabled());
+}
+
+TEST_F(EntryPointTest, OtherNotifications_DoNothingAndSucceed) {
+  writeFile(config, "[config]\nAudioEnabled=0\n");
+  for (uint32_t reason : {0u, 2u, 3u}) {
+    SCOPED_TRACE(reason);
+    EXPECT_EQ(DllEntryPoint(nullptr, reason, nullptr), 1);
+    EXPECT_TRUE(audioEnabled());
+  }
+}
+
+TEST_F(EntryPointTest, MissingFile_KeepsTheSwitch) {
+  writeFile(config, "[config]\nAudioEnabled=0\n");
+  loadConfiguration(nullptr);
+  ASSERT_FALSE(audioEnabled());
+  fs::remove(config);
+  EXPECT_EQ(DllEntryPoint(nullptr, 1, nullptr), 1);
+  EXPECT_FALSE(audioEnabled());  // absent file: the current value stands
+}
+
+#if !defined(_WIN32)
+// --- the built module (Windows has its own host test) ---
+
+const fs::path kModule = fs::path(DX_BINARY_DIR) / "plugin" / "LexoraDX.so";
+
+/// A module loaded from `path`, closed again at the end.
+class LoadedModule {
+ public:
+  explicit LoadedModule(const fs::path& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
+  ~LoadedModule() {
+    if (handle_) dlclose(handle_);
+  }
+  LoadedModule(const LoadedModule&) = delete;
+  LoadedModule& operator=(const LoadedModule&) = delete;
+
+  bool loaded() const { return handle_ != nullptr; }
+  template <class Fn>
+  Fn function(const char* name) const {
+    return reinterpret_cast<Fn>(dlsym(handle_, name));
+  }
+
+ private:
+  void* handle_;
+};
+
+TEST(EnumerateTest, Rows_AreTheThreeEditions) {
+  LoadedModule module(kModule);
+  ASSERT_TRUE(module.loaded()) << dlerror();
+  const auto enumerate = module.function<DxEnumerateFn>("dxEnumerate");
+  ASSERT_NE(enumerate, nullptr);
+  const struct {
+    const char16_t* displayName;
+    const char16_t* id;
+    const char* baseUrl;
+  } kRows[] = {
+      {u"Lexora(JA)", u"!LexoraJA", "http://ja.lexora.org/wiki/"},
+      {u"Lexora(EN)", u"!LexoraEN", "http://en.lexora.org/wiki/"},
+      {u"Lexora(FR)", u"!LexoraFR", "http://fr.lexora.org/wiki/"},
+  };
+  for (int32_t index = 0; index < 3; ++index) {
+    SCOPED_TRACE(index);
+    DictionaryInfo record;
+    std::memset(&record, 0xA5, sizeof record);
+    ASSERT_EQ(enumerate(index, &record), 1);
+    ASSERT_NE(record.displayName, nullptr);
+    ASSERT_NE(record.id, nullptr);
+    ASSERT_NE(record.baseUrl, nullptr);
+    EXPECT_EQ(std::u16string(record.displayName), kRows[index].displayName);
+    EXPECT_EQ(std::u16string(record.id), kRows[index].id);
+    EXPECT_STREQ(record.baseUrl, kRows[index].baseUrl);
+    EXPECT_EQ(record.hostValueA, 0xFFFFFFFFu);
+    EXPECT_EQ(record.hostValueB, 9u);
+  }
+}
+
+TEST(EnumerateTest, PastTheTableOrBadIndex_ReturnsZeroAndLeavesTheBuffer) {
+  LoadedModule module(kModule);
+  ASSERT_TRUE(module.loaded()) << dlerror();
+  const auto enumerate = module.function<DxEnumerateFn>("dxEnumerate");
+  ASSERT_NE(enumerate, nullptr);
+  for (int32_t index : {3, 4, -1, 1000, INT32_MIN, INT32_MAX}) {
+    SCOPED_TRACE(index);
+    unsigned char buffer[sizeof(DictionaryInfo) + 8];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 0);
+    for (unsigned char byte : buffer) ASSERT_EQ(byte, 0x5A);
+  }
+  EXPECT_EQ(enumerate(0, nullptr), 0);
+}
+
+TEST(ModuleTest, OnlyTheTwoEntriesAreVisible) {
+  LoadedModule module(kModule);
+  ASSERT_TRUE(module.loaded()) << dlerror();
+  EXPECT_NE(module.function<void*>("dxEnumerate"), nullptr);
+  EXPECT_NE(module.function<void*>("dxRequest"), nullptr);
+  for (const char* hidden : {"loadConfiguration", "_Z17loadConfigurationPv", "_Z12audioEnabledv",
+                             "_Z13DllEntryPointPvjS_", "kDictionaries", "_Z9runLookupiPKDsP12LookupResultS0_P13HostCallbacks"}) {
+    SCOPED_TRACE(hidden);
+    EXPECT_EQ(module.function<void*>(hidden), nullptr);
+  }
+}
+
+TEST(ModuleTest, CopiesInFoldersWithDots_LoadAndAttach) {
+  // Each copy attaches on its own and reads its own X.Y.ini inside "a.b";
+  // whatever the file holds, loading succeeds and the table is served.
+  const struct {
+    const char* name;
+    const char* contents;
+  } kCases[] = {
+      {"none", nullptr},
+      {"off", "[config]\nAudioEnabled=0\n"},
+      {"on", "[config]\nAudioEnabled=1\n"},
+      {"seven", "[config]\nAudioEnabled=7\n"},
+      {"nokey", "[config]\nVolume=3\n"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.name);
+    TempFolder folder(row.name);
+    const fs::path dotted = folder.path() / "a.b";
+    fs::create_directories(dotted);
+    fs::copy_file(kModule, dotted / "X.Y.so");
+    if (row.contents) writeFile(dotted / "X.Y.ini", row.contents);
+    LoadedModule copy(dotted / "X.Y.so");
+    ASSERT_TRUE(copy.loaded()) << dlerror();
+    const auto enumerate = copy.function<DxEnumerateFn>("dxEnumerate");
+    ASSERT_NE(enumerate, nullptr);
+    DictionaryInfo record{};
+    EXPECT_EQ(enumerate(2, &record), 1);
+    EXPECT_STREQ(record.baseUrl, "http://fr.lexora.org/wiki/");
+  }
+}
+#endif
+
+}  // namespace
