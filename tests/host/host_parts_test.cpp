@@ -1,0 +1,250 @@
+// The host's own pieces, below the level the end-to-end script sees: text
+// conversion at the plug-in's edge, the page BSTR layout, the command line,
+// URL maps, the store's path mapping and downloads that appear whole or not.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host_files.h"
+#include "host/host_text.h"
+#include "host/options.h"
+
+using namespace host;
+
+TEST(HostTextTest, Utf16ToUtf8_PairsJoinAndLoneSurrogatesBecomeReplacement) {
+  const struct {
+    std::u16string in;
+    std::string want;
+  } kCases[] = {
+      {u"", ""},
+      {u"cat", "cat"},
+      {u"\u00e9\u3042", "\xc3\xa9\xe3\x81\x82"},
+      {u"\xd83d\xde00", "\xf0\x9f\x98\x80"},  // U+1F600 from its pair
+      {u"a\xd83d", "a\xef\xbf\xbd"},          // high surrogate at the end
+      {u"\xde00z", "\xef\xbf\xbdz"},          // low surrogate alone
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.want);
+    EXPECT_EQ(utf16ToUtf8(row.in.c_str()), row.want);
+  }
+  EXPECT_EQ(utf16ToUtf8(nullptr), "");
+}
+
+TEST(HostTextTest, Utf8ToUtf16_AcceptsWellFormedOnly) {
+  std::u16string out;
+  EXPECT_TRUE(utf8ToUtf16("\xe3\x81\x82\xf0\x9f\x98\x80", out));
+  EXPECT_EQ(out, u"\u3042\xd83d\xde00");
+  const char* const kMalformed[] = {
+      "\xe9",              // Latin-1, a lead byte without its continuation
+      "\xc0\xaf",          // overlong "/"
+      "\xed\xa0\x80",      // an encoded surrogate
+      "\xf4\x90\x80\x80",  // past U+10FFFF
+      "\xe3\x81",          // cut short
+      "\x80",              // continuation without a lead
+  };
+  for (const char* bytes : kMalformed) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
+    EXPECT_FALSE(utf8ToUtf16(bytes, out));
+  }
+}
+
+TEST(HostTextTest, JsonEscape_QuotesBackslashAndControlsOnly) {
+  EXPECT_EQ(jsonEscape("a\"b\\c\n\t\r\x01\x1f\x7f\xc3\xa9/"),
+            "a\\\"b\\\\c\\n\\t\\r\\u0001\\u001f\x7f\xc3\xa9/");
+}
+
+TEST(HostTextTest, PageBstr_HasByteLengthPrefixBytesAndTwoByteNul) {
+  const std::string page("<p>\0x", 5);  // a zero inside stays; the plug-in stops there
+  BSTR text = allocPageBstr(page);
+  ASSERT_NE(text, nullptr);
+  const char* block = reinterpret_cast<const char*>(text) - 4;
+  uint32_t length = 0;
+  std::memcpy(&length, block, 4);
+  EXPECT_EQ(length, 5u);
+  EXPECT_EQ(std::memcmp(text, page.data(), 5), 0);
+  EXPECT_EQ(block[4 + 5], 0);
+  EXPECT_EQ(block[4 + 6], 0);
+  freeBstr(text);
+  freeBstr(nullptr);
+
+  BSTR empty = allocPageBstr("");
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty[0], u'\0');
+  freeBstr(empty);
+}
+
+namespace {
+
+std::string parse(std::vector<const char*> args, TOptions& options) {
+  args.insert(args.begin(), "lexoradx-lookup");
+  return parseOptions(static_cast<int>(args.size()), args.data(), options);
+}
+
+}  // namespace
+
+TEST(HostOptionsTest, ValuesInBothFormsAndOptionsAfterTheWord) {
+  TOptions options;
+  ASSERT_EQ(parse({"cat", "--dict=fr", "--map", "http://a/=http://b/", "--map=http://c/=x=y",
+                   "--online", "--timeout", "5"},
+                  options),
+            "");
+  EXPECT_EQ(options.word, "cat");
+  EXPECT_EQ(options.dictionary, "fr");
+  ASSERT_EQ(options.urlMaps.size(), 2u);
+  EXPECT_EQ(options.urlMaps[1].first, "http://c/");
+  EXPECT_EQ(options.urlMaps[1].second, "x=y");  // only the first "=" splits
+  EXPECT_TRUE(options.online);
+  EXPECT_EQ(options.timeoutSeconds, 5);
+}
+
+TEST(HostOptionsTest, DoubleDashLetsAWordBeginWithAHyphen) {
+  TOptions options;
+  ASSERT_EQ(parse({"--", "-ism"}, options), "");
+  EXPECT_EQ(options.word, "-ism");
+}
+
+TEST(HostOptionsTest, UsageErrors) {
+  const struct {
+    std::vector<const char*> args;
+    const char* want;
+  } kCases[] = {
+      {{}, "missing WORD"},
+      {{"--timeout", "3601", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
+      {{"--timeout", "5s", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
+      {{"--map", "nothing", "cat"}, "--map needs FROM=TO with a non-empty FROM"},
+      {{"--pages=", "cat"}, "--pages needs a non-empty value"},
+      {{"cat", "--module"}, "--module needs a value"},
+      {{"--json=1", "cat"}, "--json takes no value"},
+      {{"", }, "WORD is empty"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.want);
+    TOptions options;
+    EXPECT_EQ(parse(row.args, options), row.want);
+  }
+}
+
+TEST(HostOptionsTest, UrlMaps_FirstMatchingPrefixWinsAndRewritesOnce) {
+  const std::vector<std::pair<std::string, std::string>> maps = {
+      {"http://en.lexora.org/media/", "http://127.0.0.1:9/huge/"},
+      {"http://en.lexora.org/", "http://127.0.0.1:9/en.lexora.org/"},
+  };
+  EXPECT_EQ(applyUrlMaps("http://en.lexora.org/media/x.ogg", maps), "http://127.0.0.1:9/huge/x.ogg");
+  EXPECT_EQ(applyUrlMaps("http://en.lexora.org/wiki/cat", maps),
+            "http://127.0.0.1:9/en.lexora.org/wiki/cat");
+  EXPECT_EQ(applyUrlMaps("http://fr.lexora.org/wiki/chat", maps), "http://fr.lexora.org/wiki/chat");
+}
+
+TEST(HostStoreTest, StorePath_MapsHostAndPathAndKeepsEscapes) {
+  const struct {
+    const char* url;
+    const char* suffix;
+    const char* want;
+  } kCases[] = {
+      {"http://en.lexora.org/wiki/cat", ".html", "/s/en.lexora.org/wiki/cat.html"},
+      {"http://ja.lexora.org/wiki/%E3%81%82", ".html", "/s/ja.lexora.org/wiki/%E3%81%82.html"},
+      {"http://en.lexora.org/wiki/a%2F..%2Fb", ".html", "/s/en.lexora.org/wiki/a%2F..%2Fb.html"},
+      {"http://media.lexora.org/a/ab/En-cat.ogg?x=1#t", "", "/s/media.lexora.org/a/ab/En-cat.ogg"},
+      {"https://127.0.0.1:8080/p", "", "/s/127.0.0.1:8080/p"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.url);
+    std::string path, error;
+    ASSERT_TRUE(storePath("/s", row.url, row.suffix, path, error)) << error;
+    EXPECT_EQ(path, row.want);
+  }
+}
+
+TEST(HostStoreTest, StorePath_RefusesUrlsThatLeaveTheStoreOrNameNoFile) {
+  const char* const kRefused[] = {
+      "http://en.lexora.org/../secret",  "http://en.lexora.org/wiki/../../x",
+      "http://../etc/passwd",            "http://./x",
+      "http://en.lexora.org/wiki/.",     "http://en.lexora.org/wiki/",
+      "http://en.lexora.org",            "http:///x",
+      "en.lexora.org/wiki/cat",
+  };
+  for (const char* url : kRefused) {
+    SCOPED_TRACE(url);
+    std::string path, error;
+    EXPECT_FALSE(storePath("/s", url, ".html", path, error));
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+namespace {
+
+class HostFilesTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lexoradx-host-files-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    std::string listing;
+    const std::string command = "ls -A '" + folder_ + "'";
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+      char line[256];
+      while (fgets(line, sizeof line, pipe)) found.emplace_back(line, strcspn(line, "\n"));
+      pclose(pipe);
+    }
+    return found;
+  }
+
+  std::string folder_;
+};
+
+}  // namespace
+
+TEST_F(HostFilesTest, PartialFile_AppearsOnlyWhenCommitted) {
+  const std::string target = folder_ + "/c1_x.ogg";
+  {
+    TPartialFile file(target);
+    std::string error;
+    ASSERT_TRUE(file.open(error)) << error;
+    ASSERT_TRUE(file.write("abc", 3, error));
+    EXPECT_EQ(names().size(), 1u);  // the temporary file
+    EXPECT_EQ(access(target.c_str(), F_OK), -1);
+  }  // dropped without commit: a failed transfer
+  EXPECT_TRUE(names().empty());
+
+  TPartialFile file(target);
+  std::string error;
+  ASSERT_TRUE(file.open(error) && file.write("abc", 3, error) && file.commit(error)) << error;
+  EXPECT_EQ(names(), std::vector<std::string>{"c1_x.ogg"});
+  std::string bytes;
+  ASSERT_TRUE(readWholeFile(target, 3, bytes, error));
+  EXPECT_EQ(bytes, "abc");
+}
+
+TEST_F(HostFilesTest, ReadWholeFile_RefusesFilesOverTheLimit) {
+  const std::string path = folder_ + "/page.html";
+  {
+    TPartialFile file(path);
+    std::string error;
+    ASSERT_TRUE(file.open(error) && file.write("12345", 5, error) && file.commit(error));
+  }
+  std::string bytes, error;
+  EXPECT_TRUE(readWholeFile(path, 5, bytes, error));
+  EXPECT_FALSE(readWholeFile(path, 4, bytes, error));
+  EXPECT_NE(error.find("larger than"), std::string::npos);
+  EXPECT_FALSE(readWholeFile(folder_ + "/absent", 5, bytes, error));
+}
+
+TEST_F(HostFilesTest, MakeDirectories_CreatesEveryLevelAndRejectsAFile) {
+  std::string error;
+  EXPECT_TRUE(makeDirectories(folder_ + "/a/b/c", error)) << error;
+  EXPECT_TRUE(makeDirectories(folder_ + "/a/b/c", error)) << error;  // existing is fine
+  TPartialFile file(folder_ + "/f");
+  ASSERT_TRUE(file.open(error) && file.commit(error));
+  EXPECT_FALSE(makeDirectories(folder_ + "/f", error));
+}
