@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -241,18 +242,52 @@ TEST(ModuleTest, OnlyTheTwoEntriesAreVisible) {
   }
 }
 
-TEST(ModuleTest, CopiesInFoldersWithDots_LoadAndAttach) {
-  // Each copy attaches on its own and reads its own X.Y.ini inside "a.b";
-  // whatever the file holds, loading succeeds and the table is served.
+// A host whose page has one language section with an audio link: with the
+// audio stage on, a lookup asks for exactly one download.
+struct SwitchProbe {
+  static int downloads;
+
+  static int32_t fetchPage(const char* /*url*/, BSTR* page) {
+    static const char kPage[] =
+        "<html><body>\n<span class=\"editsection\">[edit]</span>\n"
+        "<h2><span class=\"mw-headline\">English</span></h2>\n"
+        "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
+        "<ul><li><span class=\"unicode audiolink\"><a href=\"/a/ab/En-cat.ogg\">audio</a></span></li></ul>\n"
+        "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>A small animal.</li></ol>\n"
+        "<div class=\"printfooter\">footer</div>\n</body></html>\n";
+    // A native host's BSTR: malloc'd block, 4-byte length, bytes, two-byte NUL.
+    const uint32_t length = sizeof kPage;  // with the page's own zero byte
+    auto* block = static_cast<unsigned char*>(std::malloc(4 + length + 2));
+    std::memcpy(block, &length, 4);
+    std::memcpy(block + 4, kPage, length);
+    std::memset(block + 4 + length, 0, 2);
+    *page = reinterpret_cast<BSTR>(block + 4);
+    return 1;
+  }
+  static int32_t downloadFile(const char* /*url*/, const char16_t* /*empty*/, const char16_t* /*localPath*/) {
+    ++downloads;
+    return 1;  // not stored: nothing to report or clean up
+  }
+};
+int SwitchProbe::downloads = 0;
+
+void freeBstr(BSTR text) {
+  if (text) std::free(reinterpret_cast<unsigned char*>(text) - 4);
+}
+
+TEST(ModuleConfigurationTest, CopyInDottedFolder_ReadsItsOwnFile) {
+  // Each copy is a module of its own (distinct path, local symbols): it
+  // attaches on load and reads X.Y.ini beside it inside "a.b".
   const struct {
     const char* name;
-    const char* contents;
+    const char* contents;  // null: no file
+    int downloads;         // 1: audio stage on, 0: off
   } kCases[] = {
-      {"none", nullptr},
-      {"off", "[config]\nAudioEnabled=0\n"},
-      {"on", "[config]\nAudioEnabled=1\n"},
-      {"seven", "[config]\nAudioEnabled=7\n"},
-      {"nokey", "[config]\nVolume=3\n"},
+      {"none", nullptr, 1},
+      {"off", "[config]\nAudioEnabled=0\n", 0},
+      {"on", "[config]\nAudioEnabled=1\n", 1},
+      {"seven", "[config]\nAudioEnabled=7\n", 1},
+      {"nokey", "[config]\nVolume=0\n", 1},
   };
   for (const auto& row : kCases) {
     SCOPED_TRACE(row.name);
@@ -261,13 +296,27 @@ TEST(ModuleTest, CopiesInFoldersWithDots_LoadAndAttach) {
     fs::create_directories(dotted);
     fs::copy_file(kModule, dotted / "X.Y.so");
     if (row.contents) writeFile(dotted / "X.Y.ini", row.contents);
+    // The other candidate names must not be what the copy reads.
+    writeFile(dotted / "X.ini", "[config]\nAudioEnabled=0\n");
+    writeFile(dotted / "LexoraDX.ini", "[config]\nAudioEnabled=0\n");
+
     LoadedModule copy(dotted / "X.Y.so");
     ASSERT_TRUE(copy.loaded()) << dlerror();
-    const auto enumerate = copy.function<DxEnumerateFn>("dxEnumerate");
-    ASSERT_NE(enumerate, nullptr);
-    DictionaryInfo record{};
-    EXPECT_EQ(enumerate(2, &record), 1);
-    EXPECT_STREQ(record.baseUrl, "http://fr.lexora.org/wiki/");
+    const auto request = copy.function<DxRequestFn>("dxRequest");
+    ASSERT_NE(request, nullptr);
+    HostCallbacks callbacks{&SwitchProbe::fetchPage, &SwitchProbe::downloadFile};
+    LookupResult result{};
+    const int32_t notCancelled = 0;
+    result.cancelFlag = &notCancelled;
+    const std::u16string basePath = (folder.path() / "host.exe").u16string();
+    SwitchProbe::downloads = 0;
+
+    EXPECT_EQ(request(1, u"cat", &result, basePath.c_str(), &callbacks), 1);
+    EXPECT_EQ(SwitchProbe::downloads, row.downloads);
+    EXPECT_EQ(fs::exists(folder.path() / "VoiceFiles"), row.downloads == 1);
+    EXPECT_NE(result.entryText, nullptr);
+    EXPECT_EQ(result.audioFiles[0], nullptr);
+    freeBstr(result.entryText);
   }
 }
 #endif
