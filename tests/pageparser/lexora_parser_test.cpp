@@ -68,20 +68,6 @@ std::u16string inNoun(const std::u16string& html) { return h2(u"English") + h3(u
 
 // --- state and comments ---
 
-TEST(LexoraParserTest, Construction_StartsEmpty) {
-  TLexoraParser parser;
-  EXPECT_EQ(parser.sectionKind, P::SK_NONE);
-  EXPECT_EQ(parser.tagState, 0u);
-  EXPECT_EQ(parser.spanKind, P::SPAN_NONE);
-  EXPECT_FALSE(parser.hasEditSection);
-  EXPECT_TRUE(parser.language.empty());
-  EXPECT_TRUE(parser.subsection.empty());
-  EXPECT_EQ(parser.languages.count(), 0);
-  EXPECT_TRUE(parser.entries.empty());
-  EXPECT_TRUE(parser.showAudio);
-  EXPECT_TRUE(parser.showSectionNames);
-}
-
 TEST(LexoraParserTest, Comments_NeverReachTheStore) {
   ParsedPage page(inNoun(u"<ol><li>a<!-- <li>hidden</li> --></li><!--\n<li>x\n--><li>b</li></ol>"));
   EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a\n2.b");
