@@ -1,0 +1,80 @@
+// The UTF-8 codec on arbitrary bytes: decoding never writes past the bound the
+// string conversion allocates, and valid UTF-16 survives a round trip.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "textlib/utf8.h"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// Decodes the bytes as given (count-bounded, no NUL after them) into an exact
+// worst-case block with a canary after it.
+void checkDecodeBound(const uint8_t* data, size_t size) {
+  const int32_t count = static_cast<int32_t>(size);
+  std::vector<char16_t> out(2 * size + 2, u'\xFFFF');
+  const int32_t units = decodeUtf8(reinterpret_cast<const char*>(data), count, out.data());
+  check(units >= 0 && static_cast<size_t>(units) <= 2 * size);
+  check(out[units] == 0);
+  check(out[2 * size + 1] == u'\xFFFF');
+}
+
+// Reads the bytes as UTF-16 units and repairs them into valid UTF-16 without
+// NULs, so that the round trip must be exact.
+std::vector<char16_t> validUtf16From(const uint8_t* data, size_t size) {
+  std::vector<char16_t> text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    char16_t u = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    if (u == 0) u = u'?';
+    const bool high = u >= 0xD800 && u <= 0xDBFF;
+    const bool low = u >= 0xDC00 && u <= 0xDFFF;
+    if (low || (high && i + 3 >= size)) u = u'?';
+    text.push_back(u);
+    if (high && i + 3 < size) {
+      text.push_back(static_cast<char16_t>(0xDC00 | ((data[i + 2] | data[i + 3] << 8) & 0x3FF)));
+      i += 2;
+    }
+  }
+  text.push_back(0);
+  return text;
+}
+
+void checkRoundTrip(const uint8_t* data, size_t size) {
+  const std::vector<char16_t> text = validUtf16From(data, size);
+  __kvstrA bytes;
+  toUtf8(bytes, text.data(), -1);
+  __kvstrW back;
+  fromUtf8(back, bytes.str(), -1);
+  check(back.length() + 1 == static_cast<int32_t>(text.size()));
+  check(std::memcmp(back.str(), text.data(), text.size() * sizeof(char16_t)) == 0);
+}
+
+void checkCharDecoder(const uint8_t* data, size_t size) {
+  std::vector<char> text(data, data + size);
+  text.push_back(0);
+  const char* p = text.data();
+  const char* const end = text.data() + size;
+  while (true) {
+    const char* next = nullptr;
+    const uint32_t c = decodeUtf8Char(p, &next);
+    check(next >= p && next <= end);
+    if (c == 0) break;
+    check(next > p);
+    p = next;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  checkDecodeBound(data, size);
+  checkRoundTrip(data, size);
+  checkCharDecoder(data, size);
+  return 0;
+}
