@@ -1,0 +1,215 @@
+// A minimal Windows host: loads LexoraDX.dll the way a host application does
+// (LoadLibraryW, exports found by their undecorated names, stdcall calls) and
+// checks what crosses the boundary byte for byte. Run under Wine by ctest:
+//   win32_host_test <path of LexoraDX.dll>
+// A Unix path is accepted and taken as a path on Wine's Z: drive.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "plugin/lexoradx.h"
+
+namespace {
+
+int gFailures = 0;
+
+#define CHECK(condition)                                                   \
+  do {                                                                     \
+    if (!(condition)) {                                                    \
+      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+      ++gFailures;                                                         \
+    }                                                                      \
+  } while (0)
+
+#define CHECK_EQ(actual, expected)                                         \
+  do {                                                                     \
+    const auto actualValue = (actual);                                     \
+    const auto expectedValue = (expected);                                 \
+    if (!(actualValue == expectedValue)) {                                 \
+      std::fprintf(stderr, "%s:%d: check failed: %s == %s (%lld vs %lld)\n", __FILE__, __LINE__, #actual, \
+                   #expected, static_cast<long long>(actualValue), static_cast<long long>(expectedValue)); \
+      ++gFailures;                                                         \
+    }                                                                      \
+  } while (0)
+
+std::wstring widen(const std::string& text) {
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring out(static_cast<size_t>(units > 0 ? units : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], units);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+/// "/work/x/LexoraDX.dll" becomes "Z:\work\x\LexoraDX.dll"; a Windows path stays.
+std::wstring windowsPath(const std::string& path) {
+  std::wstring out = widen(path);
+  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
+  for (wchar_t& unit : out) {
+    if (unit == L'/') unit = L'\\';
+  }
+  return out;
+}
+
+uint32_t readUint32(const unsigned char* bytes) {
+  uint32_t value;
+  std::memcpy(&value, bytes, 4);
+  return value;
+}
+
+template <class T>
+const T* readPointer(const unsigned char* bytes) {
+  static_assert(sizeof(T*) == 4, "a 32-bit host");
+  uintptr_t value = readUint32(bytes);
+  return reinterpret_cast<const T*>(value);
+}
+
+bool sameWide(const char16_t* text, const char16_t* want) {
+  if (!text) return false;
+  while (*text && *text == *want) ++text, ++want;
+  return *text == *want;
+}
+
+// --- the checks ---
+
+void checkRows(DxEnumerateFn enumerate) {
+  const struct {
+    const char16_t* displayName;
+    const char16_t* id;
+    const char* baseUrl;
+  } kRows[] = {
+      {u"Lexora(JA)", u"!LexoraJA", "http://ja.lexora.org/wiki/"},
+      {u"Lexora(EN)", u"!LexoraEN", "http://en.lexora.org/wiki/"},
+      {u"Lexora(FR)", u"!LexoraFR", "http://fr.lexora.org/wiki/"},
+  };
+  for (int32_t index = 0; index < 3; ++index) {
+    // 20 bytes for the record and a canary after it.
+    unsigned char buffer[24];
+    std::memset(buffer, 0xA5, sizeof buffer);
+    CHECK_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 1);
+    CHECK(sameWide(readPointer<char16_t>(buffer + 0), kRows[index].displayName));
+    CHECK(sameWide(readPointer<char16_t>(buffer + 4), kRows[index].id));
+    const char* baseUrl = readPointer<char>(buffer + 8);
+    CHECK(baseUrl && std::strcmp(baseUrl, kRows[index].baseUrl) == 0);
+    static const unsigned char kValues[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0x09, 0x00, 0x00, 0x00};
+    CHECK(std::memcmp(buffer + 12, kValues, 8) == 0);
+    for (int i = 20; i < 24; ++i) CHECK_EQ(buffer[i], 0xA5);
+  }
+}
+
+void checkEnd(DxEnumerateFn enumerate) {
+  const int32_t kIndexes[] = {3, 4, -1, 1000, INT32_MIN, INT32_MAX};
+  for (int32_t index : kIndexes) {
+    unsigned char buffer[24];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    CHECK_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 0);
+    for (unsigned char byte : buffer) CHECK_EQ(byte, 0x5A);
+  }
+}
+
+struct FetchLog {
+  static int calls;
+  static char url[256];
+};
+int FetchLog::calls = 0;
+char FetchLog::url[256] = {};
+
+int32_t __cdecl failingFetch(const char* url, BSTR* /*page*/) {
+  ++FetchLog::calls;
+  std::snprintf(FetchLog::url, sizeof FetchLog::url, "%s", url ? url : "(null)");
+  return 0;
+}
+
+int32_t __cdecl unexpectedDownload(const char*, const char16_t*, const char16_t*) {
+  std::fprintf(stderr, "downloadFile was called\n");
+  ++gFailures;
+  return 1;
+}
+
+void checkRequest(DxRequestFn request) {
+  HostCallbacks callbacks = {&failingFetch, &unexpectedDownload};
+  unsigned char record[80];
+  std::memset(record, 0x77, sizeof record);
+  const int32_t notCancelled = 0;
+  const int32_t* flag = &notCancelled;
+  std::memcpy(record + 76, &flag, 4);
+  unsigned char before[80];
+  std::memcpy(before, record, sizeof record);
+
+  // Many calls: a wrong calling convention would move the stack each time.
+  for (int i = 0; i < 200; ++i) {
+    CHECK_EQ(request(1, u"cat", reinterpret_cast<LookupResult*>(record), u"C:\\host\\host.exe", &callbacks), 0);
+  }
+  CHECK_EQ(FetchLog::calls, 200);
+  CHECK(std::strcmp(FetchLog::url, "http://en.lexora.org/wiki/cat") == 0);
+  CHECK(std::memcmp(record, before, sizeof record) == 0);  // a failed fetch writes nothing
+}
+
+/// A copy named X.Y.dll in a folder "a.b", with a configuration beside it:
+/// the copy must attach (its entry point reads X.Y.ini) and serve the table.
+void checkCopy(const std::wstring& dll) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+  CHECK(length > 0);
+  const std::wstring root = std::wstring(temp) + L"dx_win32_host_" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring folder = root + L"\\a.b";
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring copy = folder + L"\\X.Y.dll";
+  const std::wstring config = folder + L"\\X.Y.ini";
+  CHECK(CopyFileW(dll.c_str(), copy.c_str(), FALSE));
+  CHECK(WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", config.c_str()));
+
+  HMODULE module = LoadLibraryW(copy.c_str());
+  CHECK(module != nullptr);
+  if (module) {
+    auto enumerate = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxEnumerate")));
+    CHECK(enumerate != nullptr);
+    if (enumerate) checkRows(enumerate);
+    CHECK(FreeLibrary(module));
+  }
+  DeleteFileW(copy.c_str());
+  DeleteFileW(config.c_str());
+  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(root.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: win32_host_test <LexoraDX.dll>\n");
+    return 2;
+  }
+  const std::wstring dll = windowsPath(argv[1]);
+  HMODULE module = LoadLibraryW(dll.c_str());
+  if (!module) {
+    std::fprintf(stderr, "cannot load %s (error %lu)\n", argv[1], GetLastError());
+    return 1;
+  }
+  auto enumerate = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxEnumerate")));
+  auto request = reinterpret_cast<DxRequestFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxRequest")));
+  CHECK(enumerate != nullptr);
+  CHECK(request != nullptr);
+  // Only the undecorated names are exported.
+  for (const char* name : {"_dxEnumerate@8", "dxEnumerate@8", "_dxRequest@20", "dxRequest@20", "DllEntryPoint"}) {
+    CHECK(GetProcAddress(module, name) == nullptr);
+  }
+  if (enumerate) {
+    checkRows(enumerate);
+    checkEnd(enumerate);
+  }
+  if (request) checkRequest(request);
+  CHECK(FreeLibrary(module));
+  checkCopy(dll);
+
+  if (gFailures) {
+    std::fprintf(stderr, "%d check(s) failed\n", gFailures);
+    return 1;
+  }
+  std::printf("win32 host: all checks passed\n");
+  return 0;
+}
