@@ -11,6 +11,7 @@ namespace {
 struct TTransfer {
   const TBodySink* sink = nullptr;
   const TProgressSink* progress = nullptr;
+  const volatile std::sig_atomic_t* stop = nullptr;
   std::size_t maxBytes = 0;
   std::size_t received = 0;
   bool tooLarge = false;
@@ -35,7 +36,7 @@ size_t receiveBody(char* data, size_t size, size_t count, void* context) {
 int reportProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
   auto& transfer = *static_cast<TTransfer*>(context);
   if (transfer.progress && *transfer.progress) (*transfer.progress)(now, total);
-  return 0;
+  return transfer.stop && *transfer.stop ? 1 : 0;  // non-zero aborts the transfer
 }
 
 struct TEasyDeleter {
@@ -72,11 +73,12 @@ void configure(CURL* handle, const std::string& url, const TTransferLimits& limi
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, reportProgress);
   curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, transfer.progress && *transfer.progress ? 0L : 1L);
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);  // the callback also watches `stop`
 }
 
 std::string describeFailure(CURL* handle, CURLcode code, const TTransfer& transfer,
                             const TTransferLimits& limits, const char* errorBuffer) {
+  if (code == CURLE_ABORTED_BY_CALLBACK) return "interrupted";
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     return "larger than " + std::to_string(limits.maxBytes >> 20) + " MiB";
   if (code == CURLE_HTTP_RETURNED_ERROR) {
@@ -100,6 +102,7 @@ bool httpFetch(const std::string& url, const TTransferLimits& limits, const TBod
   transfer.sink = &sink;
   transfer.progress = &progress;
   transfer.maxBytes = limits.maxBytes;
+  transfer.stop = limits.stop;
   char errorBuffer[CURL_ERROR_SIZE] = {};
   configure(handle.get(), url, limits, transfer, errorBuffer);
   const CURLcode code = curl_easy_perform(handle.get());

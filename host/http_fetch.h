@@ -3,6 +3,7 @@
 // it once at start).
 #pragma once
 
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,8 @@ struct TTransferLimits {
   long totalSeconds = 60;
   long connectSeconds = 15;  ///< never more than totalSeconds
   std::size_t maxBytes = 0;  ///< 0: no limit
+  /// Non-zero (set by a signal handler) abandons the transfer; may be null.
+  const volatile std::sig_atomic_t* stop = nullptr;
 };
 
 /// Receives each piece of the body; false stops the transfer.

@@ -9,10 +9,11 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "host/host_files.h"
@@ -30,6 +31,7 @@ constexpr int kExitFound = 0;
 constexpr int kExitNoEntry = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitModule = 3;
+constexpr int kExitInterrupted = 130;  // the shell's code for an end by SIGINT
 
 constexpr const char* kProgram = "lexoradx-lookup";
 constexpr const char* kVoiceFolder = "VoiceFiles";
@@ -79,7 +81,9 @@ class TProgressLine {
     if (console_.isTerminal()) console_.raw("fetching " + name_ + " ...");
   }
   void update(int64_t received, int64_t total) {
-    if (!console_.isTerminal() || received == shown_) return;
+    // Redrawn every 64 KiB and at the end, not on each of curl's calls.
+    const bool atEnd = total > 0 && received == total;
+    if (!console_.isTerminal() || received == shown_ || (received - shown_ < kStep && !atEnd)) return;
     shown_ = received;
     std::string text = "\rfetching " + name_ + " " + kibibytes(received);
     if (total > 0) text += " of " + kibibytes(total);
@@ -90,10 +94,31 @@ class TProgressLine {
   }
 
  private:
+  static constexpr int64_t kStep = 64 * 1024;
+
   const TConsole& console_;
   std::string name_;
-  int64_t shown_ = -1;
+  int64_t shown_ = -kStep;
 };
+
+// --- interruption ------------------------------------------------------------
+
+// Set by SIGINT or SIGTERM. It is also the lookup's cancel value: the plug-in
+// reads it after the page fetch and after the audio stage, a running transfer
+// stops at its next progress report, and no further download starts, so an
+// interrupted lookup ends normally and leaves no partial file.
+volatile std::sig_atomic_t gInterrupted = 0;
+static_assert(std::is_same_v<std::sig_atomic_t, int32_t>, "the cancel value is a 32-bit int");
+
+extern "C" void noteInterruption(int) { gInterrupted = 1; }
+
+void watchInterruptions() {
+  struct sigaction action {};
+  action.sa_handler = noteInterruption;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // --- the lookup session ------------------------------------------------------
 
@@ -115,6 +140,7 @@ TTransferLimits transferLimits() {
   TTransferLimits limits;
   limits.totalSeconds = gSession->options.timeoutSeconds;
   limits.maxBytes = kMaxTransferBytes;
+  limits.stop = &gInterrupted;
   return limits;
 }
 
@@ -136,7 +162,7 @@ bool fetchPageBytes(const std::string& url, std::string& bytes, std::string& err
 
 int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
   try {
-    if (!url || !page) return 0;
+    if (!url || !page || gInterrupted) return 0;
     if (gSession->pageUrl.empty()) gSession->pageUrl = url;
     std::string bytes;
     std::string error;
@@ -182,7 +208,7 @@ bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLi
 int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
                               const char16_t* localPath) {
   try {
-    if (gSession->options.noAudio || !url || !localPath) return 1;
+    if (gSession->options.noAudio || !url || !localPath || gInterrupted) return 1;
     const std::string path = utf16ToUtf8(localPath);
     if (!isInsideVoiceFolder(path)) {
       gSession->console->error("refusing to store audio outside " + gSession->voiceFolder + ": " +
@@ -334,9 +360,8 @@ int lookUp(TSession& session, const TPluginModule& module, const TDictionary& di
   std::u16string basePath;
   utf8ToUtf16(session.basePath, basePath);  // checked by the caller
 
-  int32_t cancelValue = 0;
   LookupResult result{};
-  result.cancelFlag = &cancelValue;
+  result.cancelFlag = const_cast<const int32_t*>(&gInterrupted);
   HostCallbacks callbacks{fetchPage, downloadFile};
   gSession = &session;
   int32_t found = 0;
@@ -351,6 +376,10 @@ int lookUp(TSession& session, const TPluginModule& module, const TDictionary& di
   const std::vector<TAudioFile> audio = reportedAudio(result, session.arrived);
   freeResult(result);
 
+  if (gInterrupted) {
+    session.console->error("interrupted");
+    return kExitInterrupted;
+  }
   if (session.options.json) printJson(session, dictionary, hasEntry ? &entry : nullptr, audio);
   if (!hasEntry) {
     session.console->error("no entry for \"" + session.options.word + "\" in " +
@@ -406,6 +435,7 @@ int run(int argc, char** argv, const TConsole& console) {
 
 int main(int argc, char** argv) {
   const TConsole console;
+  watchInterruptions();
   curl_global_init(CURL_GLOBAL_DEFAULT);
   int status = kExitNoEntry;
   try {

@@ -168,7 +168,8 @@ Options:
 Output: the entry on standard output (UTF-8); one line per audio file that
 arrived on standard error ("audio: NAME -> PATH").
 Exit status: 0 entry found, 1 no entry (or the page could not be fetched),
-2 usage error, 3 the module could not be loaded.
+2 usage error, 3 the module could not be loaded, 130 interrupted (an
+unfinished download is removed).
 )";
 }
 

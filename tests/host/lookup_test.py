@@ -18,7 +18,9 @@ import socketserver
 import subprocess
 import sys
 import tempfile
+import signal
 import threading
+import time
 import unittest
 
 EXE = None         # the lexoradx-lookup program under test
@@ -67,7 +69,8 @@ class StoreHandler(http.server.BaseHTTPRequestHandler):
     """Serves the page and media stores the way a wiki serves its URLs:
     /HOST/PATH answers with PAGES/HOST/PATH.html or MEDIA/HOST/PATH. Besides:
     /moved/REST redirects to /REST, /huge/... streams more than the host
-    accepts (no length announced), anything else is 404."""
+    accepts (no length announced), /slow/... trickles for at most 10 s,
+    anything else is 404."""
 
     pages_root = None
     media_root = None
@@ -84,6 +87,8 @@ class StoreHandler(http.server.BaseHTTPRequestHandler):
             self.end_headers()
         elif path.startswith("/huge/"):
             self.send_huge()
+        elif path.startswith("/slow/"):
+            self.send_slowly()
         else:
             self.send_file(path.lstrip("/"))
 
@@ -113,6 +118,20 @@ class StoreHandler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(chunk)
         except (BrokenPipeError, ConnectionResetError):
             pass  # the host hung up at its limit, as it should
+
+
+    def send_slowly(self):
+        self.send_response(200)
+        self.send_header("Content-Type", "audio/ogg")
+        self.send_header("Content-Length", str(100 * 1024))
+        self.end_headers()
+        try:
+            for _ in range(100):
+                self.wfile.write(b"\0" * 1024)
+                self.wfile.flush()
+                time.sleep(0.1)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
 
 class LoopbackServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
@@ -346,6 +365,36 @@ class OnlineTest(TempFolderTest):
                 self.assertIn(cause, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
+
+
+class InterruptionTest(TempFolderTest):
+    """SIGINT in the middle of a download: the lookup ends, nothing partial stays."""
+
+    def test_interrupted_download_exits_130_and_leaves_no_file(self):
+        server = ServerFixture(samples("pages"), samples("media"))
+        try:
+            child = subprocess.Popen(
+                [EXE, "--online", "--timeout", "20", "--base-path", self.base,
+                 "--map", "http://media.lexora.org/=" + server.url("slow/"),
+                 "--map", "http://en.lexora.org/=" + server.url("en.lexora.org/"), "cat"],
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+            try:
+                deadline = time.monotonic() + 10
+                while not self.voice_files() and time.monotonic() < deadline:
+                    time.sleep(0.05)  # the temporary file shows the transfer has begun
+                self.assertEqual(len(self.voice_files()), 1)
+                child.send_signal(signal.SIGINT)
+                out, err = child.communicate(timeout=RUN_SECONDS)
+            finally:
+                if child.poll() is None:
+                    child.kill()
+                    child.wait(timeout=10)
+        finally:
+            server.stop()
+        self.assertEqual(child.returncode, 130, err)
+        self.assertIn(b"interrupted", err)
+        self.assertEqual(out, b"")
+        self.assertEqual(self.voice_files(), [])
 
 
 def main():
