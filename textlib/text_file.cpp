@@ -70,13 +70,18 @@ bool collectLine(TTextFileBuffer& in, Flush flush) {
 
 // --- readers ---
 
+// Bounded so that a buffer's size in bytes always fits an int32_t.
+constexpr int32_t clampSize(int32_t size) {
+  constexpr int32_t kLargest = 1 << 24;
+  return size < 1 ? 1 : size > kLargest ? kLargest : size;
+}
+
 TTextFileBuffer::TTextFileBuffer(int handle, int32_t size)
-    : handle_(handle), pos_(size > 0 ? size : 1), size_(size > 0 ? size : 1) {}
+    : handle_(handle), pos_(clampSize(size)), size_(clampSize(size)) {}
 
 template <class T>
 TTextFileBufferT<T>::TTextFileBufferT(int handle, int32_t size, int32_t spare)
-    : TTextFileBuffer(handle, size), data_(nullptr) {
-  data_ = kvdetail::allocateArray<T>(int64_t{size_} + spare);
+    : TTextFileBuffer(handle, size), data_(new T[static_cast<size_t>(size_) + static_cast<size_t>(spare)]) {
   for (int32_t i = 0; i < spare; ++i) data_[size_ + i] = 0;
 }
 

@@ -15,7 +15,8 @@
 /// Buffered character reader over a descriptor that it does not own.
 class TTextFileBuffer {
  public:
-  /// `size` elements of buffer (at least 1); starts empty, so the first read refills.
+  /// `size` elements of buffer (kept within 1 to 2^24); starts empty, so the
+  /// first read refills.
   TTextFileBuffer(int handle, int32_t size);
   TTextFileBuffer(const TTextFileBuffer&) = delete;
   TTextFileBuffer& operator=(const TTextFileBuffer&) = delete;
