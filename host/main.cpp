@@ -191,8 +191,10 @@ bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLi
   const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
   if (!gSession->options.online) {
     std::string source;
-    return storePath(gSession->mediaDir, target, "", source, error) &&
-           copyFileInto(source, path, error);
+    if (!storePath(gSession->mediaDir, target, "", source, error)) return false;
+    if (copyFileInto(source, path, error)) return true;
+    error = "no file for " + target + " in the media store (" + error + ")";
+    return false;
   }
   TPartialFile file(path);
   if (!file.open(error)) return false;
@@ -250,8 +252,8 @@ bool isFolder(const std::string& path) {
 /// the tree above a build folder (<repo>/build/<preset>/host).
 std::string bundledSamples(const std::string& which) {
 #ifdef DX_SOURCE_DIR
-  const std::string source = std::string(DX_SOURCE_DIR) + "/samples/" + which;
-  if (isFolder(source)) return source;
+  const std::string source = std::string(DX_SOURCE_DIR) + "/samples";
+  if (isFolder(source)) return source + "/" + which;
 #endif
   return executableFolder() + "/../../../samples/" + which;
 }
