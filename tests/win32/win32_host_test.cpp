@@ -148,32 +148,78 @@ void checkRequest(DxRequestFn request) {
   CHECK(std::memcmp(record, before, sizeof record) == 0);  // a failed fetch writes nothing
 }
 
-/// A copy named X.Y.dll in a folder "a.b", with a configuration beside it:
-/// the copy must attach (its entry point reads X.Y.ini) and serve the table.
-void checkCopy(const std::wstring& dll) {
+// A host whose page has one language section with an audio link: with the
+// audio stage on, a lookup asks for exactly one download.
+struct AudioProbe {
+  static int downloads;
+
+  static int32_t __cdecl fetchPage(const char* /*url*/, BSTR* page) {
+    static const char kPage[] =
+        "<html><body>\n<span class=\"editsection\">[edit]</span>\n"
+        "<h2><span class=\"mw-headline\">English</span></h2>\n"
+        "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
+        "<ul><li><span class=\"unicode audiolink\"><a href=\"/a/ab/En-cat.ogg\">audio</a></span></li></ul>\n"
+        "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>A small animal.</li></ol>\n"
+        "<div class=\"printfooter\">footer</div>\n</body></html>\n";
+    *page = SysAllocStringByteLen(kPage, sizeof kPage);  // the plug-in frees it
+    return 1;
+  }
+  static int32_t __cdecl downloadFile(const char*, const char16_t*, const char16_t*) {
+    ++downloads;
+    return 1;  // not stored: nothing to report or clean up
+  }
+};
+int AudioProbe::downloads = 0;
+
+/// Loads a copy named X.Y.dll in a folder "a.b", with `setting` (or no
+/// configuration at all) in X.Y.ini beside it: the copy must attach, serve
+/// the table and run the audio stage exactly when the setting allows it.
+void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownloads) {
+  static int serial = 0;
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
   CHECK(length > 0);
-  const std::wstring root = std::wstring(temp) + L"dx_win32_host_" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring root = std::wstring(temp) + L"dx_win32_host_" + std::to_wstring(GetCurrentProcessId()) +
+                            L"_" + std::to_wstring(++serial);
   const std::wstring folder = root + L"\\a.b";
   CreateDirectoryW(root.c_str(), nullptr);
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring copy = folder + L"\\X.Y.dll";
   const std::wstring config = folder + L"\\X.Y.ini";
   CHECK(CopyFileW(dll.c_str(), copy.c_str(), FALSE));
-  CHECK(WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", config.c_str()));
+  if (setting) CHECK(WritePrivateProfileStringW(L"config", L"AudioEnabled", setting, config.c_str()));
+  // Names the copy must not read.
+  WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", (folder + L"\\X.ini").c_str());
+  WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", (folder + L"\\LexoraDX.ini").c_str());
 
   HMODULE module = LoadLibraryW(copy.c_str());
   CHECK(module != nullptr);
   if (module) {
     auto enumerate = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxEnumerate")));
-    CHECK(enumerate != nullptr);
+    auto request = reinterpret_cast<DxRequestFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxRequest")));
+    CHECK(enumerate != nullptr && request != nullptr);
     if (enumerate) checkRows(enumerate);
+    if (request) {
+      HostCallbacks callbacks = {&AudioProbe::fetchPage, &AudioProbe::downloadFile};
+      LookupResult result = {};
+      const int32_t notCancelled = 0;
+      result.cancelFlag = &notCancelled;
+      const std::wstring basePath = root + L"\\host.exe";
+      AudioProbe::downloads = 0;
+      CHECK_EQ(request(1, u"cat", &result, reinterpret_cast<const char16_t*>(basePath.c_str()), &callbacks), 1);
+      CHECK_EQ(AudioProbe::downloads, wantDownloads);
+      CHECK(result.entryText != nullptr);
+      CHECK(result.audioFiles[0] == nullptr);
+      SysFreeString(result.entryText);
+    }
     CHECK(FreeLibrary(module));
   }
   DeleteFileW(copy.c_str());
   DeleteFileW(config.c_str());
+  DeleteFileW((folder + L"\\X.ini").c_str());
+  DeleteFileW((folder + L"\\LexoraDX.ini").c_str());
   RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW((root + L"\\VoiceFiles").c_str());
   RemoveDirectoryW(root.c_str());
 }
 
@@ -204,7 +250,10 @@ int main(int argc, char** argv) {
   }
   if (request) checkRequest(request);
   CHECK(FreeLibrary(module));
-  checkCopy(dll);
+  checkCopy(dll, nullptr, 1);
+  checkCopy(dll, L"0", 0);
+  checkCopy(dll, L"1", 1);
+  checkCopy(dll, L"7", 1);
 
   if (gFailures) {
     std::fprintf(stderr, "%d check(s) failed\n", gFailures);
