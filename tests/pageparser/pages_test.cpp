@@ -1,0 +1,143 @@
+// Whole entry pages: every page under samples/pages/<host>/wiki/ is parsed as
+// the lookup parses it, and its entry text and audio links are compared with
+// the hand-written samples/expected/<host>/<name>.txt and <name>.audio.
+// Pages are found by walking the folder, so a new page needs no code here.
+#include "pageparser/lexora_parser.h"
+#include "textlib/utf8.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+
+const fs::path kSamples = fs::path(DX_SOURCE_DIR) / "samples";
+
+struct SamplePage {
+  fs::path html;      ///< samples/pages/<host>/wiki/<name>.html
+  fs::path expected;  ///< samples/expected/<host>/<name> without suffix
+};
+
+std::string readBytes(const fs::path& path) {
+  std::error_code error;
+  const auto size = fs::file_size(path, error);
+  if (error) return "<missing " + path.string() + ">";
+  std::string bytes(static_cast<size_t>(size), '\0');
+  std::ifstream in(path, std::ios::binary);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return bytes;
+}
+
+std::string utf8Of(const char16_t* text, int32_t count) {
+  __kvstrA bytes;
+  toUtf8(bytes, text, count);
+  return bytes.str();
+}
+
+std::vector<SamplePage> findSamplePages() {
+  std::vector<SamplePage> pages;
+  const fs::path root = kSamples / "pages";
+  if (!fs::is_directory(root)) return pages;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (!item.is_regular_file() || item.path().extension() != ".html") continue;
+    // <host> is the first folder below pages/; the name keeps its escapes.
+    const fs::path relative = item.path().lexically_relative(root);
+    const fs::path host = *relative.begin();
+    pages.push_back({item.path(), kSamples / "expected" / host / item.path().stem()});
+  }
+  std::sort(pages.begin(), pages.end(),
+            [](const SamplePage& a, const SamplePage& b) { return a.html < b.html; });
+  return pages;
+}
+
+// What the lookup gets out of one page: the entry text and the listed links,
+// a section without a link written as "-".
+struct ParsedSample {
+  std::string entry;
+  std::vector<std::string> audioLinks;
+};
+
+ParsedSample parseSample(const std::string& bytes) {
+  __kvstrW text;
+  fromUtf8(text, bytes.c_str(), static_cast<int32_t>(bytes.size()));
+
+  TLexoraParser parser;
+  parser.setInput(text.str());
+  parser.parse();
+
+  ParsedSample result;
+  __kvstrbufW entry;
+  parser.assembleResult(entry);
+  result.entry = utf8Of(entry.str(), entry.length());
+  for (int32_t index = 0;; ++index) {
+    const __kvstrW link = parser.audioLinkAt(index);
+    if (link.empty()) break;
+    result.audioLinks.push_back(*link.str() == kNoAudioMark[0] ? std::string("-")
+                                                               : utf8Of(link.str(), -1));
+  }
+  return result;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(SamplePagesTest, EveryEditionHasPagesWithExpectations) {
+  const auto pages = findSamplePages();
+  ASSERT_GE(pages.size(), 6u) << "no sample pages under " << (kSamples / "pages").string();
+  int editions[3] = {0, 0, 0};
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.html.string());
+    const std::string host = page.html.parent_path().parent_path().filename().string();
+    editions[0] += host == "ja.lexora.org";
+    editions[1] += host == "en.lexora.org";
+    editions[2] += host == "fr.lexora.org";
+    EXPECT_TRUE(fs::is_regular_file(page.expected.string() + ".txt"));
+    EXPECT_TRUE(fs::is_regular_file(page.expected.string() + ".audio"));
+  }
+  EXPECT_GE(editions[0], 1);
+  EXPECT_GE(editions[1], 4);
+  EXPECT_GE(editions[2], 1);
+}
+
+TEST(SamplePagesTest, EntryText_MatchesHandWrittenExpectation) {
+  for (const auto& page : findSamplePages()) {
+    SCOPED_TRACE(page.html.string());
+    const ParsedSample parsed = parseSample(readBytes(page.html));
+    EXPECT_EQ(parsed.entry, readBytes(page.expected.string() + ".txt"));
+    EXPECT_EQ(parsed.entry.find('\r'), std::string::npos);
+  }
+}
+
+TEST(SamplePagesTest, AudioLinks_ListedInLanguageOrder) {
+  for (const auto& page : findSamplePages()) {
+    SCOPED_TRACE(page.html.string());
+    const ParsedSample parsed = parseSample(readBytes(page.html));
+    EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expected.string() + ".audio")));
+  }
+}
+
+// Line terminators never reach the parser: the same page with CR LF line ends
+// gives the same entry.
+TEST(SamplePagesTest, EntryText_SameWithCrLfLineEnds) {
+  for (const auto& page : findSamplePages()) {
+    SCOPED_TRACE(page.html.string());
+    std::string crlf;
+    for (char c : readBytes(page.html)) {
+      if (c == '\n') crlf += '\r';
+      crlf += c;
+    }
+    EXPECT_EQ(parseSample(crlf).entry, readBytes(page.expected.string() + ".txt"));
+  }
+}
+
+}  // namespace
