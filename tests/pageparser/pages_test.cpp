@@ -126,6 +126,28 @@ TEST(SamplePagesTest, AudioLinks_ListedInLanguageOrder) {
   }
 }
 
+// The command-line host serves audio from samples/media/<host>/<path>: every
+// link a sample page lists must have its recording there. A relative link is
+// read on the page's own host.
+TEST(SamplePagesTest, AudioLinks_HaveBundledRecordings) {
+  const std::string scheme = "http://";
+  for (const auto& page : findSamplePages()) {
+    SCOPED_TRACE(page.html.string());
+    const std::string pageHost = page.html.parent_path().parent_path().filename().string();
+    for (const auto& link : linesOf(readBytes(page.expected.string() + ".audio"))) {
+      if (link == "-") continue;
+      const std::string hostAndPath =
+          link.compare(0, scheme.size(), scheme) == 0 ? link.substr(scheme.size()) : pageHost + link;
+      const fs::path recording = kSamples / "media" / fs::path(hostAndPath).relative_path();
+      if (!fs::is_regular_file(recording)) {
+        ADD_FAILURE() << "no recording " << recording.string();
+        continue;
+      }
+      EXPECT_LT(fs::file_size(recording), 16u * 1024u) << "keep bundled recordings small";
+    }
+  }
+}
+
 // Line terminators never reach the parser: the same page with CR LF line ends
 // gives the same entry.
 TEST(SamplePagesTest, EntryText_SameWithCrLfLineEnds) {
