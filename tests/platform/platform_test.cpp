@@ -190,6 +190,16 @@ TEST(ProfileTest, GetPrivateProfileInt_LastLineWithoutLineEnd) {
   EXPECT_EQ(platform::GetPrivateProfileIntW(u"config", u"AudioEnabled", 1, text16(file).c_str()), 0);
 }
 
+TEST(ProfileTest, GetPrivateProfileInt_ReadsUtf16AndUtf8MarkedFiles) {
+  TempFolder folder;
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[config]\r\nAudioEnabled=0\r\n")) utf16 += std::string{c, '\0'};
+  writeFile(folder / "wide.ini", utf16);
+  EXPECT_EQ(platform::GetPrivateProfileIntW(u"config", u"AudioEnabled", 1, text16(folder / "wide.ini").c_str()), 0);
+  writeFile(folder / "marked.ini", "\xEF\xBB\xBF[config]\r\nAudioEnabled=0\r\n");
+  EXPECT_EQ(platform::GetPrivateProfileIntW(u"config", u"AudioEnabled", 1, text16(folder / "marked.ini").c_str()), 0);
+}
+
 // --- folders and files ---
 
 TEST(FolderTest, CreateDirectory_CreatesOneLevelOnly) {
