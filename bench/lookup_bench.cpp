@@ -1,0 +1,88 @@
+// A whole lookup through runLookup with in-memory callbacks: the page served
+// at once, the audio stage on, every download answered at once. Reported in
+// bytes of page HTML per second.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "bench/pages.h"
+#include "platform/platform.h"
+#include "plugin/request.h"
+
+namespace {
+
+const std::string* gPage = nullptr;
+
+int32_t fetchPage(const char*, BSTR* page) {
+  *page = platform::SysAllocStringByteLen(gPage->data(), static_cast<uint32_t>(gPage->size()));
+  return 1;
+}
+
+int32_t downloadFile(const char*, const char16_t*, const char16_t*) { return 0; }
+
+void freeResult(LookupResult& result) {
+  platform::SysFreeString(result.entryText);
+  for (BSTR& name : result.audioFiles) platform::SysFreeString(name);
+  result = LookupResult{};
+}
+
+// The parser's diagnostic lines (heading traces on standard output, open-tag
+// warnings on standard error) go to /dev/null while a benchmark runs, as a
+// host would discard them; the report is printed after the loop.
+class TQuietStdout {
+ public:
+  TQuietStdout() {
+    std::fflush(stdout);
+    savedOut_ = dup(1);
+    savedErr_ = dup(2);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    dup2(null, 2);
+    close(null);
+  }
+  TQuietStdout(const TQuietStdout&) = delete;
+  TQuietStdout& operator=(const TQuietStdout&) = delete;
+  ~TQuietStdout() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut_, 1);
+    dup2(savedErr_, 2);
+    close(savedOut_);
+    close(savedErr_);
+  }
+
+ private:
+  int savedOut_;
+  int savedErr_;
+};
+
+void BM_Lookup(benchmark::State& state, PageShape shape) {
+  const std::string page = makePage(shape, static_cast<size_t>(state.range(0)));
+  gPage = &page;
+  HostCallbacks callbacks{fetchPage, downloadFile};
+  const std::string base = "/tmp/lexoradx-bench/base";
+  const std::u16string basePath(base.begin(), base.end());
+  int32_t found = 0;
+  const TQuietStdout quiet;
+  for (auto _ : state) {
+    LookupResult result{};
+    found = runLookup(1, u"run", &result, basePath.c_str(), &callbacks);
+    freeResult(result);
+  }
+  state.counters["found"] = found;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
+void registerAll() {
+  for (const auto& [shape, name] : allPageShapes()) {
+    benchmark::RegisterBenchmark((std::string("lookup/") + name).c_str(), BM_Lookup, shape)
+        ->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)
+        ->Unit(benchmark::kMillisecond);
+  }
+}
+
+const int kRegistered = (registerAll(), 0);
+
+}  // namespace

@@ -1,0 +1,116 @@
+#include "bench/pages.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+std::string readSample(const char* relative) {
+  std::ifstream in(std::string(DX_SOURCE_DIR) + "/samples/pages/" + relative, std::ios::binary);
+  if (!in) throw std::runtime_error(std::string("missing sample page ") + relative);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Splits a sample page into the chrome before its first language heading, the
+// article, and the chrome from the footer on.
+struct PageParts {
+  std::string head, article, tail;
+};
+
+PageParts splitSample(const std::string& page) {
+  const size_t start = page.find("<h2");
+  size_t end = page.find("<div class=\"printfooter\"");
+  if (start == std::string::npos || end == std::string::npos || end < start) {
+    throw std::runtime_error("sample page without h2 or printfooter");
+  }
+  return {page.substr(0, start), page.substr(start, end - start), page.substr(end)};
+}
+
+// Repeats `unit` (with `open` before and `close` after the whole) until the
+// page reaches `bytes`.
+std::string repeatTo(size_t bytes, const std::string& open, const std::string& unit,
+                     const std::string& close) {
+  std::string page = open;
+  page.reserve(bytes + unit.size() + close.size());
+  while (page.size() + close.size() < bytes) page += unit;
+  return page + close;
+}
+
+const char* const kSectionOpen =
+    "<html><body>\n<h2><span class=\"editsection\">[<a href=\"/e\">edit</a>]</span>"
+    "<span class=\"mw-headline\" id=\"English\">English</span></h2>\n"
+    "<h3><span class=\"mw-headline\">Noun</span></h3>\n";
+
+std::string realistic(size_t bytes) {
+  const PageParts parts = splitSample(readSample("en.lexora.org/wiki/run.html"));
+  return repeatTo(bytes, parts.head, parts.article, parts.tail);
+}
+
+std::string manyShortRuns(size_t bytes) {
+  std::string line;
+  for (int i = 0; i < 100; ++i) line += "<li>a</li>";
+  return repeatTo(bytes, std::string(kSectionOpen) + "<ol>\n", line + "<br>x<br>y\n", "</ol>\n</body></html>\n");
+}
+
+std::string manyLanguages(size_t bytes) {
+  std::string page = "<html><body><span class=\"editsection\">e</span>\n";
+  for (size_t i = 0; page.size() < bytes; ++i) {
+    const std::string n = std::to_string(i);
+    page += "<h2><span class=\"mw-headline\">Lang" + n + "</span></h2>\n"
+            "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>word " + n +
+            "</li></ol>\n<span class=\"unicode audiolink\"><a href=\"/a/" + n + ".ogg\">a</a></span>\n";
+  }
+  return page + "</body></html>\n";
+}
+
+std::string oneLongLine(size_t bytes) {
+  std::string page = std::string(kSectionOpen) + "<ol>";
+  std::string unit = "<li>a definition with <a href=\"/w/x\">a link</a> &amp; a reference</li>";
+  while (page.size() < bytes) page += unit;
+  for (char& c : page) {
+    if (c == '\n') c = ' ';
+  }
+  return page + "</ol></body></html>";
+}
+
+std::string manyAttributes(size_t bytes) {
+  std::string tag = "<span";
+  for (int i = 0; i < 2000; ++i) tag += " data" + std::to_string(i % 10) + "=\"v\"";
+  tag += " class=\"IPA\">x</span>\n";
+  return repeatTo(bytes, kSectionOpen, tag, "</body></html>\n");
+}
+
+std::string deepNesting(size_t bytes) {
+  std::string unit;
+  for (int i = 0; i < 200; ++i) unit += "<ol><li><ul><li><span class=\"IPA\">";
+  unit += "deep\n";
+  for (int i = 0; i < 200; ++i) unit += "</span></li></ul></li></ol>";
+  unit += "\n";
+  return repeatTo(bytes, kSectionOpen, unit, "</body></html>\n");
+}
+
+}  // namespace
+
+const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
+  static const std::vector<std::pair<PageShape, const char*>> shapes = {
+      {PageShape::Realistic, "realistic"},          {PageShape::ManyShortRuns, "short_runs"},
+      {PageShape::ManyLanguages, "many_languages"}, {PageShape::OneLongLine, "one_line"},
+      {PageShape::ManyAttributes, "attributes"},    {PageShape::DeepNesting, "deep_nesting"},
+  };
+  return shapes;
+}
+
+std::string makePage(PageShape shape, size_t bytes) {
+  switch (shape) {
+    case PageShape::Realistic: return realistic(bytes);
+    case PageShape::ManyShortRuns: return manyShortRuns(bytes);
+    case PageShape::ManyLanguages: return manyLanguages(bytes);
+    case PageShape::OneLongLine: return oneLongLine(bytes);
+    case PageShape::ManyAttributes: return manyAttributes(bytes);
+    case PageShape::DeepNesting: return deepNesting(bytes);
+  }
+  return {};  // unreachable: every shape is handled above
+}
