@@ -24,7 +24,7 @@ import time
 import unittest
 
 EXE = None         # the lexoradx-lookup program under test
-SOURCE_DIR = None  # the repository: samples/ and tests/host/data/
+SOURCE_DIR = None  # the repository, for its samples/
 RUN_SECONDS = 60   # bound on one run of the program
 
 
@@ -49,8 +49,8 @@ def samples(*parts):
     return os.path.join(SOURCE_DIR, "samples", *parts)
 
 
-def data(*parts):
-    return os.path.join(SOURCE_DIR, "tests", "host", "data", *parts)
+def expected(word):
+    return read_text(samples("expected", "en.lexora.org", word + ".txt"))
 
 
 def closed_port():
@@ -182,15 +182,28 @@ class TempFolderTest(unittest.TestCase):
 class OfflineTest(TempFolderTest):
     """The bundled page store and the plug-in module built beside the program."""
 
-    def test_cat_from_the_bundled_store_prints_the_entry_and_stores_its_audio(self):
-        status, out, err = run_lookup("--base-path", self.base, "cat")
-        self.assertEqual(status, 0, err)
-        self.assertEqual(out, read_text(samples("expected", "en.lexora.org", "cat.txt")))
-        self.assertEqual(self.voice_files(), ["c1_a_ab_En-cat.ogg"])
-        self.assertEqual(read_bytes(self.voice, "c1_a_ab_En-cat.ogg"),
-                         read_bytes(samples("media", "media.lexora.org", "a", "ab", "En-cat.ogg")))
-        self.assertIn("audio: c1_a_ab_En-cat.ogg -> %sVoiceFiles/c1_a_ab_En-cat.ogg" % self.base,
-                      err.splitlines())
+    def test_bundled_store_gives_the_entry_and_stores_its_audio(self):
+        # One word per dictionary; the Japanese page's file name keeps the
+        # percent escapes of its URL.
+        cases = [
+            ("en", "cat", "en.lexora.org/cat.txt", "media.lexora.org/a/ab/En-cat.ogg",
+             "c1_a_ab_En-cat.ogg"),
+            ("ja", "\u306d\u3053", "ja.lexora.org/%E3%81%AD%E3%81%93.txt",
+             "media.lexora.org/4/4e/Ja-neko.ogg", "c1_4_4e_Ja-neko.ogg"),
+            ("fr", "chat", "fr.lexora.org/chat.txt", "media.lexora.org/1/1c/Fr-chat.ogg",
+             "c1_1_1c_Fr-chat.ogg"),
+        ]
+        for dictionary, word, entry, media, stored in cases:
+            with self.subTest(word=word):
+                shutil.rmtree(self.voice, ignore_errors=True)
+                status, out, err = run_lookup("--base-path", self.base, "-d", dictionary, word)
+                self.assertEqual(status, 0, err)
+                self.assertEqual(out, read_text(samples("expected", *entry.split("/"))))
+                self.assertEqual(self.voice_files(), [stored])
+                self.assertEqual(read_bytes(self.voice, stored),
+                                 read_bytes(samples("media", *media.split("/"))))
+                self.assertIn("audio: %s -> %sVoiceFiles/%s" % (stored, self.base, stored),
+                              err.splitlines())
 
     def test_list_prints_the_three_dictionaries(self):
         status, out, err = run_lookup("--list")
@@ -207,39 +220,36 @@ class OfflineTest(TempFolderTest):
                                               "url": "http://fr.lexora.org/wiki/"})
 
     def test_plugin_diagnostics_are_hidden_unless_traced(self):
-        # lynx.html has an h4 headline (a "head:" line on stdout) and a tag cut
+        # tea.html has an h4 headline (a "head:" line on stdout) and a tag cut
         # by a line end (an open-tag warning on stderr).
-        store = ("--pages", data("pages"), "--media", data("media"), "--base-path", self.base)
-        status, out, err = run_lookup(*store, "lynx")
+        status, out, err = run_lookup("--base-path", self.base, "tea")
         self.assertEqual(status, 0, err)
-        self.assertEqual(out, read_text(data("expected", "lynx.txt")))
+        self.assertEqual(out, expected("tea"))
         self.assertNotIn("WARNING", err)
-        status, out, err = run_lookup(*store, "--trace", "lynx")
+        status, out, err = run_lookup("--base-path", self.base, "--trace", "tea")
         self.assertEqual(status, 0, err)
-        self.assertIn("head:Synonyms\n", out)
+        self.assertIn("head:Translations\n", out)
         self.assertIn("WARNING!! - open tag\n", err)
-        self.assertIn(read_text(data("expected", "lynx.txt")), out)
+        self.assertEqual(out.replace("head:Translations\n", ""), expected("tea"))
 
     def test_word_missing_from_the_store_exits_1_naming_word_and_dictionary(self):
-        status, out, err = run_lookup("--pages", data("pages"), "--base-path", self.base,
-                                      "-d", "fr", "zzyzx")
+        status, out, err = run_lookup("--base-path", self.base, "-d", "fr", "zzyzx")
         self.assertEqual(status, 1)
         self.assertEqual(out, "")
         self.assertIn('no entry for "zzyzx" in Lexora(FR)', err)
 
     def test_no_audio_declines_every_download(self):
-        status, out, err = run_lookup("--pages", data("pages"), "--media", data("media"),
-                                      "--base-path", self.base, "--no-audio", "lynx")
+        status, out, err = run_lookup("--base-path", self.base, "--no-audio", "cat")
         self.assertEqual(status, 0, err)
-        self.assertEqual(out, read_text(data("expected", "lynx.txt")))
+        self.assertEqual(out, expected("cat"))
         self.assertEqual(self.voice_files(), [])
         self.assertNotIn("audio:", err)
 
     def test_page_urls_outside_the_store_are_refused(self):
         # "%2E%2E" stays escaped; a mapped "/../" segment must not leave the store.
-        status, _, err = run_lookup("--pages", data("pages"), "--base-path", self.base,
+        status, _, err = run_lookup("--base-path", self.base,
                                     "--map", "http://en.lexora.org/wiki/=http://en.lexora.org/../",
-                                    "lynx")
+                                    "cat")
         self.assertEqual(status, 1)
         self.assertIn("does not map into the store", err)
 
@@ -287,15 +297,13 @@ class OnlineTest(TempFolderTest):
     @classmethod
     def setUpClass(cls):
         cls.server = ServerFixture(samples("pages"), samples("media"))
-        cls.data_server = ServerFixture(data("pages"), data("media"))
 
     @classmethod
     def tearDownClass(cls):
         cls.server.stop()
-        cls.data_server.stop()
 
-    def online(self, *args, media_to=None, server=None):
-        server = server or self.server
+    def online(self, *args, media_to=None):
+        server = self.server
         maps = ["--map", "http://en.lexora.org/=" + server.url("en.lexora.org/")]
         if media_to:
             maps = ["--map", "http://media.lexora.org/=" + media_to] + maps
@@ -308,7 +316,7 @@ class OnlineTest(TempFolderTest):
     def test_entry_and_audio_file_arrive_over_http(self):
         status, out, err = self.online("cat")
         self.assertEqual(status, 0, err)
-        self.assertEqual(out, read_text(samples("expected", "en.lexora.org", "cat.txt")))
+        self.assertEqual(out, expected("cat"))
         self.assertEqual(self.voice_files(), ["c1_a_ab_En-cat.ogg"])
         self.assertEqual(read_bytes(self.voice, "c1_a_ab_En-cat.ogg"),
                          read_bytes(samples("media", "media.lexora.org", "a", "ab", "En-cat.ogg")))
@@ -323,7 +331,7 @@ class OnlineTest(TempFolderTest):
             "word": "cat",
             "dictionary": "Lexora(EN)",
             "url": "http://en.lexora.org/wiki/cat",  # as the plug-in asked, before --map
-            "entry": read_text(samples("expected", "en.lexora.org", "cat.txt")),
+            "entry": expected("cat"),
             "audio": [{"name": "c1_a_ab_En-cat.ogg",
                        "path": self.base + "VoiceFiles/c1_a_ab_En-cat.ogg"}],
         })
@@ -334,11 +342,11 @@ class OnlineTest(TempFolderTest):
         self.assertEqual(self.voice_files(), ["c1_a_ab_En-cat.ogg"])
 
     def test_relative_audio_link_is_fetched_from_the_page_host(self):
-        status, out, err = self.online("lynx", server=self.data_server)
+        status, out, err = self.online("tea")  # links /media/En-uk-tea.ogg
         self.assertEqual(status, 0, err)
-        self.assertEqual(out, read_text(data("expected", "lynx.txt")))
-        self.assertEqual(read_bytes(self.voice, "c1_media_En-lynx.ogg"),
-                         read_bytes(data("media", "en.lexora.org", "media", "En-lynx.ogg")))
+        self.assertEqual(out, expected("tea"))
+        self.assertEqual(read_bytes(self.voice, "c1_media_En-uk-tea.ogg"),
+                         read_bytes(samples("media", "en.lexora.org", "media", "En-uk-tea.ogg")))
 
     def test_missing_page_exits_1_with_the_http_status(self):
         status, out, err = self.online("--json", "zzyzx")
@@ -361,7 +369,7 @@ class OnlineTest(TempFolderTest):
             with self.subTest(where=where):
                 status, out, err = self.online("cat", media_to=self.server.url(where))
                 self.assertEqual(status, 0, err)
-                self.assertEqual(out, read_text(samples("expected", "en.lexora.org", "cat.txt")))
+                self.assertEqual(out, expected("cat"))
                 self.assertIn(cause, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
