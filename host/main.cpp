@@ -351,9 +351,15 @@ int usageError(const TConsole& console, const std::string& message) {
 std::string prepareBasePath(const TConsole& console, std::string basePath) {
   if (basePath.back() != '/') basePath += '/';
   std::string error;
-  if (!makeDirectories(basePath.substr(0, basePath.size() - 1), error))
+  if (!makeDirectories(basePath.substr(0, basePath.size() - 1), error)) {
     console.error(error + " (audio files cannot be stored)");
-  return basePath;
+    return basePath;
+  }
+  // Absolute, so that the paths reported for the audio files stand on their own.
+  char resolved[PATH_MAX];
+  if (::realpath(basePath.c_str(), resolved) == nullptr) return basePath;
+  const std::string absolute = resolved;
+  return absolute.back() == '/' ? absolute : absolute + "/";
 }
 
 int lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary) {

@@ -168,7 +168,7 @@ class ServerFixture:
 
 class TempFolderTest(unittest.TestCase):
     def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="lexoradx-host-")
+        self.tmp = os.path.realpath(tempfile.mkdtemp(prefix="lexoradx-host-"))
         self.base = os.path.join(self.tmp, "base") + "/"
         self.voice = os.path.join(self.base, "VoiceFiles")
 
