@@ -91,11 +91,23 @@ void __kvstrT<T>::attach(T* array) {
 }
 
 template <class T>
+int64_t __kvstrbufT<T>::grownCapacity(int64_t capacity, int64_t needed) {
+  // Half as much again as the old capacity, so that building a text of any
+  // length reallocates only logarithmically often; never less than needed, and
+  // always whole steps. Past the 32-bit range the allocation itself refuses.
+  constexpr int64_t kLargest = std::numeric_limits<int32_t>::max() / kGrowthStep * kGrowthStep;
+  const int64_t wanted = needed > capacity + capacity / 2 ? needed : capacity + capacity / 2;
+  const int64_t grown = (wanted + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
+  // The extra half never makes a size that fits fail.
+  return grown > kLargest && needed <= kLargest ? kLargest : grown;
+}
+
+template <class T>
 void __kvstrbufT<T>::append(const T* src, int32_t n) {
   if (n < 0) n = 0;
   const int64_t needed = int64_t{length_} + n + 1;
   if (capacity_ < needed) {
-    const int64_t grown = (needed + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
+    const int64_t grown = grownCapacity(capacity_, needed);
     T* fresh = kvdetail::allocateArray<T>(grown);
     if (length_) std::memcpy(fresh, data_, static_cast<size_t>(length_) * sizeof(T));
     // Copy before freeing the old array: `src` may point into it.

@@ -94,8 +94,10 @@ inline bool operator!=(const __kvstrW& a, const __kvstrW& b) { return !(a == b);
 /// Whole-text equality with a NUL-terminated literal.
 bool operator==(const __kvstrW& a, const char16_t* b);
 
-/// Growable buffer: capacity counts the NUL, length does not. Capacity grows
-/// to the needed size rounded up to the next multiple of 1024 characters.
+/// Growable buffer: capacity counts the NUL, length does not. Capacity is
+/// always a whole number of 1024-character steps: when it runs short it grows
+/// to the needed size or half as much again as before, whichever is larger,
+/// rounded up to the next step, so long texts are built in linear time.
 template <class T>
 class __kvstrbufT {
  public:
@@ -117,6 +119,9 @@ class __kvstrbufT {
   const T* str() const { return data_ ? data_ : kvdetail::emptyText<T>(); }
 
  private:
+  /// The capacity to grow to from `capacity` when `needed` elements must fit.
+  static int64_t grownCapacity(int64_t capacity, int64_t needed);
+
   T* data_ = nullptr;
   int32_t capacity_ = 0;
   int32_t length_ = 0;

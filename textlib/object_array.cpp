@@ -8,6 +8,7 @@ FlexObjectArrayBase::FlexObjectArrayBase(int32_t blockSize, bool ownsItems)
     : blockSize_(blockSize > 0 ? blockSize : 16), ownsItems_(ownsItems) {
   items_ = static_cast<void**>(std::malloc(sizeof(void*) * static_cast<size_t>(blockSize_)));
   if (!items_) throw std::bad_alloc();
+  allocatedSlots_ = blockSize_;
   items_[0] = nullptr;
 }
 
@@ -16,17 +17,35 @@ FlexObjectArrayBase::~FlexObjectArrayBase() { releaseStorage(); }
 void FlexObjectArrayBase::releaseStorage() {
   std::free(items_);
   items_ = nullptr;
+  allocatedSlots_ = 0;
   count_ = 0;
+}
+
+namespace {
+// The byte size must fit size_t too, which on 32-bit hosts is the tighter bound.
+bool isAddressable(int64_t slots) {
+  return slots <= INT32_MAX && static_cast<uint64_t>(slots) <= SIZE_MAX / sizeof(void*);
+}
+}  // namespace
+
+int FlexObjectArrayBase::reallocateSlots(int64_t slots) {
+  if (!isAddressable(slots)) return -1;
+  void* moved = std::realloc(items_, sizeof(void*) * static_cast<size_t>(slots));
+  if (!moved) return -1;  // the old storage stays valid and in place
+  items_ = static_cast<void**>(moved);
+  allocatedSlots_ = static_cast<int32_t>(slots);
+  return 0;
 }
 
 int FlexObjectArrayBase::resize() {
   const int64_t slots = int64_t{blockSize_} * blockCount_;
-  // The byte size must fit size_t too, which on 32-bit hosts is the tighter bound.
-  if (slots > INT32_MAX || static_cast<uint64_t>(slots) > SIZE_MAX / sizeof(void*)) return -1;
-  void* grown = std::realloc(items_, sizeof(void*) * static_cast<size_t>(slots));
-  if (!grown) return -1;  // the old block stays valid and in place
-  items_ = static_cast<void**>(grown);
-  return 0;
+  if (!isAddressable(slots)) return -1;
+  if (slots <= allocatedSlots_) return 0;
+  // Capacity still grows a block at a time, but the storage behind it doubles,
+  // so very many elements cost only logarithmically many reallocations.
+  const int64_t doubled = int64_t{allocatedSlots_} * 2;
+  if (doubled > slots && reallocateSlots(doubled) == 0) return 0;
+  return reallocateSlots(slots);
 }
 
 int FlexObjectArrayBase::add(void* item) {
@@ -51,6 +70,6 @@ void FlexObjectArrayBase::clear() {
     }
   }
   blockCount_ = 1;
-  resize();  // a failed shrink keeps the larger block, which is harmless
+  reallocateSlots(blockSize_);  // a failed shrink keeps the larger block, which is harmless
   count_ = 0;
 }

@@ -1,5 +1,7 @@
-// Growable arrays of pointers to heap objects, optionally owning them. Storage
-// grows by whole blocks of pointer slots (linear growth) and can be capped.
+// Growable arrays of pointers to heap objects, optionally owning them. The
+// capacity grows by whole blocks of pointer slots and can be capped; the
+// storage behind it is reserved in doubling steps, so adding many elements
+// stays linear in time.
 #pragma once
 
 #include <cstdint>
@@ -35,9 +37,15 @@ class FlexObjectArrayBase {
   void releaseStorage();
 
  private:
+  /// Makes room for blockSize * blockCount slots: 0, or -1 when the storage
+  /// cannot grow (it then stays as it was).
   int resize();
+  /// Reallocates the storage to exactly `slots` pointer slots: 0, or -1.
+  int reallocateSlots(int64_t slots);
 
   void** items_ = nullptr;
+  /// Pointer slots actually allocated; at least capacity() while items_ is set.
+  int32_t allocatedSlots_ = 0;
   int32_t blockSize_;
   int32_t blockCount_ = 1;
   int32_t count_ = 0;

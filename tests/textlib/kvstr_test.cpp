@@ -10,6 +10,7 @@
 #include <map>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "tests/textlib/failing_allocator.h"
 
@@ -220,6 +221,32 @@ TEST(KvstrbufTest, Growth_Table) {
     EXPECT_EQ(b.length(), c.length);
     EXPECT_EQ(b.str()[c.length], 0);
   }
+}
+
+// Unit by unit, the capacity grows by half again each time (in whole steps), so
+// a long text is reallocated a dozen times rather than once per step.
+TEST(KvstrbufTest, GrowthByUnits_IsGeometric) {
+  __kvstrbufW b;
+  std::vector<int32_t> capacities;
+  for (int i = 0; i < 100000; ++i) {
+    b.append(u'z');
+    if (capacities.empty() || capacities.back() != b.capacity()) capacities.push_back(b.capacity());
+  }
+  EXPECT_EQ(capacities, (std::vector<int32_t>{1024, 2048, 3072, 5120, 8192, 12288, 18432, 27648,
+                                              41984, 63488, 95232, 143360}));
+  EXPECT_EQ(b.length(), 100000);
+  EXPECT_EQ(b.str()[99999], u'z');
+  EXPECT_EQ(b.str()[100000], 0);
+}
+
+// An append larger than the extra half grows to exactly the steps it needs.
+TEST(KvstrbufTest, LargeAppend_GrowsToNeededSteps) {
+  const std::u16string longText(10000, u'y');
+  __kvstrbufW b;
+  b.append(u'a');
+  b.append(longText.data(), 10000);  // needed 10002
+  EXPECT_EQ(b.capacity(), 10240);
+  EXPECT_EQ(b.length(), 10001);
 }
 
 TEST(KvstrbufTest, CountBeyondText_SizesCapacityFromCount) {

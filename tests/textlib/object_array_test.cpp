@@ -45,6 +45,25 @@ TEST_F(ObjectArrayTest, Growth_AddsOneBlockWhenFull) {
   for (int i = 0; i < added; ++i) ASSERT_EQ(array.item(i)->id, i);  // nothing lost in the moves
 }
 
+// Far past the first blocks the capacity still counts whole blocks, however the
+// storage behind it is reserved, and clear still shrinks it to one block.
+TEST_F(ObjectArrayTest, ManyElements_CapacityStaysBlockwise) {
+  static int slots[3];
+  FlexObjectArray<int> array(16, false);
+  for (int i = 0; i < 100000; ++i) ASSERT_EQ(array.add(&slots[i % 3]), 0);
+  EXPECT_EQ(array.capacity(), 100000);
+  array.add(&slots[0]);
+  EXPECT_EQ(array.capacity(), 100016);
+  EXPECT_EQ(array.item(0), &slots[0]);
+  EXPECT_EQ(array.item(99998), &slots[2]);
+  EXPECT_EQ(array.item(100000), &slots[0]);
+  array.clear();
+  EXPECT_EQ(array.capacity(), 16);
+  for (int i = 0; i < 17; ++i) ASSERT_EQ(array.add(&slots[1]), 0);
+  EXPECT_EQ(array.capacity(), 32);
+  EXPECT_EQ(array.item(16), &slots[1]);
+}
+
 TEST_F(ObjectArrayTest, BlockSize_FallsBackTo16) {
   const struct {
     int32_t given;
