@@ -15,6 +15,7 @@ void appendLiteral(__kvstrbufW& out, const char16_t (&literal)[N]) {
 }
 
 void appendText(__kvstrbufW& out, const __kvstrW& text) { out.append(text.str(), text.length()); }
+void appendText(__kvstrbufW& out, const TSectionText& text) { out.append(text.str(), text.length()); }
 
 // Slots hold the strings the text handler added; an absent slot reads as the
 // empty name.

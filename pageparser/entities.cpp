@@ -41,40 +41,33 @@ int32_t parseDecimalReference(const char16_t* position) {
   return value;  // digits up to the end of the line, with no ";"
 }
 
-const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
+const char16_t* readEntity(const char16_t* position, char16_t& character) {
   for (const NamedReference& reference : kNamedReferences) {
     if (startsWith(position, reference.name, reference.length)) {
-      buffer.append(reference.character);
+      character = reference.character;
       return position + reference.length;
     }
   }
   if (*position != u'#') return nullptr;
   const int32_t value = parseDecimalReference(position + 1);
   if (value < 0) return nullptr;
-  // A code unit of 0 appends nothing: the reference is consumed silently.
-  buffer.append(static_cast<char16_t>(value));
+  character = static_cast<char16_t>(value);
   const char16_t* p = position + 1;
   while (isDigit(*p)) ++p;
   return *p == u';' ? p + 1 : p;
 }
 
+const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
+  char16_t character = 0;
+  const char16_t* next = readEntity(position, character);
+  // A code unit of 0 appends nothing: the reference is consumed silently.
+  if (next) buffer.append(character);
+  return next;
+}
+
 __kvstrW decodeEntities(const char16_t* text, int32_t length) {
   if (!text || length <= 0) return __kvstrW();
   __kvstrbufW buffer;
-  const char16_t* const end = text + length;
-  const char16_t* p = text;
-  while (p < end && *p) {
-    // Copy the stretch up to the next ampersand in one piece.
-    const char16_t* stretch = p;
-    while (p < end && *p && *p != u'&') ++p;
-    if (p != stretch) buffer.append(stretch, static_cast<int32_t>(p - stretch));
-    if (p == end || !*p) break;
-    if (const char16_t* next = decodeEntity(buffer, p + 1)) {
-      p = next;
-    } else {
-      buffer.append(u'&');  // not a reference: copied, scanning goes on after it
-      ++p;
-    }
-  }
+  decodeEntitiesInto(buffer, text, length);
   return __kvstrW(buffer.str());
 }

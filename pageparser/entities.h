@@ -10,6 +10,15 @@
 /// Decodes [text, text + length), stopping early at a NUL. A reference may look
 /// past `length` into the rest of the NUL-terminated line. Absent when empty.
 __kvstrW decodeEntities(const char16_t* text, int32_t length);
+/// decodeEntities appending straight to `out`, which offers append(const
+/// char16_t*, int32_t) and append(char16_t), both stopping at a NUL: no
+/// intermediate copy of the run.
+template <class Buffer>
+void decodeEntitiesInto(Buffer& out, const char16_t* text, int32_t length);
+/// `position` is just after an "&". Sets `character` to the referenced
+/// character (0 for a reference to code 0) and returns the position after the
+/// reference, or returns null when no reference starts there.
+const char16_t* readEntity(const char16_t* position, char16_t& character);
 /// `position` is just after an "&". Appends the referenced character to
 /// `buffer` and returns the position after the reference, or null when no
 /// reference starts there.
@@ -17,3 +26,25 @@ const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position);
 /// `position` is just after "&#". The decimal value (mod 65536) up to the ";"
 /// or the NUL, or -1 when the characters there do not form a reference.
 int32_t parseDecimalReference(const char16_t* position);
+
+template <class Buffer>
+void decodeEntitiesInto(Buffer& out, const char16_t* text, int32_t length) {
+  if (!text || length <= 0) return;
+  const char16_t* const end = text + length;
+  const char16_t* p = text;
+  while (p < end && *p) {
+    // Copy the stretch up to the next ampersand in one piece.
+    const char16_t* stretch = p;
+    while (p < end && *p && *p != u'&') ++p;
+    if (p != stretch) out.append(stretch, static_cast<int32_t>(p - stretch));
+    if (p == end || !*p) break;
+    char16_t character = 0;
+    if (const char16_t* next = readEntity(p + 1, character)) {
+      out.append(character);  // a code unit of 0 appends nothing: consumed silently
+      p = next;
+    } else {
+      out.append(u'&');  // not a reference: copied, scanning goes on after it
+      ++p;
+    }
+  }
+}

@@ -15,11 +15,14 @@ void TLexoraParser::onCommentBegin(const char16_t*) {}
 void TLexoraParser::onCommentEnd(const char16_t*) {}
 void TLexoraParser::onCommentText(const char16_t*, int32_t) {}
 
-__kvstrW& TLexoraParser::currentSectionText() {
-  // Looked up afresh for every run and marker: operator[] finds or inserts an
-  // empty record and an empty text, never replacing what is there. An empty
-  // language or subsection is a key like any other.
-  return entries[language].sections[subsection];
+TSectionText& TLexoraParser::currentSectionText() {
+  // operator[] finds or inserts an empty record and an empty text, never
+  // replacing what is there; an empty language or subsection is a key like any
+  // other. The answer is kept until language or subsection changes, so runs
+  // in a row cost no lookups; the insertion happens at the first run or
+  // marker either way.
+  if (!currentText_) currentText_ = &entries[language].sections[subsection];
+  return *currentText_;
 }
 
 namespace {

@@ -14,6 +14,39 @@
 /// Marks a language section without an audio link in audioLinkAt's answer.
 extern const char16_t kNoAudioMark[2];
 
+/// The text of one sub-section while the page is read. Runs are appended one
+/// by one, so the storage grows by half again when it runs short (a few
+/// reallocations for any length) instead of being copied whole per run.
+/// Reads as the empty text until something is appended.
+class TSectionText {
+ public:
+  TSectionText() = default;
+  TSectionText(const TSectionText&) = delete;
+  TSectionText& operator=(const TSectionText&) = delete;
+  ~TSectionText() { delete[] data_; }
+
+  /// Appends at most `n` units of `src`, stopping at a NUL.
+  void append(const char16_t* src, int32_t n);
+  /// Appends one unit (a NUL appends nothing).
+  void append(char16_t c) { append(&c, 1); }
+
+  int32_t length() const { return length_; }
+  bool empty() const { return length_ == 0; }
+  /// Whether the text ends with `c` (never for the empty text).
+  bool endsWith(char16_t c) const { return length_ > 0 && data_[length_ - 1] == c; }
+  /// NUL-terminated; valid until the next append.
+  const char16_t* str() const { return data_ ? data_ : kEmptyText; }
+
+ private:
+  /// The capacity to grow to when `needed` units (the NUL's included) must
+  /// fit. An allocation that fails throws std::bad_alloc and leaves the text.
+  int64_t grownCapacity(int64_t needed) const;
+
+  char16_t* data_ = nullptr;
+  int32_t length_ = 0;
+  int32_t capacity_ = 0;  ///< units allocated, the NUL's included
+};
+
 // Final: it lives on its owner's stack and is never deleted through a base, so
 // the handler chain needs no virtual destructor.
 class TLexoraParser final : public THtmlStreamParser {
@@ -47,7 +80,7 @@ class TLexoraParser final : public THtmlStreamParser {
   struct ParsedInfo {
     __kvstrW ipa;    ///< first IPA run of the language section
     __kvstrW audio;  ///< first ".ogg" link of the language section
-    std::map<__kvstrW, __kvstrW> sections;  ///< sub-section name -> plain text
+    std::map<__kvstrW, TSectionText> sections;  ///< sub-section name -> plain text
   };
 
   TLexoraParser();
@@ -71,10 +104,12 @@ class TLexoraParser final : public THtmlStreamParser {
   void storeAudioLink(const __kvstrW& url);
   /// Appends a run of section text to `target`, decoding character references,
   /// under the line-feed rules; nothing while a table is open.
-  void appendSectionText(__kvstrW& target, const char16_t* text, int32_t length);
-  void appendLineBreak(__kvstrW& target);
+  void appendSectionText(TSectionText& target, const char16_t* text, int32_t length);
+  void appendLineBreak(TSectionText& target);
 
-  // State, read by tests as well as by assembly and listing.
+  // State, read by tests as well as by assembly and listing. Only the handlers
+  // write it; each write of language or subsection forgets the section text
+  // found for the old pair.
   int32_t sectionKind = SK_NONE;
   uint32_t tagState = 0;
   int32_t spanKind = SPAN_NONE;
@@ -91,7 +126,15 @@ class TLexoraParser final : public THtmlStreamParser {
   /// The current section text: sections[subsection] of entries[language],
   /// both inserted empty when absent. The one way to the text a run or marker
   /// is appended to.
-  __kvstrW& currentSectionText();
+  TSectionText& currentSectionText();
+  /// Called whenever language or subsection is written: the next run looks
+  /// its section text up again.
+  void forgetSectionText() { currentText_ = nullptr; }
+
+  /// The text currentSectionText found last, or null. Map nodes never move
+  /// and none is ever erased before destruction, so the pointer stays valid
+  /// while language and subsection stay as they were.
+  TSectionText* currentText_ = nullptr;
 
   // Start-tag steps, run in this order for every start tag.
   void followHeadingsAndSpans(const char16_t* name, const char16_t* end);

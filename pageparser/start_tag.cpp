@@ -26,6 +26,7 @@ void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t*
     tagState = static_cast<uint32_t>(level);
     if (level == 2) {
       language = __kvstrW();
+      forgetSectionText();
       sectionKind = SK_NONE;
     }
   } else if (tagIs(name, end, u"span")) {

@@ -72,6 +72,7 @@ void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
   // Every run counts, so a headline split by an inline element appends each
   // part to languages and leaves the last one as the language.
   language.assign(text, length);
+  forgetSectionText();
   auto name = std::make_unique<__kvstrW>(language);
   if (languages.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
   name.release();
@@ -80,6 +81,7 @@ void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
 
 void TLexoraParser::takeSubsectionHeadline(const char16_t* text, int32_t length) {
   subsection.assign(text, length);
+  forgetSectionText();
   if (subsection == u"Pronunciation") {
     sectionKind = SK_PRONUNCIATION;
   } else {
@@ -93,16 +95,18 @@ void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
   if (runEquals(text, length, u"Synonyms")) {
     sectionKind = SK_SYNONYMS;
     subsection.assign(text, length);
+    forgetSectionText();
   } else if (runEquals(text, length, u"Antonyms")) {
     sectionKind = SK_ANTONYMS;
     subsection.assign(text, length);
+    forgetSectionText();
   } else {
     // Translations and the like: stop recording, keep the sub-section name.
     sectionKind = SK_LANGUAGE;
   }
 }
 
-void TLexoraParser::appendSectionText(__kvstrW& target, const char16_t* text, int32_t length) {
+void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text, int32_t length) {
   if (tagState & TS_TABLE) return;
 
   // Leading line feeds never begin a section text, and a text that already
@@ -113,20 +117,19 @@ void TLexoraParser::appendSectionText(__kvstrW& target, const char16_t* text, in
       ++text;
       --length;
     }
-  } else if (length > 0 && *text == u'\n' && *target.at(target.length() - 1) == u'\n') {
+  } else if (length > 0 && *text == u'\n' && target.endsWith(u'\n')) {
     ++text;
     --length;
   }
   if (length <= 0) return;
 
-  // Most runs hold no reference; they skip the decoding copy. Both paths stop
-  // at a NUL alike.
+  // Most runs hold no reference and are copied in one piece; either way the
+  // text goes straight into the section, stopping at a NUL alike.
   if (!holdsAmpersand(text, length)) {
     target.append(text, length);
-    return;
+  } else {
+    decodeEntitiesInto(target, text, length);
   }
-  const __kvstrW decoded = decodeEntities(text, length);
-  if (!decoded.empty()) target.append(decoded.str(), decoded.length());
 }
 
-void TLexoraParser::appendLineBreak(__kvstrW& target) { appendSectionText(target, u"\n", 1); }
+void TLexoraParser::appendLineBreak(TSectionText& target) { appendSectionText(target, u"\n", 1); }

@@ -432,7 +432,8 @@ TEST(AppendSectionTextTest, LineFeedRules) {
   for (const auto& c : kCases) {
     ROW(kCases, c);
     TLexoraParser parser;
-    __kvstrW target(c.target);
+    TSectionText target;
+    target.append(c.target, static_cast<int32_t>(std::char_traits<char16_t>::length(c.target)));
     const std::u16string text(c.text);
     parser.appendSectionText(target, text.c_str(), static_cast<int32_t>(text.size()));
     EXPECT_EQ(std::u16string(target.str()), c.want);
@@ -442,7 +443,8 @@ TEST(AppendSectionTextTest, LineFeedRules) {
 TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
   TLexoraParser parser;
   parser.tagState = P::TS_TABLE | P::TS_OL;
-  __kvstrW target(u"x");
+  TSectionText target;
+  target.append(u'x');
   parser.appendSectionText(target, u"abc", 3);
   parser.appendLineBreak(target);
   EXPECT_EQ(std::u16string(target.str()), u"x");
