@@ -97,23 +97,29 @@ bool isFile(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-/// The whole file, or false when it cannot be read.
-bool readBytes(const std::wstring& path, std::string& bytes) {
+/// The whole file into `bytes`, or false when it cannot be read.
+bool tryReadBytes(const std::wstring& path, std::string& bytes) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   bytes.clear();
   char buffer[8192];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr) != 0) && got > 0) bytes.append(buffer, got);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) break;
+    if (got == 0) {
+      CloseHandle(file);
+      return true;  // the end of the file
+    }
+    bytes.append(buffer, got);
+  }
   CloseHandle(file);
-  return ok;
+  return false;
 }
 
 std::string readBytes(const std::wstring& path) {
   std::string bytes;
-  if (!readBytes(path, bytes)) ADD_FAILURE() << "cannot read " << narrow(path);
+  if (!tryReadBytes(path, bytes)) ADD_FAILURE() << "cannot read " << narrow(path);
   return bytes;
 }
 
@@ -246,7 +252,7 @@ int32_t __cdecl fetchPage(const char* url, BSTR* page) {
     gFetchedUrls.push_back(url ? url : "(null)");
     std::wstring host, path;
     std::string bytes;
-    if (!splitSampleUrl(url, host, path) || !readBytes(kSamples + L"\\pages\\" + host + path + L".html", bytes)) {
+    if (!splitSampleUrl(url, host, path) || !tryReadBytes(kSamples + L"\\pages\\" + host + path + L".html", bytes)) {
       return 0;
     }
     *page = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));  // the plug-in frees it
