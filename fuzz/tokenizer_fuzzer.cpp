@@ -13,7 +13,7 @@ void check(bool ok) {
   if (!ok) std::abort();
 }
 
-class TCheckingParser : public THtmlStreamParser {
+class TCheckingParser final : public THtmlStreamParser {
  public:
   bool readChunk(__kvstrW& chunk) override {
     const bool more = THtmlStreamParser::readChunk(chunk);
