@@ -122,6 +122,9 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   TLexoraParser parser;
   parser.setInput(pageText.str());
   parser.parse();
+  // The store holds copies of all it keeps: the page's text goes before the
+  // entry is built, so the two never take memory at the same time.
+  pageText = __kvstrW();
   __kvstrbufW entryText;
   parser.assembleResult(entryText);
   if (entryText.length() == 0) return 0;  // the page holds no entry

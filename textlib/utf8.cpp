@@ -1,5 +1,7 @@
 #include "textlib/utf8.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -70,31 +72,72 @@ int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
   return static_cast<int32_t>(out - start);
 }
 
+namespace {
+
+/// Whether the 8 bytes at `p` are all ASCII and none is the NUL.
+bool isPlainAsciiBlock(const unsigned char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, sizeof w);
+  // A byte of 0 borrows and sets its high bit; a byte of 0x80 or more has it.
+  return (((w - 0x0101010101010101ULL) | w) & 0x8080808080808080ULL) == 0;
+}
+
+// The units of the decoded text, written out.
+struct TUnitWriter {
+  char16_t* out;
+  void unit(char16_t c) { *out++ = c; }
+  void ascii8(const unsigned char* p) {
+    for (int i = 0; i < 8; ++i) out[i] = p[i];
+    out += 8;
+  }
+};
+
+// The units of the decoded text, only counted.
+struct TUnitCounter {
+  int64_t count = 0;
+  void unit(char16_t) { ++count; }
+  void ascii8(const unsigned char*) { count += 8; }
+};
+
+// The one decoding loop, for writing and for counting alike, so that the count
+// fromUtf8 allocates by is exactly what the decoding then writes. Plain ASCII,
+// the bulk of any page, goes eight bytes at a time.
+template <class Sink>
+void decodeUnits(const unsigned char* p, const unsigned char* end, Sink& sink) {
+  for (;;) {
+    while (end - p >= 8 && isPlainAsciiBlock(p)) {
+      sink.ascii8(p);
+      p += 8;
+    }
+    if (p >= end || !*p) return;
+    const int32_t a = *p++;
+    if (a < 0x80) {
+      sink.unit(static_cast<char16_t>(a));
+      continue;
+    }
+    ContinuationReader in{p, end};
+    const int32_t v = accumulateSequence(a, in);
+    p = in.p;
+    if (v > 0xFFFF) {
+      sink.unit(static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10)));
+      sink.unit(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+    } else {
+      sink.unit(static_cast<char16_t>(v));  // low 16 bits; a stray lead gives 0xF000 + bits
+    }
+    if (in.cut) return;
+  }
+}
+
+const unsigned char* bytesOf(const char* bytes) { return reinterpret_cast<const unsigned char*>(bytes); }
+
+}  // namespace
+
 int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out) {
   if (count < 0) count = kvdetail::textLength(bytes);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-  const unsigned char* const end = p + count;
-  char16_t* const start = out;
-  while (p < end && *p) {
-    const int32_t a = *p++;
-    int32_t v = a;
-    bool cut = false;
-    if (a >= 0x80) {
-      ContinuationReader in{p, end};
-      v = accumulateSequence(a, in);
-      p = in.p;
-      cut = in.cut;
-    }
-    if (v > 0xFFFF) {
-      *out++ = static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10));
-      *out++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
-    } else {
-      *out++ = static_cast<char16_t>(v);  // low 16 bits; a stray lead gives 0xF000 + bits
-    }
-    if (cut) break;
-  }
-  *out = 0;
-  return static_cast<int32_t>(out - start);
+  TUnitWriter writer{out};
+  decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, writer);
+  *writer.out = 0;
+  return static_cast<int32_t>(writer.out - out);
 }
 
 uint32_t decodeUtf8Char(const char* position, const char** next) {
@@ -150,7 +193,11 @@ void fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
     return;
   }
   if (count < 0) count = kvdetail::textLength(bytes);
-  char16_t* fresh = kvdetail::allocateArray<char16_t>(2 * int64_t{count} + 1);
+  // Counted first, so that a page-sized text takes exactly its own size rather
+  // than the worst case of two units per byte.
+  TUnitCounter counter;
+  decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, counter);
+  char16_t* fresh = kvdetail::allocateArray<char16_t>(counter.count + 1);
   decodeUtf8(bytes, count, fresh);
   target.attach(fresh);
 }

@@ -12,7 +12,8 @@
 /// code units; a negative count means up to the NUL. A null text or a zero
 /// count empties `target` without freeing its array.
 void toUtf8(__kvstrA& target, const char16_t* text, int32_t count);
-/// Replaces `target` with the UTF-16 form of `bytes`; `count` as for toUtf8.
+/// Replaces `target` with the UTF-16 form of `bytes`, exactly sized; `count`
+/// as for toUtf8.
 void fromUtf8(__kvstrW& target, const char* bytes, int32_t count);
 
 /// Writes the UTF-8 form of at most `count` units of `text` (stopping at a NUL;

@@ -216,6 +216,39 @@ TEST(Utf8DecodeTest, CountBounds_Table) {
   }
 }
 
+// Plain ASCII is taken eight bytes at a time: a NUL, a non-ASCII byte or the
+// count inside such a block must end or interrupt it exactly where one byte at
+// a time would. fromUtf8 sizes its array by a count of the same units (the
+// sanitizer build catches a count that falls short).
+TEST(Utf8DecodeTest, AsciiBlocks_Table) {
+  const struct {
+    const char* in;
+    int32_t count;
+    const char* want;
+  } kCases[] = {
+      {"41 42 43 44 45 46 47 48 49 4A", 10, "0041 0042 0043 0044 0045 0046 0047 0048 0049 004A"},
+      {"41 42 43 44 45 46 47 48 49 4A", 9, "0041 0042 0043 0044 0045 0046 0047 0048 0049"},
+      {"41 42 43 44 45 46 47 48 49 4A", 7, "0041 0042 0043 0044 0045 0046 0047"},
+      {"41 42 43 00 45 46 47 48 49 4A", 10, "0041 0042 0043"},
+      {"41 42 43 44 45 46 47 48 49 00 4B", 11,
+       "0041 0042 0043 0044 0045 0046 0047 0048 0049"},
+      {"41 42 43 44 45 46 C3 A9 49 4A 4B 4C 4D 4E 4F 50 51", 17,
+       "0041 0042 0043 0044 0045 0046 00E9 0049 004A 004B 004C 004D 004E 004F 0050 0051"},
+      {"41 42 43 44 45 46 47 48 F0 9F 98 80 49 4A 4B 4C 4D 4E 4F 50", 20,
+       "0041 0042 0043 0044 0045 0046 0047 0048 D83D DE00 0049 004A 004B 004C 004D 004E 004F 0050"},
+      {"41 42 43 44 45 46 47 48 E3 81", 10, "0041 0042 0043 0044 0045 0046 0047 0048 3040"},
+      {"7F 01 20 7E 41 42 43 44 80", 9, "007F 0001 0020 007E 0041 0042 0043 0044 F000"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.in << " count " << c.count);
+    const std::string bytes = bytesOf(c.in);
+    EXPECT_EQ(decodeExact(bytes, c.count), c.want);
+    __kvstrW wide;
+    fromUtf8(wide, bytes.data(), c.count);
+    EXPECT_EQ(hexOf(wide.str(), wide.length()), c.want);
+  }
+}
+
 TEST(Utf8DecodeTest, FromUtf8_ReplacesTarget) {
   __kvstrW target(u"old");
   fromUtf8(target, "\xE3\x81\x82\xF0\x9F\x98\x80", -1);
