@@ -6,6 +6,7 @@
 // yields nothing. It stops at the chunk's NUL, which always follows the tag.
 #include "html/html_parser.h"
 
+#include <string>
 #include <utility>
 
 namespace {
@@ -21,25 +22,15 @@ int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
 
 enum class State { Between, Name, AfterEquals, QuotedValue, BareValue };
 
-void store(AttributeMap& attributes, const char16_t* nameStart, const char16_t* nameEnd,
-           const char16_t* value, int32_t valueLength) {
-  __kvstrW name;
-  name.assign(nameStart, lengthBetween(nameStart, nameEnd));
-  // Later duplicates replace earlier ones.
-  attributes[std::move(name)].assign(value, valueLength);
-}
-
-/// A name written without a value is stored with the value "0".
-void storeValueless(AttributeMap& attributes, const char16_t* nameStart, const char16_t* nameEnd) {
+/// Walks the attributes of the start tag [tagText, end) in order and hands each
+/// to `take(nameStart, nameEnd, value, valueLength)`; a name written without a
+/// value comes with the value "0".
+template <class Take>
+void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take) {
+  // Valueless attributes get this value.
   char16_t zero[12];
-  const char16_t* zeroEnd = formatDecimal(0, zero);
-  store(attributes, nameStart, nameEnd, zero, lengthBetween(zero, zeroEnd));
-}
-
-}  // namespace
-
-void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, AttributeMap& attributes) {
-  if (!tagText || !end) return;
+  const char16_t* const zeroEnd = formatDecimal(0, zero);
+  const int32_t zeroLength = lengthBetween(zero, zeroEnd);
   const char16_t* q = tagText;
   while (*q > 32) ++q;
   while (isBlank(*q)) ++q;
@@ -70,7 +61,7 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
           state = State::AfterEquals;
           ++q;
         } else {
-          storeValueless(attributes, nameStart, nameEnd);
+          take(nameStart, nameEnd, zero, zeroLength);
           state = State::Between;  // the unit reached is examined there
         }
         break;
@@ -87,14 +78,14 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
         break;
       case State::QuotedValue:
         if (c == closingQuote) {
-          store(attributes, nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
+          take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
           state = State::Between;
         }
         ++q;
         break;
       case State::BareValue:
         if (isValueBlank(c)) {
-          store(attributes, nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
+          take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
           state = State::Between;
         }
         ++q;
@@ -106,10 +97,10 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
     case State::QuotedValue:
     case State::BareValue:
       // An unclosed quote takes everything up to the end of the tag.
-      store(attributes, nameStart, nameEnd, valueStart, lengthBetween(valueStart, end));
+      take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, end));
       break;
     case State::AfterEquals:
-      storeValueless(attributes, nameStart, nameEnd);
+      take(nameStart, nameEnd, zero, zeroLength);
       break;
     case State::Between:
     case State::Name:
@@ -117,10 +108,40 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
   }
 }
 
+}  // namespace
+
+void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, AttributeMap& attributes) {
+  if (!tagText || !end) return;
+  forEachAttribute(tagText, end,
+                   [&attributes](const char16_t* nameStart, const char16_t* nameEnd, const char16_t* value,
+                                 int32_t valueLength) {
+                     __kvstrW name;
+                     name.assign(nameStart, lengthBetween(nameStart, nameEnd));
+                     // Later duplicates replace earlier ones.
+                     attributes[std::move(name)].assign(value, valueLength);
+                   });
+}
+
 __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
-  if (!attributeName || !*attributeName) return __kvstrW();
-  AttributeMap attributes;
-  parseAttributes(tagText, end, attributes);
-  const auto found = attributes.find(__kvstrW(attributeName));
-  return found == attributes.end() ? __kvstrW() : found->second;
+  if (!attributeName || !*attributeName || !tagText || !end) return __kvstrW();
+  // The last attribute of that name wins, as in parseAttributes' map, but
+  // nothing is stored on the way: start tags are asked for one value often.
+  const int32_t nameLength = kvdetail::textLength(attributeName);
+  const char16_t* found = nullptr;
+  int32_t foundLength = 0;
+  forEachAttribute(tagText, end,
+                   [&](const char16_t* nameStart, const char16_t* nameEnd, const char16_t* value,
+                       int32_t valueLength) {
+                     if (lengthBetween(nameStart, nameEnd) != nameLength ||
+                         std::char_traits<char16_t>::compare(nameStart, attributeName,
+                                                             static_cast<size_t>(nameLength)) != 0) {
+                       return;
+                     }
+                     found = value;
+                     foundLength = valueLength;
+                   });
+  // An empty value reads as absent, as a copy out of the map did.
+  __kvstrW result;
+  if (found && foundLength > 0) result.assign(found, foundLength);
+  return result;
 }

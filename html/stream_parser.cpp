@@ -4,11 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
 /// A chunk is a __kvstrW, so a longer line is delivered in pieces of this size.
 constexpr std::ptrdiff_t kMaxChunkLength = INT32_MAX - 1;
+
+/// CR, LF and the text's NUL; one comparison decides for every other unit.
+constexpr bool endsLine(char16_t c) { return c <= u'\r' && (c == 0 || c == u'\r' || c == u'\n'); }
 
 }  // namespace
 
@@ -21,7 +25,7 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
 
   const char16_t* lineEnd = input;
-  while (*lineEnd && *lineEnd != u'\r' && *lineEnd != u'\n' && lineEnd - input < kMaxChunkLength) ++lineEnd;
+  while (!endsLine(*lineEnd) && lineEnd - input < kMaxChunkLength) ++lineEnd;
   const char16_t* next = lineEnd;
   switch (*lineEnd) {
     case 0x0D:  // CR: a following LF belongs to the same line end
@@ -35,7 +39,13 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   }
   if (next == input) return false;  // at the NUL: stays there, so every later call ends too
 
-  chunk.assign(input, static_cast<int32_t>(lineEnd - input));
+  // The line holds no NUL (the scan stopped at the first), so it is copied in
+  // one block rather than unit by unit.
+  const size_t length = static_cast<size_t>(lineEnd - input);
+  char16_t* line = kvdetail::allocateArray<char16_t>(static_cast<int64_t>(length) + 1);
+  std::memcpy(line, input, length * sizeof(char16_t));
+  line[length] = 0;
+  chunk.attach(line);
   input = next;
   return true;
 }
