@@ -44,9 +44,32 @@ const char* const kSectionOpen =
     "<span class=\"mw-headline\" id=\"English\">English</span></h2>\n"
     "<h3><span class=\"mw-headline\">Noun</span></h3>\n";
 
+// Where the name of the article's first language headline sits.
+size_t languageNameEnd(const std::string& article) {
+  const size_t headline = article.find("mw-headline", article.find("<h2"));
+  const size_t nameStart = article.find('>', headline);
+  const size_t nameEnd = article.find('<', nameStart);
+  if (headline == std::string::npos || nameEnd == std::string::npos) {
+    throw std::runtime_error("sample article without a language headline");
+  }
+  return nameEnd;
+}
+
+// The article repeated as language sections of their own ("English",
+// "English 2", ...), as a page with many languages has them. Repeating one
+// name would make every repeat a block with all the repeats' text, an entry
+// that grows with the square of the page.
 std::string realistic(size_t bytes) {
   const PageParts parts = splitSample(readSample("en.lexora.org/wiki/run.html"));
-  return repeatTo(bytes, parts.head, parts.article, parts.tail);
+  const size_t nameEnd = languageNameEnd(parts.article);
+  const std::string before = parts.article.substr(0, nameEnd);
+  const std::string after = parts.article.substr(nameEnd);
+  std::string page = parts.head + parts.article;
+  page.reserve(bytes + 2 * parts.article.size() + parts.tail.size());
+  for (int repeat = 2; page.size() + parts.tail.size() < bytes; ++repeat) {
+    page += before + " " + std::to_string(repeat) + after;
+  }
+  return page + parts.tail;
 }
 
 std::string manyShortRuns(size_t bytes) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 enum class PageShape {
-  Realistic,        ///< sample articles repeated (language sections accumulate)
+  Realistic,        ///< a sample article repeated as numbered language sections
   ManyShortRuns,    ///< one sub-section made of very many short list items
   ManyLanguages,    ///< very many language sections
   OneLongLine,      ///< the whole page on a single line
