@@ -24,25 +24,3 @@ TSectionText& TLexoraParser::currentSectionText() {
   if (!currentText_) currentText_ = &entries[language].sections[subsection];
   return *currentText_;
 }
-
-namespace {
-// Tag names are compared in small letters; letters outside A to Z (and every
-// other character) are left as they are.
-constexpr char16_t foldAsciiUpper(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-}  // namespace
-
-bool TLexoraParser::tagHasPrefix(const char16_t* name, const char16_t* end,
-                                 const char16_t* literal, int32_t length) {
-  if (end - name < length) return false;
-  for (int32_t i = 0; i < length; ++i) {
-    if (foldAsciiUpper(name[i]) != literal[i]) return false;
-  }
-  return true;
-}
-
-int32_t TLexoraParser::headingLevel(const char16_t* name, const char16_t* end) {
-  if (end - name < 2 || foldAsciiUpper(name[0]) != u'h') return 0;
-  return (name[1] >= u'1' && name[1] <= u'4') ? name[1] - u'0' : 0;
-}

@@ -153,12 +153,27 @@ class TLexoraParser final : public THtmlStreamParser {
   /// `length` characters), folding only the letters A to Z. A tag text shorter
   /// than the literal does not match.
   static bool tagHasPrefix(const char16_t* name, const char16_t* end, const char16_t* literal,
-                           int32_t length);
+                           int32_t length) {
+    if (end - name < length) return false;
+    for (int32_t i = 0; i < length; ++i) {
+      if (foldAsciiUpper(name[i]) != literal[i]) return false;
+    }
+    return true;
+  }
   /// tagHasPrefix over the whole literal.
   template <size_t N>
   static bool tagIs(const char16_t* name, const char16_t* end, const char16_t (&literal)[N]) {
     return tagHasPrefix(name, end, literal, static_cast<int32_t>(N - 1));
   }
   /// 1 to 4 for a tag text beginning with h1 to h4 (either case of h), else 0.
-  static int32_t headingLevel(const char16_t* name, const char16_t* end);
+  static int32_t headingLevel(const char16_t* name, const char16_t* end) {
+    if (end - name < 2 || foldAsciiUpper(name[0]) != u'h') return 0;
+    return (name[1] >= u'1' && name[1] <= u'4') ? name[1] - u'0' : 0;
+  }
+  /// Tag names are compared in small letters; letters outside A to Z (and
+  /// every other character) are left as they are. Defined here, with the tag
+  /// tests, because every tag runs through a chain of them.
+  static constexpr char16_t foldAsciiUpper(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+  }
 };
