@@ -39,8 +39,14 @@ class THtmlParser {
   /// [p, p + length) is text inside a comment; length > 0, cut at chunk ends.
   virtual void onCommentText(const char16_t* p, int32_t length);
 
-  /// Tokenizes the whole input (until readChunk fails or stopRequested is
-  /// set). Always returns true.
+  /// The next chunk as a NUL-terminated text that stays valid until the next
+  /// call, or null at the end of the input. This one fills `buffer` through
+  /// readChunk; a source that can hand out its chunks where they lie
+  /// overrides it and leaves `buffer` alone.
+  virtual const char16_t* nextChunk(__kvstrW& buffer);
+
+  /// Tokenizes the whole input (until nextChunk answers null or stopRequested
+  /// is set). Always returns true.
   bool parse();
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,

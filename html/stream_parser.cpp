@@ -18,25 +18,38 @@ constexpr bool endsLine(char16_t c) { return c <= u'\r' && (c == 0 || c == u'\r'
 
 bool THtmlStreamParser::setInput(const char16_t* text) {
   input = text;
+  inputWritable = false;
   return true;
+}
+
+bool THtmlStreamParser::setWritableInput(char16_t* text) {
+  input = text;
+  inputWritable = text != nullptr;
+  return true;
+}
+
+const char16_t* THtmlStreamParser::findLineEnd(const char16_t** next) const {
+  const char16_t* lineEnd = input;
+  while (!endsLine(*lineEnd) && lineEnd - input < kMaxChunkLength) ++lineEnd;
+  *next = lineEnd;
+  switch (*lineEnd) {
+    case 0x0D:  // CR: a following LF belongs to the same line end
+      *next += lineEnd[1] == u'\n' ? 2 : 1;
+      break;
+    case 0x0A:  // LF
+      *next += 1;
+      break;
+    default:
+      break;  // the NUL, or a line cut at the chunk limit
+  }
+  return lineEnd;
 }
 
 bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
 
-  const char16_t* lineEnd = input;
-  while (!endsLine(*lineEnd) && lineEnd - input < kMaxChunkLength) ++lineEnd;
-  const char16_t* next = lineEnd;
-  switch (*lineEnd) {
-    case 0x0D:  // CR: a following LF belongs to the same line end
-      next += next[1] == u'\n' ? 2 : 1;
-      break;
-    case 0x0A:  // LF
-      next += 1;
-      break;
-    default:
-      break;  // the NUL, or a line cut at the chunk limit
-  }
+  const char16_t* next = nullptr;
+  const char16_t* lineEnd = findLineEnd(&next);
   if (next == input) return false;  // at the NUL: stays there, so every later call ends too
 
   // The line holds no NUL (the scan stopped at the first), so it is copied in
@@ -48,4 +61,20 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   chunk.attach(line);
   input = next;
   return true;
+}
+
+const char16_t* THtmlStreamParser::nextChunk(__kvstrW& buffer) {
+  if (!inputWritable || !input) return THtmlParser::nextChunk(buffer);
+
+  const char16_t* next = nullptr;
+  const char16_t* lineEnd = findLineEnd(&next);
+  if (next == input) return nullptr;  // at the NUL, as readChunk
+  // A line cut at the chunk limit has no terminator to overwrite: copied.
+  if (!endsLine(*lineEnd)) return THtmlParser::nextChunk(buffer);
+
+  // The caller handed this text over as writable (setWritableInput).
+  char16_t* line = const_cast<char16_t*>(input);
+  line[lineEnd - input] = 0;  // the CR or LF (or the NUL itself)
+  input = next;
+  return line;
 }

@@ -12,14 +12,26 @@ class THtmlStreamParser : public THtmlParser {
 
   /// Reads `text` in place: the caller keeps it alive through parse().
   bool setInput(const char16_t* text);
+  /// Reads `text` in place and ends each line where it lies, writing a NUL
+  /// over its CR or LF, so that no line is copied. The caller keeps the text
+  /// alive through parse() and gets it back cut into lines.
+  bool setWritableInput(char16_t* text);
   /// Delivers the next line without its terminator; false at the end.
   bool readChunk(__kvstrW& chunk) override;
+  /// With a writable input, the next line where it lies; else as readChunk.
+  const char16_t* nextChunk(__kvstrW& buffer) override;
 
  protected:
   ~THtmlStreamParser() = default;
+
+  /// The end of the line that begins at `input`: its CR, LF or the text's
+  /// NUL, or the chunk limit. `*next` receives where the following line begins.
+  const char16_t* findLineEnd(const char16_t** next) const;
 
   /// The fallback input, used only while no text was set; never opened here.
   TIFile file;
   /// The rest of the caller's text, or null.
   const char16_t* input = nullptr;
+  /// Whether the caller let the text be written (setWritableInput).
+  bool inputWritable = false;
 };

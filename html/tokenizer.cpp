@@ -177,11 +177,14 @@ void THtmlParser::onCommentEnd(const char16_t*) {}
 void THtmlParser::onText(const char16_t*, int32_t) {}
 void THtmlParser::onCommentText(const char16_t*, int32_t) {}
 
+const char16_t* THtmlParser::nextChunk(__kvstrW& buffer) { return readChunk(buffer) ? buffer.str() : nullptr; }
+
 bool THtmlParser::parse() {
-  __kvstrW chunk;
+  __kvstrW buffer;
   TRunState run;
-  while (!stopRequested && readChunk(chunk)) {
-    const char16_t* p = chunk.str();
+  while (!stopRequested) {
+    const char16_t* p = nextChunk(buffer);
+    if (!p) break;
     TChunkScan(*this, run, p).scan(p);
   }
   return true;

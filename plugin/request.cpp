@@ -119,8 +119,14 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   if (!fetchPageText(callbacks->fetchPage, pageUrl.str(), pageText)) return 0;
   if (isCancelled(*result)) return 0;
 
+  // The page's text is not needed after the parse, so its lines are ended
+  // where they lie instead of being copied one by one.
   TLexoraParser parser;
-  parser.setInput(pageText.str());
+  if (char16_t* text = pageText.data()) {
+    parser.setWritableInput(text);
+  } else {
+    parser.setInput(pageText.str());  // an empty page
+  }
   parser.parse();
   // The store holds copies of all it keeps: the page's text goes before the
   // entry is built, so the two never take memory at the same time.

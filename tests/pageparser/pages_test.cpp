@@ -67,8 +67,9 @@ ParsedSample parseSample(const std::string& bytes) {
   __kvstrW text;
   fromUtf8(text, bytes.c_str(), static_cast<int32_t>(bytes.size()));
 
+  // Read in place, as the lookup reads the page.
   TLexoraParser parser;
-  parser.setInput(text.str());
+  parser.setWritableInput(text.data());
   parser.parse();
 
   ParsedSample result;
