@@ -5,17 +5,33 @@
 #include "pageparser/lexora_parser.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
 
 namespace {
-template <size_t N>
-void appendLiteral(__kvstrbufW& out, const char16_t (&literal)[N]) {
-  out.append(literal, static_cast<int32_t>(N - 1));
+// The entry is written twice over the same code: once into a counter, so
+// that the buffer is sized in one step, then into the buffer. Every piece is a
+// NUL-terminated string taken whole, so the count is exact.
+struct TLengthCount {
+  int64_t units = 0;
+  void appendRange(const char16_t*, int32_t n) { units += n; }
+};
+
+template <class Out, size_t N>
+void appendLiteral(Out& out, const char16_t (&literal)[N]) {
+  out.appendRange(literal, static_cast<int32_t>(N - 1));
 }
 
-void appendText(__kvstrbufW& out, const __kvstrW& text) { out.append(text.str(), text.length()); }
-void appendText(__kvstrbufW& out, const TSectionText& text) { out.append(text.str(), text.length()); }
+template <class Out>
+void appendText(Out& out, const __kvstrW& text) {
+  out.appendRange(text.str(), text.length());
+}
+template <class Out>
+void appendText(Out& out, const TSectionText& text) {
+  out.appendRange(text.str(), text.length());
+}
 
 // Slots hold the strings the text handler added; an absent slot reads as the
 // empty name.
@@ -24,14 +40,12 @@ const __kvstrW& nameAt(const kvstrT_vec<__kvstrW, char16_t>& names, int32_t inde
   const __kvstrW* name = names.item(index);
   return name ? *name : kNoName;
 }
-}  // namespace
 
-void TLexoraParser::assembleResult(__kvstrbufW& out) {
-  if (!hasEditSection) return;  // not an entry page
-
-  for (int32_t i = 0; i < languages.count(); ++i) {
-    const __kvstrW& name = nameAt(languages, i);
-    const ParsedInfo& info = entries[name];
+template <class Out>
+void writeEntry(TLexoraParser& parser, Out& out) {
+  for (int32_t i = 0; i < parser.languages.count(); ++i) {
+    const __kvstrW& name = nameAt(parser.languages, i);
+    const TLexoraParser::ParsedInfo& info = parser.entries[name];
 
     appendLiteral(out, u"[[");
     appendText(out, name);
@@ -42,14 +56,14 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
       appendLiteral(out, u"ipa  :");
       appendText(out, info.ipa);
     }
-    if (showAudio && !info.audio.empty()) {
+    if (parser.showAudio && !info.audio.empty()) {
       appendLiteral(out, u"\naudio:");
       appendText(out, info.audio);
       appendLiteral(out, u"\n");
     }
     // Sub-sections in code-unit order of their names, not page order.
     for (const auto& [sectionName, text] : info.sections) {
-      if (showSectionNames) {
+      if (parser.showSectionNames) {
         appendLiteral(out, u"[");
         appendText(out, sectionName);
         appendLiteral(out, u"]\n");
@@ -58,6 +72,20 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
       appendLiteral(out, u"\n");
     }
   }
+}
+}  // namespace
+
+void TLexoraParser::assembleResult(__kvstrbufW& out) {
+  if (!hasEditSection) return;  // not an entry page
+
+  TLengthCount count;
+  writeEntry(*this, count);
+  // An entry past the buffer's range cannot be built; the growth below then
+  // refuses it with std::bad_alloc as it always did.
+  if (count.units > 0 && count.units < std::numeric_limits<int32_t>::max() - out.length()) {
+    out.reserve(static_cast<int32_t>(count.units));
+  }
+  writeEntry(*this, out);
 }
 
 __kvstrW TLexoraParser::audioLinkAt(int32_t index) {

@@ -23,9 +23,10 @@ class TSectionText {
   TSectionText() = default;
   TSectionText(const TSectionText&) = delete;
   TSectionText& operator=(const TSectionText&) = delete;
-  ~TSectionText() { delete[] data_; }
+  ~TSectionText();
 
-  /// Appends at most `n` units of `src`, stopping at a NUL.
+  /// Appends the units of [src, src + n), stopping at a NUL. The whole range
+  /// must be readable (a run, a literal, a text with its own length).
   void append(const char16_t* src, int32_t n);
   /// Appends one unit (a NUL appends nothing).
   void append(char16_t c) { append(&c, 1); }

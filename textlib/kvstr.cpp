@@ -20,7 +20,8 @@ template char* allocateArray<char>(int64_t);
 
 namespace {
 // Copies up to `n` elements of `src` to `dst`, stopping at a NUL; returns how
-// many were copied. A null `src` copies nothing.
+// many were copied. A null `src` copies nothing. Never reads past the NUL:
+// callers may give a count beyond the text.
 template <class T> int32_t copyUntilNul(T* dst, const T* src, int32_t n) {
   if (!src) return 0;
   int32_t i = 0;
@@ -120,6 +121,30 @@ void __kvstrbufT<T>::append(const T* src, int32_t n) {
     length_ += copyUntilNul(data_ + length_, src, n);
   }
   data_[length_] = 0;
+}
+
+template <class T>
+void __kvstrbufT<T>::appendRange(const T* src, int32_t n) {
+  if (n <= 0 || !src || int64_t{length_} + n + 1 > capacity_) {
+    append(src, n);  // growing (or nothing to do): the ordinary way
+    return;
+  }
+  length_ += kvdetail::copyRangeUntilNul(data_ + length_, src, n);
+  data_[length_] = 0;
+}
+
+template <class T>
+void __kvstrbufT<T>::reserve(int32_t n) {
+  if (n < 0) n = 0;
+  const int64_t needed = int64_t{length_} + n + 1;
+  if (capacity_ >= needed) return;
+  const int64_t grown = (needed + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
+  T* fresh = kvdetail::allocateArray<T>(grown);
+  if (length_) std::memcpy(fresh, data_, static_cast<size_t>(length_) * sizeof(T));
+  fresh[length_] = 0;
+  delete[] data_;
+  data_ = fresh;
+  capacity_ = static_cast<int32_t>(grown);
 }
 
 bool operator<(const __kvstrW& a, const __kvstrW& b) {

@@ -29,6 +29,26 @@ template <class T> int32_t textLength(const T* s) {
 
 /// new T[count] with `count` checked to be positive and addressable.
 template <class T> T* allocateArray(int64_t count);
+
+/// Copies the range [src, src + n), which must be readable whole, to `dst`,
+/// stopping at a NUL; returns how many elements were copied. Blocks of eight
+/// without a NUL are copied whole, which the compiler turns into vector moves.
+template <class T> int32_t copyRangeUntilNul(T* dst, const T* src, int32_t n) {
+  if (!src) return 0;
+  constexpr int32_t kBlock = 8;
+  int32_t i = 0;
+  for (; n - i >= kBlock; i += kBlock) {
+    bool hasNul = false;
+    for (int32_t k = 0; k < kBlock; ++k) hasNul |= src[i + k] == 0;
+    if (hasNul) break;
+    for (int32_t k = 0; k < kBlock; ++k) dst[i + k] = src[i + k];
+  }
+  while (i < n && src[i]) {
+    dst[i] = src[i];
+    ++i;
+  }
+  return i;
+}
 }  // namespace kvdetail
 
 template <class T>
@@ -113,6 +133,12 @@ class __kvstrbufT {
   void append(const T* src, int32_t n);
   /// Appends one element (a NUL element appends nothing).
   void append(T c) { append(&c, 1); }
+  /// append for a range [src, src + n) that is readable whole (a string's own
+  /// text and length, say), which lets long texts be copied in blocks.
+  void appendRange(const T* src, int32_t n);
+  /// Makes room for `n` more elements and the NUL at once: the capacity
+  /// becomes that size rounded up to whole steps, unless it is already enough.
+  void reserve(int32_t n);
 
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }

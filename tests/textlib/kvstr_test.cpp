@@ -249,6 +249,44 @@ TEST(KvstrbufTest, LargeAppend_GrowsToNeededSteps) {
   EXPECT_EQ(b.length(), 10001);
 }
 
+TEST(KvstrbufTest, Reserve_MakesRoomInWholeStepsOnce) {
+  __kvstrbufW b;
+  b.append(u"ab", 2);
+  b.reserve(5000);  // needed 5003
+  EXPECT_EQ(b.capacity(), 5120);
+  EXPECT_EQ(text(b), u"ab");
+  const std::u16string more(5000, u'm');
+  b.append(more.data(), 5000);
+  EXPECT_EQ(b.capacity(), 5120);  // no growth after the reservation
+  EXPECT_EQ(b.length(), 5002);
+  b.reserve(10);  // enough room already: nothing changes
+  EXPECT_EQ(b.capacity(), 5120);
+  __kvstrbufW fresh;
+  fresh.reserve(0);  // like the first append: one step, reading as empty
+  EXPECT_EQ(fresh.capacity(), 1024);
+  EXPECT_EQ(text(fresh), u"");
+}
+
+// appendRange copies whole blocks, yet stops at a NUL exactly where append
+// does, whether or not the buffer had room already.
+TEST(KvstrbufTest, AppendRange_StopsAtNulLikeAppend) {
+  std::u16string source(40, u'r');
+  source[20] = 0;
+  for (int32_t n : {0, 1, 7, 8, 9, 16, 19, 20, 21, 24, 40}) {
+    SCOPED_TRACE(n);
+    for (bool reserved : {false, true}) {
+      __kvstrbufW b;
+      b.append(u'<');
+      if (reserved) b.reserve(100);
+      b.appendRange(source.data(), n);
+      const int32_t copied = n < 20 ? n : 20;
+      EXPECT_EQ(b.length(), 1 + copied);
+      EXPECT_EQ(text(b), u"<" + std::u16string(static_cast<size_t>(copied), u'r'));
+      EXPECT_EQ(b.str()[b.length()], 0);
+    }
+  }
+}
+
 TEST(KvstrbufTest, CountBeyondText_SizesCapacityFromCount) {
   __kvstrbufW b;
   b.append(u"ab", 5000);  // needed 5001
