@@ -30,3 +30,12 @@ function(dx_add_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 600
     ENVIRONMENT "WINEDEBUG=-all")
 endfunction()
+
+# dx_add_tests(LIBS <targets...> LABEL <label> TESTS <names...>)
+# One test executable per file <name>.cpp of the calling folder.
+function(dx_add_tests)
+  cmake_parse_arguments(T "" "LABEL" "LIBS;TESTS" ${ARGN})
+  foreach(name ${T_TESTS})
+    dx_add_test(${name} SOURCES ${name}.cpp LIBS ${T_LIBS} LABELS ${T_LABEL})
+  endforeach()
+endfunction()
