@@ -75,15 +75,21 @@ void writeEntry(TLexoraParser& parser, Out& out) {
 }
 }  // namespace
 
+int64_t TLexoraParser::entryLength() {
+  if (!hasEditSection) return 0;  // not an entry page
+  TLengthCount count;
+  writeEntry(*this, count);
+  return count.units;
+}
+
 void TLexoraParser::assembleResult(__kvstrbufW& out) {
   if (!hasEditSection) return;  // not an entry page
 
-  TLengthCount count;
-  writeEntry(*this, count);
+  const int64_t units = entryLength();
   // An entry past the buffer's range cannot be built; the growth below then
   // refuses it with std::bad_alloc as it always did.
-  if (count.units > 0 && count.units < std::numeric_limits<int32_t>::max() - out.length()) {
-    out.reserve(static_cast<int32_t>(count.units));
+  if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
+    out.reserve(static_cast<int32_t>(units));
   }
   writeEntry(*this, out);
 }

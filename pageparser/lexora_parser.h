@@ -97,6 +97,8 @@ class TLexoraParser final : public THtmlStreamParser {
   /// Appends the entry text to `out` (nothing when the page had no edit-section
   /// span): one block per h2 headline, in page order.
   void assembleResult(__kvstrbufW& out);
+  /// How many units assembleResult would append, without building the text.
+  int64_t entryLength();
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);

@@ -56,6 +56,15 @@ class TPageString {
   BSTR text_ = nullptr;
 };
 
+// Every language heading writes its language's whole block again, so a page
+// that repeats one heading many times over a long section asks for an entry
+// that grows with the square of the page. Real entries stay below the page's
+// own size; one this far beyond it is refused like a page without an entry.
+int64_t maxEntryUnits(int64_t pageUnits) {
+  constexpr int64_t kSlack = 1 << 20;
+  return 4 * pageUnits + kSlack;
+}
+
 bool isCancelled(const LookupResult& result) { return result.cancelFlag && *result.cancelFlag != 0; }
 
 // The dictionary's base URL followed by the word's UTF-8 bytes, percent-encoded.
@@ -121,6 +130,7 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
 
   // The page's text is not needed after the parse, so its lines are ended
   // where they lie instead of being copied one by one.
+  const int64_t pageUnits = pageText.length();  // before the parse ends its lines in place
   TLexoraParser parser;
   if (char16_t* text = pageText.data()) {
     parser.setWritableInput(text);
@@ -131,6 +141,7 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   // The store holds copies of all it keeps: the page's text goes before the
   // entry is built, so the two never take memory at the same time.
   pageText = __kvstrW();
+  if (parser.entryLength() > maxEntryUnits(pageUnits)) return 0;
   __kvstrbufW entryText;
   parser.assembleResult(entryText);
   if (entryText.length() == 0) return 0;  // the page holds no entry

@@ -342,6 +342,26 @@ TEST_F(RequestTest, DuplicateLanguageNames_DownloadTheFileTwice) {
   EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_a_ab_En-cat.ogg", u"c1_a_ab_En-cat.ogg"}));
 }
 
+// Each repeat of a heading writes the language's whole block again: a page of
+// 52 KB repeating one heading a thousand times over a long sense would ask for
+// an entry of about two million units. It is refused, downloads included.
+TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
+  std::string repeats;
+  for (int i = 0; i < 1000; ++i) repeats += "<h2><span class=\"mw-headline\">English</span></h2>\n";
+  gHost.page = entryPage(languageSection("English", kCatAudio, std::string(2000, 'x')) + repeats);
+  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(record.entryText, kHostSlot);
+  EXPECT_TRUE(gHost.downloads.empty());
+
+  // A few repeats, as real pages have them, still give the entry.
+  gHost = FakeHost();
+  gHost.page = entryPage(languageSection("English", kCatAudio, std::string(2000, 'x')) +
+                         "<h2><span class=\"mw-headline\">English</span></h2>\n"
+                         "<h2><span class=\"mw-headline\">English</span></h2>\n");
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(gHost.downloads.size(), 3u);
+}
+
 TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
   gHost.page = entryPage(languageSection("English", "/..\\..\\x:y.ogg", "one"));
   EXPECT_EQ(lookUp(u"cat"), 1);
