@@ -2,8 +2,9 @@
 //
 // Names are runs of ASCII letters, so "data-sort" gives "data" (valueless) and
 // "sort". Values are kept exactly as written between their delimiters. The
-// tag-name skip is not bounded by `end`: a self-closing "br/" runs past it and
-// yields nothing. It stops at the chunk's NUL, which always follows the tag.
+// tag-name skip stops at `end`: a self-closing "br/" yields nothing. Nothing
+// past `end` is read, so a tag in a line not yet cut (read in one pass with
+// the line ends) gives what it gives in a line of its own.
 #include "html/html_parser.h"
 
 #include <string>
@@ -32,8 +33,8 @@ void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take)
   const char16_t* const zeroEnd = formatDecimal(0, zero);
   const int32_t zeroLength = lengthBetween(zero, zeroEnd);
   const char16_t* q = tagText;
-  while (*q > 32) ++q;
-  while (isBlank(*q)) ++q;
+  while (q < end && *q > 32) ++q;
+  while (q < end && isBlank(*q)) ++q;
 
   State state = State::Between;
   const char16_t* nameStart = nullptr;

@@ -66,4 +66,15 @@ class THtmlParser {
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
+
+  /// For a source whose text lies in writable memory: the rest of it, or null
+  /// (this default) to be fed through nextChunk. parse then finds each line
+  /// end itself while it tokenizes, in one pass: CR, LF and CRLF end a line
+  /// and become its NUL before the line's last reports, and continueAt is told
+  /// where the next line begins. At the text's NUL the input is exhausted. The
+  /// text is shorter than INT32_MAX units, as any __kvstrW.
+  virtual char16_t* writableRest();
+  /// After a line of writableRest was cut: `next` is where the following line
+  /// begins, or the text's NUL after the last line.
+  virtual void continueAt(char16_t* next);
 };

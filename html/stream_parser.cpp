@@ -1,5 +1,7 @@
 // Line-by-line input for the tokenizer: CR, LF and CRLF end a line, and no
-// terminator reaches the tokenizer.
+// terminator reaches the tokenizer. A writable text is handed to parse whole
+// (writableRest), which finds and cuts its line ends while tokenizing; the
+// line reading here serves every other caller.
 #include "html/stream_parser.h"
 
 #include <cstddef>
@@ -18,14 +20,21 @@ constexpr bool endsLine(char16_t c) { return c <= u'\r' && (c == 0 || c == u'\r'
 
 bool THtmlStreamParser::setInput(const char16_t* text) {
   input = text;
-  inputWritable = false;
+  writableInput = nullptr;
   return true;
 }
 
 bool THtmlStreamParser::setWritableInput(char16_t* text) {
   input = text;
-  inputWritable = text != nullptr;
+  writableInput = text;
   return true;
+}
+
+char16_t* THtmlStreamParser::writableRest() { return writableInput; }
+
+void THtmlStreamParser::continueAt(char16_t* next) {
+  writableInput = next;
+  input = next;
 }
 
 const char16_t* THtmlStreamParser::findLineEnd(const char16_t** next) const {
@@ -59,12 +68,13 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   std::memcpy(line, input, length * sizeof(char16_t));
   line[length] = 0;
   chunk.attach(line);
+  if (writableInput) writableInput += next - input;  // a writable text's over-long line, copied
   input = next;
   return true;
 }
 
 const char16_t* THtmlStreamParser::nextChunk(__kvstrW& buffer) {
-  if (!inputWritable || !input) return THtmlParser::nextChunk(buffer);
+  if (!writableInput) return THtmlParser::nextChunk(buffer);
 
   const char16_t* next = nullptr;
   const char16_t* lineEnd = findLineEnd(&next);
@@ -72,9 +82,8 @@ const char16_t* THtmlStreamParser::nextChunk(__kvstrW& buffer) {
   // A line cut at the chunk limit has no terminator to overwrite: copied.
   if (!endsLine(*lineEnd)) return THtmlParser::nextChunk(buffer);
 
-  // The caller handed this text over as writable (setWritableInput).
-  char16_t* line = const_cast<char16_t*>(input);
+  char16_t* line = writableInput;
   line[lineEnd - input] = 0;  // the CR or LF (or the NUL itself)
-  input = next;
+  continueAt(line + (next - input));
   return line;
 }

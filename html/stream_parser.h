@@ -13,16 +13,25 @@ class THtmlStreamParser : public THtmlParser {
   /// Reads `text` in place: the caller keeps it alive through parse().
   bool setInput(const char16_t* text);
   /// Reads `text` in place and ends each line where it lies, writing a NUL
-  /// over its CR or LF, so that no line is copied. The caller keeps the text
-  /// alive through parse() and gets it back cut into lines.
+  /// over its CR or LF, so that no line is copied; parse() finds the line ends
+  /// as it tokenizes, in the same pass. The caller keeps the text (shorter
+  /// than INT32_MAX units, as any __kvstrW) alive through parse() and gets it
+  /// back cut into lines.
   bool setWritableInput(char16_t* text);
   /// Delivers the next line without its terminator; false at the end.
   bool readChunk(__kvstrW& chunk) override;
   /// With a writable input, the next line where it lies; else as readChunk.
   const char16_t* nextChunk(__kvstrW& buffer) override;
 
+  /// Where reading stands: after a whole parse, the NUL that ends the text.
+  const char16_t* position() const { return input; }
+
  protected:
   ~THtmlStreamParser() = default;
+
+  /// The rest of a writable input, for parse to cut into lines itself.
+  char16_t* writableRest() override;
+  void continueAt(char16_t* next) override;
 
   /// The end of the line that begins at `input`: its CR, LF or the text's
   /// NUL, or the chunk limit. `*next` receives where the following line begins.
@@ -32,6 +41,7 @@ class THtmlStreamParser : public THtmlParser {
   TIFile file;
   /// The rest of the caller's text, or null.
   const char16_t* input = nullptr;
-  /// Whether the caller let the text be written (setWritableInput).
-  bool inputWritable = false;
+  /// The rest of the caller's text when it may be written (setWritableInput),
+  /// else null; it moves along with `input`.
+  char16_t* writableInput = nullptr;
 };

@@ -4,22 +4,64 @@
 // TRunState; the pending text and comment starts are cursors of one chunk. Each
 // scanner first skips to the next unit that matters in its mode, then decides,
 // and returns where it stopped. Lookahead for "<!--" and "-->" compares unit by
-// unit, so it never reads past the chunk's NUL.
+// unit against units that are neither NUL, CR nor LF, so it never reads past
+// the chunk's NUL, nor past a line end.
+//
+// A source with writable lines (writableRest) is read in one pass: the chunk
+// is the rest of the text, every scanner also stops at CR and LF, and the line
+// end is cut there, a NUL written over its terminator before the reports that
+// close the line. Handlers therefore see each line exactly as a copied line:
+// runs and tags ending before "<" or ">" mid-line, the line's NUL at its end.
 #include "html/html_parser.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace {
 
 constexpr char kOpenTagWarning[] = "WARNING!! - open tag\n";
 
-/// Control characters and the space.
-constexpr bool isBlank(char16_t c) { return c >= 1 && c <= 32; }
+/// How far ahead of the scan the text is asked for, and how often.
+constexpr uintptr_t kPrefetchBytes = 8192;
+constexpr int kCacheLineUnits = 32;
 
-const char16_t* skipBlanks(const char16_t* p) {
-  while (isBlank(*p)) ++p;
-  return p;
+/// Asks for the memory kPrefetchBytes after `p`. The address is computed as a
+/// number: it may lie past the text, where a prefetch does nothing.
+inline void prefetchAhead(const char16_t* p) {
+  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + kPrefetchBytes));
 }
+
+/// Every unit a scanner stops at is below 64, so a set of them is one 64-bit
+/// mask and a test is a compare and a bit test.
+constexpr uint64_t unitBit(char16_t c) { return uint64_t{1} << c; }
+constexpr bool inSet(char16_t c, uint64_t set) { return c < 64 && ((set >> c) & 1) != 0; }
+
+/// The units a scanner stops at, for chunks that are whole lines (the NUL ends
+/// them) or for the rest of a writable text (CR and LF end a line too).
+template <bool kCutsLines>
+struct TStops {
+  static constexpr uint64_t kChunkEnd = unitBit(0) | (kCutsLines ? unitBit(u'\r') | unitBit(u'\n') : 0);
+  static constexpr uint64_t kText = kChunkEnd | unitBit(u'<');
+  static constexpr uint64_t kTag = kChunkEnd | unitBit(u'>') | unitBit(u'"');
+  static constexpr uint64_t kQuoted = kChunkEnd | unitBit(u'"');
+  static constexpr uint64_t kComment = kChunkEnd | unitBit(u'-');
+
+  static constexpr bool endsChunk(char16_t c) { return inSet(c, kChunkEnd); }
+  /// Control characters and the space, but never a unit that ends the chunk.
+  static constexpr bool isBlank(char16_t c) { return c <= 32 && !endsChunk(c); }
+  static const char16_t* skipBlanks(const char16_t* p) {
+    while (isBlank(*p)) ++p;
+    return p;
+  }
+  /// The first unit at or after `p` in `set`. Most units are letters, above
+  /// every stop, so that test comes first and the loop stays a straight line.
+  static const char16_t* skipTo(const char16_t* p, uint64_t set) {
+    for (;; ++p) {
+      const char16_t c = *p;
+      if (__builtin_expect(c < 64, 0) && ((set >> c) & 1) != 0) return p;
+    }
+  }
+};
 
 int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
   // A chunk is a __kvstrW, whose length fits an int32_t.
@@ -37,8 +79,13 @@ struct TRunState {
   bool isEndTag = false;
 };
 
-/// Tokenizes one chunk for the handler, moving the run state along.
+/// Tokenizes one chunk for the handler, moving the run state along. With
+/// kCutsLines the chunk is the rest of a writable text and the scan ends at
+/// the first line end, which it cuts.
+template <bool kCutsLines>
 class TChunkScan {
+  using Stops = TStops<kCutsLines>;
+
  public:
   TChunkScan(THtmlParser& handler, TRunState& run, const char16_t* chunk)
       : handler_(handler),
@@ -46,8 +93,42 @@ class TChunkScan {
         textStart_(run.mode == Mode::Text ? chunk : nullptr),
         commentStart_(run.mode == Mode::Comment ? chunk : nullptr) {}
 
-  void scan(const char16_t* p) {
-    while (*p) {
+  /// Tokenizes the chunk up to its NUL.
+  void scan(const char16_t* p) { finishChunk(scanToChunkEnd(p)); }
+
+  /// Tokenizes the line that begins at `line` (a writable text's rest) and
+  /// cuts it: its CR, LF or CRLF becomes one NUL. Returns where the next line
+  /// begins, or the text's NUL after the last line.
+  char16_t* scanLine(char16_t* line) {
+    const char16_t* const end = scanToChunkEnd(line);
+    char16_t* const cut = line + (end - line);
+    char16_t* next = cut;
+    if (*cut == u'\r') {
+      next += cut[1] == u'\n' ? 2 : 1;  // CRLF is one line end
+    } else if (*cut == u'\n') {
+      next += 1;
+    }
+    // Before the reports that close the line: a handler may read a run or a
+    // tag up to the line's NUL, as it does on a copied line.
+    *cut = 0;
+    finishChunk(cut);
+    return next;
+  }
+
+ private:
+  /// Runs the scanners until the chunk ends; returns where it ended.
+  const char16_t* scanToChunkEnd(const char16_t* p) {
+    // A big page no longer fits the cache, and the branches of a tag-dense
+    // text keep the processor from running far enough ahead to hide the wait
+    // for memory: the text a few pages ahead is asked for, once per cache
+    // line the scan enters. A prefetch never faults, so past the text's end
+    // it does nothing.
+    const char16_t* nextPrefetch = p;
+    while (!Stops::endsChunk(*p)) {
+      if (p >= nextPrefetch) {
+        prefetchAhead(p);
+        nextPrefetch = p + kCacheLineUnits;
+      }
       switch (run_.mode) {
         case Mode::Text:    p = scanText(p);    break;
         case Mode::Tag:     p = scanTag(p);     break;
@@ -55,14 +136,13 @@ class TChunkScan {
         case Mode::Comment: p = scanComment(p); break;
       }
     }
-    finishChunk(p);
+    return p;
   }
 
- private:
   const char16_t* scanText(const char16_t* p) {
     if (!textStart_) textStart_ = p;
-    while (*p && *p != u'<') ++p;
-    if (!*p) return p;
+    p = Stops::skipTo(p, Stops::kText);
+    if (*p != u'<') return p;  // the chunk's end
     flushText(p);
     return openMarkup(p);
   }
@@ -78,14 +158,14 @@ class TChunkScan {
     }
     run_.isEndTag = p[1] == u'/';
     p += run_.isEndTag ? 2 : 1;
-    p = skipBlanks(p);
+    p = Stops::skipBlanks(p);
     run_.tagName = p;
     run_.mode = Mode::Tag;
     return p;
   }
 
   const char16_t* scanTag(const char16_t* p) {
-    while (*p && *p != u'>' && *p != u'"') ++p;
+    p = Stops::skipTo(p, Stops::kTag);
     switch (*p) {
       case u'"':
         run_.mode = Mode::Quoted;
@@ -95,26 +175,27 @@ class TChunkScan {
         run_.mode = Mode::Text;
         return p + 1;
       default:
-        return p;  // the chunk's NUL
+        return p;  // the chunk's end
     }
   }
 
   const char16_t* scanQuoted(const char16_t* p) {
-    while (*p && *p != u'"') ++p;
-    if (!*p) return p;
+    p = Stops::skipTo(p, Stops::kQuoted);
+    if (*p != u'"') return p;  // the chunk's end
     run_.mode = Mode::Tag;
     return p + 1;
   }
 
   const char16_t* scanComment(const char16_t* p) {
     for (;; ++p) {
-      while (*p && *p != u'-') ++p;
-      if (!*p) return p;
+      p = Stops::skipTo(p, Stops::kComment);
+      if (*p != u'-') return p;  // the chunk's end
       if (p[1] == u'-' && p[2] == u'>') break;
     }
     if (commentStart_) {
-      // Blanks before "-->" are never units of "-->", so this stops at p at the latest.
-      commentStart_ = skipBlanks(commentStart_);
+      // Blanks before "-->" are never units of "-->", and the comment text
+      // holds no line end, so this stops at p at the latest.
+      commentStart_ = Stops::skipBlanks(commentStart_);
       if (commentStart_ != p) handler_.onCommentText(commentStart_, lengthBetween(commentStart_, p));
       commentStart_ = nullptr;
     }
@@ -140,7 +221,7 @@ class TChunkScan {
     run_.tagName = nullptr;
   }
 
-  /// `end` is the chunk's NUL.
+  /// `end` is the chunk's NUL (a cut line's included).
   void finishChunk(const char16_t* end) {
     switch (run_.mode) {
       case Mode::Tag:
@@ -179,13 +260,21 @@ void THtmlParser::onCommentText(const char16_t*, int32_t) {}
 
 const char16_t* THtmlParser::nextChunk(__kvstrW& buffer) { return readChunk(buffer) ? buffer.str() : nullptr; }
 
+char16_t* THtmlParser::writableRest() { return nullptr; }
+void THtmlParser::continueAt(char16_t*) {}
+
 bool THtmlParser::parse() {
   __kvstrW buffer;
   TRunState run;
   while (!stopRequested) {
+    if (char16_t* line = writableRest()) {
+      if (!*line) break;  // the text's NUL where a line would begin: the end
+      continueAt(TChunkScan<true>(*this, run, line).scanLine(line));
+      continue;
+    }
     const char16_t* p = nextChunk(buffer);
     if (!p) break;
-    TChunkScan(*this, run, p).scan(p);
+    TChunkScan<false>(*this, run, p).scan(p);
   }
   return true;
 }

@@ -5,8 +5,11 @@
 //   S[..] / E[..]       start / end tag, [name, end) as written; a trailing "~"
 //                       marks `end` at the chunk's NUL (a tag cut by the chunk)
 // A pointer that is not where it should be shows as "?" (end neither at ">"
-// nor at the NUL, B not after "<!--", C not at "-->"), a pointer outside the
-// chunk or a length below 1 as "!OUT".
+// nor at the NUL, B not after "<!--", C not at "-->", a text run followed by
+// neither "<" nor the NUL, comment text by neither "-" nor the NUL), a
+// pointer outside the chunk or a length below 1 as "!OUT". A chunk is what
+// readChunk delivered or, for a writable input, the line writableRest begins
+// (up to its CR, LF or NUL).
 #pragma once
 
 #include <cstdint>
@@ -67,15 +70,19 @@ class TEventRecorder final : public Base {
   using Base::Base;
 
   bool readChunk(__kvstrW& chunk) override {
-    chunk_ = &chunk;
-    return Base::readChunk(chunk);
+    const bool got = Base::readChunk(chunk);
+    chunkBegin_ = chunk.str();
+    chunkEnd_ = chunkBegin_ + chunk.length();
+    return got;
   }
-  void onStartTag(const char16_t* name, const char16_t* end) override { logTag("S", name, end); }
+  void onStartTag(const char16_t* name, const char16_t* end) override {
+    logTag("S", name, end);
+    if (withAttributes && inChunk(name, end)) logAttributes(name, end);
+  }
   void onEndTag(const char16_t* name, const char16_t* end) override { logTag("E", name, end); }
   void onCommentBegin(const char16_t* p) override {
     if (!inChunk(p, p)) return log("!OUT");
-    const char16_t* begin = chunk_->str();
-    const bool afterOpener = p - begin >= 4 && render(p - 4, p) == "<!--";
+    const bool afterOpener = p - chunkBegin_ >= 4 && render(p - 4, p) == "<!--";
     log(afterOpener ? "B" : "B?");
   }
   void onCommentEnd(const char16_t* p) override {
@@ -89,6 +96,9 @@ class TEventRecorder final : public Base {
   bool mergeText = false;
   /// Sets stopRequested when a start tag with this text arrives.
   std::string stopAtTag;
+  /// Follows each start tag with its attributes as parseAttributes finds them,
+  /// e.g. "{href=1,x=0}".
+  bool withAttributes = false;
 
   std::string record() const {
     std::string out;
@@ -99,12 +109,22 @@ class TEventRecorder final : public Base {
     return out;
   }
 
+ protected:
+  char16_t* writableRest() override {
+    char16_t* rest = Base::writableRest();
+    if (rest) {
+      // The line the tokenizer is about to scan; it is cut only at its end.
+      chunkBegin_ = rest;
+      chunkEnd_ = rest;
+      while (*chunkEnd_ && *chunkEnd_ != u'\r' && *chunkEnd_ != u'\n') ++chunkEnd_;
+    }
+    return rest;
+  }
+
  private:
   bool inChunk(const char16_t* p, const char16_t* end) const {
-    if (!chunk_) return false;
-    const char16_t* begin = chunk_->str();
-    const char16_t* nul = begin + chunk_->length();
-    return p && end && begin <= p && p <= end && end <= nul;
+    if (!chunkBegin_) return false;
+    return p && end && chunkBegin_ <= p && p <= end && end <= chunkEnd_;
   }
   void log(std::string event) { events_.push_back(std::move(event)); }
   void logTag(const char* kind, const char16_t* name, const char16_t* end) {
@@ -114,9 +134,23 @@ class TEventRecorder final : public Base {
     log(std::string(kind) + "[" + text + "]" + mark);
     if (!stopAtTag.empty() && *kind == 'S' && text == stopAtTag) this->stopRequested = true;
   }
+  void logAttributes(const char16_t* name, const char16_t* end) {
+    AttributeMap attributes;
+    THtmlParser::parseAttributes(name, end, attributes);
+    std::string list;
+    for (const auto& [key, value] : attributes) {
+      if (!list.empty()) list += ',';
+      list += render(key.str(), key.str() + key.length()) + "=" + render(value.str(), value.str() + value.length());
+    }
+    events_.back() += "{" + list + "}";
+  }
   void logRun(const char* kind, const char16_t* p, int32_t length) {
     if (length < 1 || !inChunk(p, p + length)) return log("!OUT");
-    const std::string text = render(p, p + length);
+    // A handler may read on past a run up to the next "<" ("-" in a comment)
+    // or the chunk's NUL, and must meet one of them right there.
+    const char16_t after = p[length];
+    const bool endsWell = after == 0 || after == (*kind == 'T' ? u'<' : u'-');
+    const std::string text = render(p, p + length) + (endsWell ? "" : "?");
     if (mergeText && *kind == 'T' && !events_.empty() && events_.back().rfind("T[", 0) == 0) {
       events_.back().insert(events_.back().size() - 1, text);
       return;
@@ -124,7 +158,8 @@ class TEventRecorder final : public Base {
     log(std::string(kind) + "[" + text + "]");
   }
 
-  const __kvstrW* chunk_ = nullptr;
+  const char16_t* chunkBegin_ = nullptr;
+  const char16_t* chunkEnd_ = nullptr;
   std::vector<std::string> events_;
 };
 

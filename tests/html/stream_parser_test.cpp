@@ -125,6 +125,133 @@ TEST(StreamParserTest, WritableInput_SameEventsAsCopiedLines) {
   EXPECT_EQ(inPlace.log, copied.log);
 }
 
+struct TParsed {
+  std::string record;
+  int warnings;
+};
+
+/// Parses `text` copied line by line (setInput) or in place in one pass
+/// (setWritableInput), recording every start tag with its attributes.
+TParsed parseLines(std::u16string& text, bool inPlace, const char* stopAtTag = "") {
+  TEventRecorder<THtmlStreamParser> parser;
+  parser.withAttributes = true;
+  parser.stopAtTag = stopAtTag;
+  if (inPlace) {
+    parser.setWritableInput(&text[0]);
+  } else {
+    parser.setInput(text.c_str());
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(parser.parse());
+  const int warnings = countWarnings(testing::internal::GetCapturedStderr());
+  return {parser.record(), warnings};
+}
+
+// Read in place, the tokenizer finds the line ends itself: every handler call
+// must be the one a copied line gives, with a NUL at the line's end before the
+// line's last reports.
+TEST(StreamParserTest, WritableInput_OnePass_SameEventsAsCopiedLines) {
+  const struct {
+    const char16_t* text;
+    const char* want;
+    int warnings;
+  } kCases[] = {
+      // Line ends of every kind, empty lines between them.
+      {u"<p class=\"a\">one\r\ntwo", "S[p class=\"a\"]{class=a} T[one] T[two]", 0},
+      {u"a\r\nb\rc\nd", "T[a] T[b] T[c] T[d]", 0},
+      {u"\r\r\n\n\r\n\rx", "T[x]", 0},
+      {u"a\n\rb\r\r\nc\n", "T[a] T[b] T[c]", 0},
+      {u"x\r", "T[x]", 0},
+      {u"\n", "", 0},
+      {u"", "", 0},
+      {u"\r\n\r\n<p>\r\n</p>\r\n", "S[p]{} E[p]", 0},
+      // Tags cut by a line end: reported at the line's NUL, their rest silent.
+      {u"<a\nhref=1>t", "S[a]~{} T[t]", 1},
+      {u"<a href=\"x\"\nclass=b>t", "S[a href=\"x\"]~{href=x} T[t]", 1},
+      {u"<a t=\"x\r\ny>z\">w", "S[a t=\"x]~{t=x} T[w]", 1},
+      {u"<a t=\"x\ry\">z", "S[a t=\"x]~{t=x} T[z]", 1},
+      {u"</b\r>x", "E[b]~ T[x]", 1},
+      {u"x<\n/b>c", "T[x] S[]~{} T[c]", 1},
+      {u"< \r\nb>", "S[]~{}", 1},
+      // Empty lines inside a tag: each is a chunk that ends inside it.
+      {u"<a\n\n\r\nb=1>c", "S[a]~{} T[c]", 3},
+      {u"<a t=\"\r\n\r\n\">c", "S[a t=\"]~{t=} T[c]", 2},
+      // Comments cut by line ends, and lookahead that meets one.
+      {u"<!--x\ny-->z", "B M[x] M[y] C T[z]", 0},
+      {u"<!--a\r\n  b -->", "B M[a] M[b ] C", 0},
+      {u"<!-\n-x-->y", "S[!-]~{} T[y]", 1},
+      {u"<!\r\n--x-->y", "S[!]~{} T[y]", 1},
+      {u"<!--x--\r\n>y", "B M[x--] M[>y]", 0},
+      {u"<!--x-\n->y-->", "B M[x-] M[->y] C", 0},
+      {u"<!--\n\n-->", "B C", 0},
+      {u"a<!--\r\n-->b", "T[a] B C T[b]", 0},
+      // A run at a line end is followed by its NUL, as a reference decoder
+      // reading past the run expects.
+      {u"x&#65\ny&amp;<b>", "T[x&#65] T[y&amp;] S[b]{}", 0},
+      {u"&#65\r\n&#66;", "T[&#65] T[&#66;]", 0},
+      // The tag-name skip of attribute parsing stays inside the tag.
+      {u"<br>\n  x\r\n<br/>\ty", "S[br]{} T[  x] S[br/]{} T[\\x09y]", 0},
+      {u"<a>\r\n\r\nhref=1", "S[a]{} T[href=1]", 0},
+  };
+  for (const auto& row : kCases) {
+    const std::u16string original(row.text);
+    SCOPED_TRACE(render(original.data(), original.data() + original.size()));
+    std::u16string copied = original;
+    const TParsed byLine = parseLines(copied, false);
+    EXPECT_EQ(byLine.record, row.want) << "copied lines";
+    EXPECT_EQ(byLine.warnings, row.warnings) << "copied lines";
+    EXPECT_EQ(copied, original) << "copied lines leave the text alone";
+    std::u16string writable = original;
+    const TParsed inPlace = parseLines(writable, true);
+    EXPECT_EQ(inPlace.record, row.want) << "in place";
+    EXPECT_EQ(inPlace.warnings, row.warnings) << "in place";
+  }
+}
+
+// The text comes back cut into lines: the first unit of each line end (the CR
+// of a CRLF) became a NUL, everything else is as it was.
+TEST(StreamParserTest, WritableInput_OnePass_CutsEachLineWhereItLies) {
+  const struct {
+    std::u16string text;
+    std::u16string after;
+  } kCases[] = {
+      {u"a\r\nb\rc\nd", std::u16string(u"a\0\nb\0c\0d", 8)},
+      {u"\r\r\n\n", std::u16string(u"\0\0\n\0", 4)},
+      {u"<a\nb>\r", std::u16string(u"<a\0b>\0", 6)},
+      {u"x", u"x"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(render(row.text.data(), row.text.data() + row.text.size()));
+    std::u16string writable = row.text;
+    parseLines(writable, true);
+    EXPECT_EQ(writable, row.after);
+  }
+}
+
+// A stop takes effect before the next line, whichever way lines are read.
+TEST(StreamParserTest, WritableInput_OnePass_StopsBeforeTheNextLine) {
+  std::u16string copied = u"<a>x\n<b>y<c>\r\n<d>z";
+  std::u16string writable = copied;
+  EXPECT_EQ(parseLines(copied, false, "b").record, "S[a]{} T[x] S[b]{} T[y] S[c]{}");
+  EXPECT_EQ(parseLines(writable, true, "b").record, "S[a]{} T[x] S[b]{} T[y] S[c]{}");
+}
+
+// After a whole parse, reading stands at the text's NUL in either mode.
+TEST(StreamParserTest, Position_AfterParse_AtTheTextsEnd) {
+  for (const bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "in place" : "copied lines");
+    std::u16string text = u"<p>a\r\nb\n\n";
+    TEventRecorder<THtmlStreamParser> parser;
+    if (inPlace) {
+      parser.setWritableInput(&text[0]);
+    } else {
+      parser.setInput(text.c_str());
+    }
+    parser.parse();
+    EXPECT_EQ(parser.position(), text.data() + text.size());
+  }
+}
+
 TEST(StreamParserTest, ReadChunk_AtTheEnd_KeepsReturningFalse) {
   TLineReader parser;
   parser.setInput(u"a\n");
