@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
@@ -17,6 +18,21 @@ namespace {
 struct TLengthCount {
   int64_t units = 0;
   void appendRange(const char16_t*, int32_t n) { units += n; }
+};
+
+// Writes into storage sized beforehand by TLengthCount. No piece holds a NUL
+// (strings are measured up to their first, section texts never take one), so
+// copying whole ranges gives what the buffer's NUL-stopping append gives.
+struct TUnitWriter {
+  char16_t* out;
+  int64_t room;
+  void appendRange(const char16_t* src, int32_t n) {
+    const int64_t take = n < room ? n : room;
+    if (take <= 0) return;
+    std::memcpy(out, src, static_cast<size_t>(take) * sizeof(char16_t));
+    out += take;
+    room -= take;
+  }
 };
 
 template <class Out, size_t N>
@@ -92,6 +108,13 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
     out.reserve(static_cast<int32_t>(units));
   }
   writeEntry(*this, out);
+}
+
+int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
+  if (!hasEditSection || !out || room <= 0) return 0;  // not an entry page, or no room
+  TUnitWriter writer{out, room};
+  writeEntry(*this, writer);
+  return room - writer.room;
 }
 
 __kvstrW TLexoraParser::audioLinkAt(int32_t index) {

@@ -99,6 +99,11 @@ class TLexoraParser final : public THtmlStreamParser {
   void assembleResult(__kvstrbufW& out);
   /// How many units assembleResult would append, without building the text.
   int64_t entryLength();
+  /// Writes the entry text that assembleResult would append straight to
+  /// [out, out + room), no NUL added, so that it can be built in its final
+  /// storage; stops when the room is full. Returns the units written:
+  /// entryLength() when the room suffices.
+  int64_t assembleResultInto(char16_t* out, int64_t room);
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);

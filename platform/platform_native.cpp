@@ -111,15 +111,14 @@ constexpr size_t kTerminator = sizeof(char16_t);
 
 BSTR allocateBstr(const void* bytes, uint32_t length) {
   if (length > UINT32_MAX - kLengthPrefix - kTerminator) return nullptr;
-  auto* block = static_cast<unsigned char*>(std::malloc(kLengthPrefix + length + kTerminator));
+  const size_t size = kLengthPrefix + length + kTerminator;
+  // Windows leaves a string without bytes unset; zero is the safe choice, and
+  // calloc gives it without writing a large block twice (fresh pages are zero).
+  auto* block = static_cast<unsigned char*>(bytes ? std::malloc(size) : std::calloc(1, size));
   if (!block) return nullptr;
   std::memcpy(block, &length, kLengthPrefix);
   unsigned char* data = block + kLengthPrefix;
-  if (bytes) {
-    std::memcpy(data, bytes, length);
-  } else {
-    std::memset(data, 0, length);  // Windows leaves it unset; zero is the safe choice
-  }
+  if (bytes) std::memcpy(data, bytes, length);
   std::memset(data + length, 0, kTerminator);
   return reinterpret_cast<BSTR>(data);
 }
@@ -268,6 +267,11 @@ BSTR SysAllocString(const char16_t* text) {
 }
 
 BSTR SysAllocStringByteLen(const char* bytes, uint32_t length) { return allocateBstr(bytes, length); }
+
+BSTR SysAllocStringLen(const char16_t* text, uint32_t length) {
+  if (length > UINT32_MAX / sizeof(char16_t)) return nullptr;
+  return allocateBstr(text, static_cast<uint32_t>(length * sizeof(char16_t)));
+}
 
 uint32_t SysStringByteLen(BSTR text) {
   if (!text) return 0;

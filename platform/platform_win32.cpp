@@ -42,6 +42,11 @@ BSTR SysAllocStringByteLen(const char* bytes, uint32_t length) {
   return ::SysAllocStringByteLen(bytes, static_cast<UINT>(length));
 }
 
+BSTR SysAllocStringLen(const char16_t* text, uint32_t length) {
+  if (length > UINT32_MAX / sizeof(char16_t)) return nullptr;
+  return ::SysAllocStringLen(wide(text), static_cast<UINT>(length));
+}
+
 uint32_t SysStringByteLen(BSTR text) { return ::SysStringByteLen(text); }
 
 void SysFreeString(BSTR text) { ::SysFreeString(text); }

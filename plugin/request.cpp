@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "pageparser/lexora_parser.h"
 #include "platform/platform.h"
@@ -130,21 +131,26 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
 
   // The page's text is not needed after the parse, so its lines are ended
   // where they lie instead of being copied one by one.
-  const int64_t pageUnits = pageText.length();  // before the parse ends its lines in place
+  const char16_t* const pageStart = pageText.str();
   TLexoraParser parser;
   if (char16_t* text = pageText.data()) {
     parser.setWritableInput(text);
   } else {
-    parser.setInput(pageText.str());  // an empty page
+    parser.setInput(pageStart);  // an empty page
   }
   parser.parse();
+  // The parse read up to the text's first NUL: its length, with no pass of
+  // its own over the page.
+  const int64_t pageUnits = parser.position() - pageStart;
   // The store holds copies of all it keeps: the page's text goes before the
   // entry is built, so the two never take memory at the same time.
   pageText = __kvstrW();
-  if (parser.entryLength() > maxEntryUnits(pageUnits)) return 0;
-  __kvstrbufW entryText;
-  parser.assembleResult(entryText);
-  if (entryText.length() == 0) return 0;  // the page holds no entry
+  const int64_t entryUnits = parser.entryLength();
+  if (entryUnits > maxEntryUnits(pageUnits)) return 0;
+  if (entryUnits == 0) return 0;  // the page holds no entry
+  // A text buffer cannot hold more; such an entry is refused before any
+  // download, as building it in a buffer would be.
+  if (entryUnits >= std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
 
   // Once started, the stage runs through every link; the cancel value is
   // looked at only after it.
@@ -153,8 +159,10 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   }
   if (isCancelled(*result)) return 0;
 
-  BSTR text = platform::SysAllocString(entryText.str());
+  // The entry is written straight into the string handed to the host.
+  BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
   if (!text) return 0;  // out of memory: report no entry rather than an empty one
+  parser.assembleResultInto(reinterpret_cast<char16_t*>(text), entryUnits);
   result->entryText = text;
   return 1;
 }

@@ -95,6 +95,35 @@ TEST(BstrTest, AllocStringByteLen_WithoutBytesGivesTheLength) {
   platform::SysFreeString(blank);
 }
 
+TEST(BstrTest, AllocStringLen_TakesThatManyUnitsNulsIncluded) {
+  BSTR text = platform::SysAllocStringLen(u"a\0bcd", 3);
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(platform::SysStringByteLen(text), 6u);
+  EXPECT_EQ(std::memcmp(text, u"a\0b", 8), 0);  // the three units and the NUL
+  platform::SysFreeString(text);
+}
+
+TEST(BstrTest, AllocStringLen_WithoutTextGivesRoomToWriteInPlace) {
+  BSTR room = platform::SysAllocStringLen(nullptr, 4);
+  ASSERT_NE(room, nullptr);
+  EXPECT_EQ(platform::SysStringByteLen(room), 8u);
+  EXPECT_EQ(room[4], 0);  // the NUL after the room
+  std::memcpy(room, u"wxyz", 8);
+  EXPECT_EQ(std::memcmp(room, u"wxyz", 10), 0);
+  platform::SysFreeString(room);
+
+  BSTR empty = platform::SysAllocStringLen(nullptr, 0);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(platform::SysStringByteLen(empty), 0u);
+  EXPECT_EQ(empty[0], 0);
+  platform::SysFreeString(empty);
+}
+
+TEST(BstrTest, AllocStringLen_BeyondThirtyTwoBitBytes_Null) {
+  EXPECT_EQ(platform::SysAllocStringLen(nullptr, 0x80000000u), nullptr);
+  EXPECT_EQ(platform::SysAllocStringLen(nullptr, UINT32_MAX), nullptr);
+}
+
 #if !defined(_WIN32)
 TEST(BstrTest, NativeHostBlock_IsReadAndFreedByTheLayer) {
   // A native host builds a BSTR itself: malloc'd block, length, text, NUL.
