@@ -61,7 +61,7 @@ template <class Out>
 void writeEntry(TLexoraParser& parser, Out& out) {
   for (int32_t i = 0; i < parser.languages.count(); ++i) {
     const __kvstrW& name = nameAt(parser.languages, i);
-    const TLexoraParser::ParsedInfo& info = parser.entries[name];
+    const TLexoraParser::ParsedInfo& info = parser.slotInfo(i);
 
     appendLiteral(out, u"[[");
     appendText(out, name);
@@ -117,11 +117,23 @@ int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
   return room - writer.room;
 }
 
+TLexoraParser::ParsedInfo*& TLexoraParser::rememberedSlotInfo(int32_t slot) {
+  const size_t needed = static_cast<size_t>(slot) + 1;
+  if (slotInfo_.size() < needed) slotInfo_.resize(needed, nullptr);
+  return slotInfo_[static_cast<size_t>(slot)];
+}
+
+TLexoraParser::ParsedInfo& TLexoraParser::slotInfo(int32_t index) {
+  ParsedInfo*& info = rememberedSlotInfo(index);
+  if (!info) info = &entries[nameAt(languages, index)];
+  return *info;
+}
+
 __kvstrW TLexoraParser::audioLinkAt(int32_t index) {
   if (index < 0 || index >= languages.count()) return __kvstrW();  // ends the listing
   const __kvstrW& name = nameAt(languages, index);
   if (name.empty()) return __kvstrW(kNoAudioMark);
-  const ParsedInfo& info = entries[name];
+  const ParsedInfo& info = slotInfo(index);
   if (info.audio.empty()) return __kvstrW(kNoAudioMark);
   return info.audio;
 }

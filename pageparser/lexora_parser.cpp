@@ -21,6 +21,18 @@ TSectionText& TLexoraParser::currentSectionText() {
   // other. The answer is kept until language or subsection changes, so runs
   // in a row cost no lookups; the insertion happens at the first run or
   // marker either way.
-  if (!currentText_) currentText_ = &entries[language].sections[subsection];
+  if (!currentText_) currentText_ = &currentInfo().sections[subsection];
   return *currentText_;
+}
+
+TLexoraParser::ParsedInfo& TLexoraParser::currentInfo() {
+  // Found or inserted exactly where a lookup of entries[language] would be;
+  // a big page has many languages, so each is looked up once, not per run.
+  if (!currentInfo_) {
+    currentInfo_ = &entries[language];
+    // The slot the headline added names this record too: the entry text finds
+    // it there without another search of a map that may hold thousands.
+    if (languageSlot_ >= 0) rememberedSlotInfo(languageSlot_) = currentInfo_;
+  }
+  return *currentInfo_;
 }

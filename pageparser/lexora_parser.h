@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "html/stream_parser.h"
 #include "textlib/kvstr.h"
@@ -107,6 +108,11 @@ class TLexoraParser final : public THtmlStreamParser {
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);
+  /// entries[name of language slot `index`] (0 <= index < languages.count()),
+  /// inserted empty when absent, as the handlers look records up. Remembered
+  /// per slot, so that counting, writing and listing look each language up
+  /// once between them; a new slot starts the memory afresh.
+  ParsedInfo& slotInfo(int32_t index);
 
   /// Keeps `url` as the audio link of the current language unless it has one.
   void storeAudioLink(const __kvstrW& url);
@@ -135,14 +141,34 @@ class TLexoraParser final : public THtmlStreamParser {
   /// both inserted empty when absent. The one way to the text a run or marker
   /// is appended to.
   TSectionText& currentSectionText();
-  /// Called whenever language or subsection is written: the next run looks
-  /// its section text up again.
+  /// Called whenever subsection is written: the next run looks its section
+  /// text up again.
   void forgetSectionText() { currentText_ = nullptr; }
+  /// The record of the current language: entries[language], inserted empty
+  /// when absent. Kept, like the section text, until language changes.
+  ParsedInfo& currentInfo();
+  /// Called whenever language is written: its record and section text are
+  /// looked up again, and it names no slot until the headline adds one.
+  void forgetLanguage() {
+    currentInfo_ = nullptr;
+    currentText_ = nullptr;
+    languageSlot_ = -1;
+  }
 
   /// The text currentSectionText found last, or null. Map nodes never move
   /// and none is ever erased before destruction, so the pointer stays valid
   /// while language and subsection stay as they were.
   TSectionText* currentText_ = nullptr;
+  /// The record currentInfo found last, or null; valid while language stays.
+  ParsedInfo* currentInfo_ = nullptr;
+  /// The records found per slot (null: not yet): by slotInfo, or by
+  /// currentInfo for the slot the current language was added as. A slot's
+  /// name never changes once added, so an entry stays right.
+  std::vector<ParsedInfo*> slotInfo_;
+  /// The slot the language headline added with the current language, or -1.
+  int32_t languageSlot_ = -1;
+  /// slotInfo_[slot], room made for it.
+  ParsedInfo*& rememberedSlotInfo(int32_t slot);
 
   // Start-tag steps, run in this order for every start tag.
   void followHeadingsAndSpans(const char16_t* name, const char16_t* end);

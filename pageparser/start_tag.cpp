@@ -26,7 +26,7 @@ void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t*
     tagState = static_cast<uint32_t>(level);
     if (level == 2) {
       language = __kvstrW();
-      forgetSectionText();
+      forgetLanguage();
       sectionKind = SK_NONE;
     }
   } else if (tagIs(name, end, u"span")) {
@@ -120,7 +120,7 @@ void TLexoraParser::storeAudioLink(const __kvstrW& url) {
   if (language.empty() || url.empty()) return;
   // Inserting the record even when it ends up unchanged: a language with only
   // an audio link still gets one.
-  ParsedInfo& info = entries[language];
+  ParsedInfo& info = currentInfo();
   if (!info.audio.empty()) return;  // the first link of a section stays
   info.audio = url;
 }

@@ -60,7 +60,7 @@ void TLexoraParser::onText(const char16_t* text, int32_t length) {
   // The first IPA run of a language section stays; references are kept as
   // written.
   if (spanKind == SPAN_IPA && !language.empty()) {
-    ParsedInfo& info = entries[language];
+    ParsedInfo& info = currentInfo();
     if (info.ipa.empty()) info.ipa.assign(text, length);
   }
   // spanKind is not consulted here: an IPA run in a list-bearing sub-section is
@@ -72,10 +72,11 @@ void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
   // Every run counts, so a headline split by an inline element appends each
   // part to languages and leaves the last one as the language.
   language.assign(text, length);
-  forgetSectionText();
+  forgetLanguage();
   auto name = std::make_unique<__kvstrW>(language);
   if (languages.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
   name.release();
+  languageSlot_ = languages.count() - 1;
   sectionKind = language.empty() ? SK_NONE : SK_LANGUAGE;
 }
 

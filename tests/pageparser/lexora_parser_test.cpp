@@ -557,6 +557,52 @@ TEST(AssembleResultTest, Appends_WithoutClearingTheBuffer) {
   EXPECT_EQ(std::u16string(out.str()), u"x[[English]]\n");
 }
 
+// Written into storage of exactly entryLength() units, as the lookup builds the
+// host's string; records found while parsing and while counting are reused.
+TEST(AssembleResultIntoTest, ExactlySizedStorage_HoldsTheEntry) {
+  const std::u16string noun = h3(u"Noun") + u"<ol><li>a</li></ol>";
+  const struct {
+    std::u16string html;
+    std::u16string entry;
+  } kCases[] = {
+      {u"<h2><span class=\"editsection\">[edit]</span><span class=\"mw-headline\">Old "
+       u"<i>English</i></span></h2>" + noun,
+       u"[[Old ]]\n[[English]]\n[Noun]\n1.a\n"},
+      {inNoun(u"<ol><li>a</li></ol>") + h2(u"English") + h3(u"Verb") + u"<ol><li>b</li></ol>",
+       u"[[English]]\n[Noun]\n1.a\n[Verb]\n1.b\n[[English]]\n[Noun]\n1.a\n[Verb]\n1.b\n"},
+      {h2(u"English") + u"<h2>x</h2><button onclick=\"http://h/a.ogg\">" + h2(u"French") + noun,
+       u"[[English]]\n[[French]]\n[Noun]\n1.a\n"},
+      {h2(u"Fran\u00e7ais") + u"<span class=\"IPA\">/a/</span><button onclick=\"http://h/a.ogg\">",
+       u"[[Fran\u00e7ais]]\nipa  :/a/\naudio:http://h/a.ogg\n"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(c.html);
+    const int64_t units = page.parser.entryLength();
+    ASSERT_EQ(units, static_cast<int64_t>(c.entry.size()));
+    std::u16string room(c.entry.size() + 1, u'#');  // one unit past the room must stay
+    EXPECT_EQ(page.parser.assembleResultInto(&room[0], units), units);
+    EXPECT_EQ(room, c.entry + u"#");
+  }
+}
+
+TEST(AssembleResultIntoTest, SmallRoom_FilledAndNoFurther) {
+  ParsedPage page(inNoun(u"<ol><li>a</li></ol>"));
+  std::u16string room = u"########";
+  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 5), 5);
+  EXPECT_EQ(room, u"[[Eng###");
+  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 0), 0);
+  EXPECT_EQ(page.parser.assembleResultInto(nullptr, 5), 0);
+}
+
+TEST(AssembleResultIntoTest, WithoutEditSection_WritesNothing) {
+  ParsedPage page(u"<h2><span class=\"mw-headline\">English</span></h2>");
+  std::u16string room = u"##";
+  EXPECT_EQ(page.parser.entryLength(), 0);
+  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 2), 0);
+  EXPECT_EQ(room, u"##");
+}
+
 // --- audio link listing ---
 
 TEST(AudioLinkAtTest, ThreeSections_OnlySecondHasAudio) {
