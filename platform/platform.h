@@ -26,8 +26,8 @@ constexpr char16_t kPathSeparator = u'/';
 BSTR SysAllocString(const char16_t* text);  ///< null for a null text
 BSTR SysAllocStringByteLen(const char* bytes, uint32_t length);  ///< `bytes` may be null
 /// `length` units of `text` and a NUL; with a null `text`, room for `length`
-/// units to be written in place (unset on Windows, zeros natively). Null when
-/// out of memory or when the byte length would pass 32 bits.
+/// units to be written in place, left unset. Null when out of memory or when
+/// the byte length would pass 32 bits.
 BSTR SysAllocStringLen(const char16_t* text, uint32_t length);
 uint32_t SysStringByteLen(BSTR text);  ///< 0 for null
 void SysFreeString(BSTR text);          ///< null is accepted

@@ -109,16 +109,20 @@ std::u16string fromUtf8(const char* bytes, size_t length) {
 constexpr size_t kLengthPrefix = sizeof(uint32_t);
 constexpr size_t kTerminator = sizeof(char16_t);
 
-BSTR allocateBstr(const void* bytes, uint32_t length) {
+/// How a string allocated without bytes starts out.
+enum class Fill { Zeros, Unset };
+
+BSTR allocateBstr(const void* bytes, uint32_t length, Fill fill = Fill::Zeros) {
   if (length > UINT32_MAX - kLengthPrefix - kTerminator) return nullptr;
-  const size_t size = kLengthPrefix + length + kTerminator;
-  // Windows leaves a string without bytes unset; zero is the safe choice, and
-  // calloc gives it without writing a large block twice (fresh pages are zero).
-  auto* block = static_cast<unsigned char*>(bytes ? std::malloc(size) : std::calloc(1, size));
+  auto* block = static_cast<unsigned char*>(std::malloc(kLengthPrefix + length + kTerminator));
   if (!block) return nullptr;
   std::memcpy(block, &length, kLengthPrefix);
   unsigned char* data = block + kLengthPrefix;
-  if (bytes) std::memcpy(data, bytes, length);
+  if (bytes) {
+    std::memcpy(data, bytes, length);
+  } else if (fill == Fill::Zeros) {
+    std::memset(data, 0, length);  // Windows leaves it unset; zero is the safe choice
+  }
   std::memset(data + length, 0, kTerminator);
   return reinterpret_cast<BSTR>(data);
 }
@@ -270,7 +274,9 @@ BSTR SysAllocStringByteLen(const char* bytes, uint32_t length) { return allocate
 
 BSTR SysAllocStringLen(const char16_t* text, uint32_t length) {
   if (length > UINT32_MAX / sizeof(char16_t)) return nullptr;
-  return allocateBstr(text, static_cast<uint32_t>(length * sizeof(char16_t)));
+  // Room asked for without a text is about to be written whole: as on
+  // Windows, it is not cleared first (for a large string that is a pass).
+  return allocateBstr(text, static_cast<uint32_t>(length * sizeof(char16_t)), Fill::Unset);
 }
 
 uint32_t SysStringByteLen(BSTR text) {

@@ -162,7 +162,11 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   // The entry is written straight into the string handed to the host.
   BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
   if (!text) return 0;  // out of memory: report no entry rather than an empty one
-  parser.assembleResultInto(reinterpret_cast<char16_t*>(text), entryUnits);
+  char16_t* const room = reinterpret_cast<char16_t*>(text);
+  const int64_t written = parser.assembleResultInto(room, entryUnits);
+  // The count is exact, so this never fills anything; the room comes unset,
+  // and no unwritten unit may reach the host.
+  for (int64_t i = written; i < entryUnits; ++i) room[i] = 0;
   result->entryText = text;
   return 1;
 }
