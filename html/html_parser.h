@@ -72,7 +72,9 @@ class THtmlParser {
   /// end itself while it tokenizes, in one pass: CR, LF and CRLF end a line
   /// and become its NUL before the line's last reports, and continueAt is told
   /// where the next line begins. At the text's NUL the input is exhausted. The
-  /// text is shorter than INT32_MAX units, as any __kvstrW.
+  /// text is shorter than INT32_MAX units, as any __kvstrW. A report made
+  /// before the line's end comes while the line is not yet cut, so handlers
+  /// read only what they are given, or, past a run, up to its "<".
   virtual char16_t* writableRest();
   /// After a line of writableRest was cut: `next` is where the following line
   /// begins, or the text's NUL after the last line.
