@@ -10,8 +10,8 @@
 // A source with writable lines (writableRest) is read in one pass: the chunk
 // is the rest of the text, every scanner also stops at CR and LF, and the line
 // end is cut there, a NUL written over its terminator before the reports that
-// close the line. Handlers therefore see each line exactly as a copied line:
-// runs and tags ending before "<" or ">" mid-line, the line's NUL at its end.
+// close the line. Handlers therefore get what a copied line gives them: runs
+// ending before "<" mid-line, and the line's NUL after a run or tag at its end.
 #include "html/html_parser.h"
 
 #include <cstdint>
@@ -23,13 +23,17 @@ constexpr char kOpenTagWarning[] = "WARNING!! - open tag\n";
 
 /// How far ahead of the scan the text is asked for, and how often.
 constexpr uintptr_t kPrefetchBytes = 8192;
-constexpr int kCacheLineUnits = 32;
+constexpr uintptr_t kCacheLineBytes = 64;
 
-/// Asks for the memory kPrefetchBytes after `p`. The address is computed as a
-/// number: it may lie past the text, where a prefetch does nothing.
-inline void prefetchAhead(const char16_t* p) {
-  __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(p) + kPrefetchBytes));
+/// The address `bytes` after `p`, computed as a number: it may lie past the
+/// text, and is only ever compared with or prefetched, never read.
+inline const char16_t* addressAfter(const char16_t* p, uintptr_t bytes) {
+  return reinterpret_cast<const char16_t*>(reinterpret_cast<uintptr_t>(p) + bytes);
 }
+
+/// Asks for the memory kPrefetchBytes after `p`; past the text's end a
+/// prefetch does nothing (it never faults).
+inline void prefetchAhead(const char16_t* p) { __builtin_prefetch(addressAfter(p, kPrefetchBytes)); }
 
 /// Every unit a scanner stops at is below 64, so a set of them is one 64-bit
 /// mask and a test is a compare and a bit test.
@@ -121,13 +125,12 @@ class TChunkScan {
     // A big page no longer fits the cache, and the branches of a tag-dense
     // text keep the processor from running far enough ahead to hide the wait
     // for memory: the text a few pages ahead is asked for, once per cache
-    // line the scan enters. A prefetch never faults, so past the text's end
-    // it does nothing.
+    // line the scan enters.
     const char16_t* nextPrefetch = p;
     while (!Stops::endsChunk(*p)) {
       if (p >= nextPrefetch) {
         prefetchAhead(p);
-        nextPrefetch = p + kCacheLineUnits;
+        nextPrefetch = addressAfter(p, kCacheLineBytes);
       }
       switch (run_.mode) {
         case Mode::Text:    p = scanText(p);    break;
