@@ -3,6 +3,7 @@
 // slots are written, the entry text holds no carriage return, and (under
 // LeakSanitizer) nothing leaks.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -13,9 +14,9 @@
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+// Names the broken invariant before the fuzzer records the input.
+#define check(ok) \
+  ((ok) ? (void)0 : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 const uint8_t* gPage = nullptr;
 size_t gPageSize = 0;

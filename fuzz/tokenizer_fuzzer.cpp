@@ -1,6 +1,7 @@
 // The tokenizer, with attribute parsing of every start tag, on arbitrary
 // pages: every reported pointer lies inside the current line.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -9,9 +10,9 @@
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+// Names the broken invariant before the fuzzer records the input.
+#define check(ok) \
+  ((ok) ? (void)0 : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 class TCheckingParser final : public THtmlStreamParser {
  public:

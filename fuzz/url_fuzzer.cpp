@@ -2,6 +2,7 @@
 // always lies inside the voice-file folder, as its last component.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -12,9 +13,9 @@
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+// Names the broken invariant before the fuzzer records the input.
+#define check(ok) \
+  ((ok) ? (void)0 : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 bool startsWith(const char16_t* text, const std::u16string& prefix) {
   return std::u16string(text).compare(0, prefix.size(), prefix) == 0;

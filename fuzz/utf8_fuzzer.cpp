@@ -1,6 +1,7 @@
 // The UTF-8 codec on arbitrary bytes: decoding never writes past the bound the
 // string conversion allocates, and valid UTF-16 survives a round trip.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -9,9 +10,9 @@
 
 namespace {
 
-void check(bool ok) {
-  if (!ok) std::abort();
-}
+// Names the broken invariant before the fuzzer records the input.
+#define check(ok) \
+  ((ok) ? (void)0 : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok), std::abort()))
 
 // Decodes the bytes as given (count-bounded, no NUL after them) into an exact
 // worst-case block with a canary after it.

@@ -51,7 +51,9 @@ const char16_t* readEntity(const char16_t* position, char16_t& character) {
   if (*position != u'#') return nullptr;
   const int32_t value = parseDecimalReference(position + 1);
   if (value < 0) return nullptr;
-  character = static_cast<char16_t>(value);
+  // The entry text ends its lines with line feeds alone: a reference to CR
+  // (as in "&#13;&#10;") is consumed like one to code 0, adding nothing.
+  character = value == u'\r' ? char16_t{0} : static_cast<char16_t>(value);
   const char16_t* p = position + 1;
   while (isDigit(*p)) ++p;
   return *p == u';' ? p + 1 : p;

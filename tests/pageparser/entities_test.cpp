@@ -31,6 +31,8 @@ TEST(DecodeEntitiesTest, References_DecodeOrCopyThrough) {
       {u"&#55357;&#56832;", u"\U0001F600"},     // two references make a pair
       {u"x&#0;y", u"xy"},                       // code 0 adds nothing
       {u"x&#65536;y", u"xy"},
+      {u"a&#13;&#10;b", u"a\nb"},              // a CR never enters the entry text
+      {u"a&#13;b&#65549;c&#13", u"abc"},         // 65549 mod 65536 = 13
       {u"&copy; &foo;", u"&copy; &foo;"},
       {u"&AMP; &Amp; &amp", u"&AMP; &Amp; &amp"},
       {u"&&amp;", u"&&"},
@@ -78,7 +80,7 @@ TEST(DecodeEntityTest, ReturnsPositionAfterReference_OrNull) {
     const char16_t* appended;
   } kCases[] = {
       {u"amp;rest", 4, u"&"},   {u"nbsp;x", 5, u" "},    {u"#65;z", 4, u"A"},
-      {u"#65", 3, u"A"},        {u"#0;", 3, u""},        {u"copy;", -1, u""},
+      {u"#65", 3, u"A"},        {u"#0;", 3, u""},        {u"#13;", 4, u""},       {u"copy;", -1, u""},
       {u"#x41;", -1, u""},      {u"#;", -1, u""},        {u"", -1, u""},
   };
   for (const auto& c : kCases) {

@@ -362,6 +362,14 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
   EXPECT_EQ(gHost.downloads.size(), 3u);
 }
 
+// Found by fuzzing: a reference to CR, mid-line or cut by the line's end,
+// would have put a carriage return into the entry text.
+TEST_F(RequestTest, ReferencesToCarriageReturn_NeverReachTheEntry) {
+  gHost.page = entryPage(languageSection("English", nullptr, "one&#13;&#10;two &#13\nthree&#65549;"));
+  ASSERT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText), u"[[English]]\n[Noun]\n1.one\ntwo three\n");
+}
+
 TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
   gHost.page = entryPage(languageSection("English", "/..\\..\\x:y.ogg", "one"));
   EXPECT_EQ(lookUp(u"cat"), 1);
