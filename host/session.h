@@ -1,0 +1,34 @@
+// One lookup through the plug-in: the session that the two callbacks serve
+// (the plug-in's callbacks carry no context pointer, so one lookup runs at a
+// time), and the signals that end it early.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/options.h"
+#include "host/output.h"
+#include "host/plugin_module.h"
+
+namespace host {
+
+/// Notes SIGINT and SIGTERM instead of ending the program at once.
+void watchInterruptions();
+/// True once a watched signal arrived.
+bool interrupted();
+
+struct TSession {
+  TOptions options;
+  const TConsole* console = nullptr;
+  std::string pagesDir;
+  std::string mediaDir;
+  std::string basePath;     ///< a folder, ending with "/"
+  std::string voiceFolder;  ///< basePath + "VoiceFiles/": downloads go nowhere else
+  std::string pageUrl;      ///< the URL the plug-in asked for first
+  std::vector<std::string> arrived;  ///< local paths of the downloads that succeeded
+};
+
+/// Looks the session's word up in `dictionary` through the module.
+TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary);
+
+}  // namespace host
