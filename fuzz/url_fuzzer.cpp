@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(name == path.str() + expected.size());
   check(startsWith(name, u"c1_"));
 
-  const __kvstrA joined = joinUrl("http://en.lexora.org/wiki/x", link.c_str());
+  const __kvstrA joined = resolveUrl("http://en.lexora.org/wiki/x", link.c_str());
   check(joined.length() >= 0);
   __kvstrA encoded;
   percentEncode(encoded, link.c_str());

@@ -105,8 +105,8 @@ void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* b
 
     __kvstrA linkBytes;
     toUtf8(linkBytes, link.str(), -1);
-    const __kvstrA audioUrl = joinUrl(pageUrl, linkBytes.str());
-    const __kvstrW localPath = makeAudioPath(basePath, linkBytes.str(), kVoiceFolder, kFilePrefix);
+    const __kvstrA audioUrl = resolveUrl(pageUrl, linkBytes.str());
+    const __kvstrW localPath = makeAudioPath(basePath, audioUrl.str(), kVoiceFolder, kFilePrefix);
     if (downloadFile(audioUrl.str(), kNoExtra, localPath.str()) != 0) continue;  // not arrived
 
     // A name that cannot be allocated is not reported; the slot keeps what

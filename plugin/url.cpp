@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "textlib/utf8.h"
@@ -43,27 +45,117 @@ constexpr bool isRejectedInFileName(char16_t c) {
   }
 }
 
-// The local file name for `link`: `prefix`, then the link's path without its
-// first "/", with "/" and the rejected characters of the link part as "_".
-__kvstrW audioFileName(const char* link, const char16_t* prefix) {
-  const char* pathPart = urlPathStart(link);
-  if (!pathPart) pathPart = link;
-  __kvstrW wideLink;
-  fromUtf8(wideLink, pathPart, -1);  // percent escapes stay as they are
-  const char16_t* tail = wideLink.str();
+// The local file name for `url`: `prefix`, then the URL's path without its
+// first "/", with "/" and the rejected characters of the URL part as "_".
+__kvstrW audioFileName(const char* url, const char16_t* prefix) {
+  const char* pathPart = urlPathStart(url);
+  if (!pathPart) pathPart = url;
+  __kvstrW widePath;
+  fromUtf8(widePath, pathPart, -1);  // percent escapes stay as they are
+  const char16_t* tail = widePath.str();
   if (*tail == u'/') ++tail;  // only one "/" is dropped
 
   const int32_t prefixLength = textLength(prefix);
   __kvstrW joined(prefix);
   joined.append(tail, textLength(tail));
   __kvstrW name = replaceAll(joined.str(), u"/", u"_");
-  // One unit for one unit above, so the link part still starts at prefixLength.
+  // One unit for one unit above, so the URL part still starts at prefixLength.
   if (char16_t* p = name.data()) {
     for (p += prefixLength; *p; ++p) {
       if (isRejectedInFileName(*p)) *p = u'_';
     }
   }
   return name;
+}
+
+// The parts of a URL or of a link found on a page, as views into its text.
+struct TUrlParts {
+  std::string_view scheme, authority, path, query, fragment;
+  bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
+};
+
+constexpr bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+constexpr bool isSchemeChar(char c) {
+  return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+// The length of the scheme that begins `text` (a letter, then letters, digits,
+// "+", "-" or "."), or 0 when no ":" ends such a run.
+size_t schemeLength(std::string_view text) {
+  if (text.empty() || !isAsciiLetter(text.front())) return 0;
+  size_t i = 1;
+  while (i < text.size() && isSchemeChar(text[i])) ++i;
+  return i < text.size() && text[i] == ':' ? i : 0;
+}
+
+// scheme ":" "//" authority path "?" query "#" fragment, each part optional.
+TUrlParts splitUrl(const char* text) {
+  std::string_view rest = text ? text : "";
+  TUrlParts parts;
+  if (const size_t length = schemeLength(rest)) {
+    parts.scheme = rest.substr(0, length);
+    parts.hasScheme = true;
+    rest.remove_prefix(length + 1);
+  }
+  if (rest.substr(0, 2) == "//") {
+    rest.remove_prefix(2);
+    parts.authority = rest.substr(0, rest.find_first_of("/?#"));
+    parts.hasAuthority = true;
+    rest.remove_prefix(parts.authority.size());
+  }
+  parts.path = rest.substr(0, rest.find_first_of("?#"));
+  rest.remove_prefix(parts.path.size());
+  if (!rest.empty() && rest.front() == '?') {
+    rest.remove_prefix(1);
+    parts.query = rest.substr(0, rest.find('#'));
+    parts.hasQuery = true;
+    rest.remove_prefix(parts.query.size());
+  }
+  if (!rest.empty() && rest.front() == '#') {
+    parts.fragment = rest.substr(1);
+    parts.hasFragment = true;
+  }
+  return parts;
+}
+
+// A relative path read from the folder of the base's path.
+std::string mergePaths(const TUrlParts& base, std::string_view relativePath) {
+  if (base.hasAuthority && base.path.empty()) return "/" + std::string(relativePath);
+  const size_t slash = base.path.rfind('/');
+  std::string merged(slash == std::string_view::npos ? std::string_view() : base.path.substr(0, slash + 1));
+  return merged += relativePath;
+}
+
+// `path` with its "." and ".." segments resolved; ".." never climbs above the root.
+std::string removeDotSegments(std::string_view in) {
+  std::string out;
+  auto dropLastSegment = [&out]() {
+    const size_t slash = out.rfind('/');
+    out.erase(slash == std::string::npos ? 0 : slash);
+  };
+  while (!in.empty()) {
+    if (in.substr(0, 3) == "../") {
+      in.remove_prefix(3);
+    } else if (in.substr(0, 2) == "./" || in.substr(0, 3) == "/./") {
+      in.remove_prefix(2);
+    } else if (in == "/.") {
+      in = "/";
+    } else if (in.substr(0, 4) == "/../") {
+      in.remove_prefix(3);
+      dropLastSegment();
+    } else if (in == "/..") {
+      in = "/";
+      dropLastSegment();
+    } else if (in == "." || in == "..") {
+      in = {};
+    } else {
+      const size_t next = in.find('/', 1);  // the first segment, with its leading "/"
+      const std::string_view segment = in.substr(0, next);
+      out += segment;
+      in.remove_prefix(segment.size());
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -96,18 +188,36 @@ const char* urlPathStart(const char* url) {
   return std::strchr(p, '/');
 }
 
-__kvstrA joinUrl(const char* pageUrl, const char* link) {
-  if (urlPathStart(link)) return __kvstrA(link);
-  const char* pagePath = urlPathStart(pageUrl);
-  const int32_t prefixLength =
-      pagePath ? static_cast<int32_t>(pagePath - pageUrl) : textLength(pageUrl);
-  __kvstrA url;
-  url.assign(pageUrl, prefixLength);
-  url.append(link, textLength(link));
-  return url;
+__kvstrA resolveUrl(const char* pageUrl, const char* link) {
+  const TUrlParts ref = splitUrl(link);
+  if (ref.hasScheme) return __kvstrA(link);  // a link with a scheme names its own place
+  const TUrlParts base = splitUrl(pageUrl);
+
+  std::string url;
+  if (base.hasScheme) (url += base.scheme) += ':';
+  const TUrlParts& authoritySource = ref.hasAuthority ? ref : base;
+  if (authoritySource.hasAuthority) (url += "//") += authoritySource.authority;
+  std::string_view query = ref.query;
+  bool hasQuery = ref.hasQuery;
+  if (ref.hasAuthority || (!ref.path.empty() && ref.path.front() == '/')) {
+    url += ref.path;  // a whole path is sent as written: its server resolves it
+  } else if (ref.path.empty()) {
+    url += base.path;
+    if (!hasQuery) {
+      query = base.query;
+      hasQuery = base.hasQuery;
+    }
+  } else {
+    url += removeDotSegments(mergePaths(base, ref.path));
+  }
+  if (hasQuery) (url += '?') += query;
+  if (ref.hasFragment) (url += '#') += ref.fragment;
+  __kvstrA resolved;
+  resolved.assign(url.data(), static_cast<int32_t>(url.size()));
+  return resolved;
 }
 
-__kvstrW makeAudioPath(const char16_t* basePath, const char* link, const char16_t* folderName,
+__kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
                        const char16_t* prefix) {
   __kvstrW path = directoryPart(basePath);
   path.append(folderName, textLength(folderName));
@@ -117,7 +227,7 @@ __kvstrW makeAudioPath(const char16_t* basePath, const char* link, const char16_
     platform::CreateDirectoryW(path.str());
     path.append(&platform::kPathSeparator, 1);
   }
-  const __kvstrW name = audioFileName(link, prefix);
+  const __kvstrW name = audioFileName(url, prefix);
   path.append(name.str(), name.length());
   return path;
 }

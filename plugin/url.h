@@ -17,18 +17,23 @@ void percentEncode(__kvstrA& target, const char* text);
 /// has no "://" or no such "/".
 const char* urlPathStart(const char* url);
 
-/// Resolves `link` against `pageUrl`: a link with a scheme, host and path comes
-/// back unchanged; any other is appended directly (no "/" inserted) to the page
-/// URL's scheme and host.
-__kvstrA joinUrl(const char* pageUrl, const char* link);
+/// Resolves `link`, found on the page at `pageUrl`, to the URL it names, as a
+/// reference is resolved against its base URL: a link with a scheme stands as
+/// written; "//host/path" takes the page's scheme; "/path" the page's scheme
+/// and host; any other path is read from the folder of the page's path, its
+/// "." and ".." segments resolved. A path the link gives whole is kept as
+/// written (its server resolves it). The link's query and fragment stay.
+__kvstrA resolveUrl(const char* pageUrl, const char* link);
 
-/// The local path for the audio file `link`: directoryPart(basePath), then
-/// `folderName` and the platform's separator, then `prefix` and the link's
-/// path (its first "/" dropped, every other "/" turned into "_"). Creates the
-/// folder (one level) as a side effect. Characters that Windows rejects in a
-/// file name ("\" : * ? " < > | and U+0001 to U+001F) become "_" as well in
-/// the part taken from the link, so the name always stays inside the folder.
-__kvstrW makeAudioPath(const char16_t* basePath, const char* link, const char16_t* folderName,
+/// The local path for the audio file at `url` (a resolved URL, so that one
+/// recording has one name however the page links it): directoryPart(basePath),
+/// then `folderName` and the platform's separator, then `prefix` and the URL's
+/// path (the whole text when urlPathStart finds none; its first "/" dropped,
+/// every other "/" turned into "_"). Creates the folder (one level) as a side
+/// effect. Characters that Windows rejects in a file name ("\" : * ? " < > |
+/// and U+0001 to U+001F) become "_" as well in the part taken from the URL, so
+/// the name always stays inside the folder.
+__kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
                        const char16_t* prefix);
 
 /// The position in `path` after its last "/" or "\", else after its last ":",

@@ -370,6 +370,22 @@ TEST_F(RequestTest, ReferencesToCarriageReturn_NeverReachTheEntry) {
   EXPECT_EQ(text(record.entryText), u"[[English]]\n[Noun]\n1.one\ntwo three\n");
 }
 
+// A link names a place relative to the page; the local name comes from the
+// URL it resolves to, so one recording has one name however it is linked.
+TEST_F(RequestTest, AudioLinks_ResolveAgainstThePageUrl) {
+  gHost.page = entryPage(languageSection("English", "//media.lexora.org/a/ab/En-cat.ogg", "one") +
+                         languageSection("French", kCatAudio, "two") +
+                         languageSection("German", "x.ogg", "three") +
+                         languageSection("Dutch", ".evil.example/x.ogg", "four"));
+  EXPECT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(gHost.downloads.size(), 4u);
+  EXPECT_EQ(gHost.downloads[0].url, kCatAudio);
+  EXPECT_EQ(gHost.downloads[2].url, "http://en.lexora.org/wiki/x.ogg");
+  EXPECT_EQ(gHost.downloads[3].url, "http://en.lexora.org/wiki/.evil.example/x.ogg");
+  EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_a_ab_En-cat.ogg", u"c1_a_ab_En-cat.ogg",
+                                                       u"c1_wiki_x.ogg", u"c1_wiki_.evil.example_x.ogg"}));
+}
+
 TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
   gHost.page = entryPage(languageSection("English", "/..\\..\\x:y.ogg", "one"));
   EXPECT_EQ(lookUp(u"cat"), 1);

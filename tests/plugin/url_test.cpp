@@ -117,7 +117,7 @@ TEST(PercentEncodeTest, Target_IsReplacedNotAppended) {
   EXPECT_STREQ(target.str(), "a%20b");
 }
 
-// --- urlPathStart and joinUrl ---
+// --- urlPathStart and resolveUrl ---
 
 TEST(UrlPathStartTest, FindsTheFirstSlashAfterTheHost) {
   const struct {
@@ -142,27 +142,49 @@ TEST(UrlPathStartTest, FindsTheFirstSlashAfterTheHost) {
   EXPECT_EQ(urlPathStart(nullptr), nullptr);
 }
 
-TEST(JoinUrlTest, LinksResolveAgainstThePagesSchemeAndHost) {
+TEST(ResolveUrlTest, LinksResolveAgainstThePageUrl) {
   const char* kPage = "http://ja.lexora.org/wiki/cat";
   const struct {
     const char* page;
     const char* link;
     const char* want;
   } kCases[] = {
-      {kPage, "/w/a.ogg", "http://ja.lexora.org/w/a.ogg"},
+      // A scheme of its own, or a whole path: the link as the page wrote it.
       {kPage, "http://media.lexora.org/a/ab/b.ogg", "http://media.lexora.org/a/ab/b.ogg"},
-      {kPage, "x.ogg", "http://ja.lexora.orgx.ogg"},  // no "/" is inserted
-      {kPage, "http://media.lexora.org", "http://ja.lexora.orghttp://media.lexora.org"},
-      {kPage, "//media.lexora.org/a.ogg", "http://ja.lexora.org//media.lexora.org/a.ogg"},
-      {kPage, "", "http://ja.lexora.org"},
-      {kPage, nullptr, "http://ja.lexora.org"},
-      {"http://h", "/a.ogg", "http://h/a.ogg"},  // a page URL without a path is all prefix
-      {"page", "/a.ogg", "page/a.ogg"},
+      {kPage, "https://media.lexora.org", "https://media.lexora.org"},
+      {kPage, "C:evil.ogg", "C:evil.ogg"},
+      {kPage, "/w/a.ogg", "http://ja.lexora.org/w/a.ogg"},
+      {kPage, "/w/../a.ogg?x=1#f", "http://ja.lexora.org/w/../a.ogg?x=1#f"},
+      {kPage, "/x.ogg?from=http://h/p", "http://ja.lexora.org/x.ogg?from=http://h/p"},
+      // Another host, with the page's scheme.
+      {kPage, "//media.lexora.org/a/ab/x.ogg", "http://media.lexora.org/a/ab/x.ogg"},
+      {"https://h/wiki/cat", "//m", "https://m"},
+      // Read from the page's folder, never glued to its host.
+      {kPage, "x.ogg", "http://ja.lexora.org/wiki/x.ogg"},
+      {kPage, ".evil.example/x.ogg", "http://ja.lexora.org/wiki/.evil.example/x.ogg"},
+      {kPage, "@127.0.0.1:9/x.ogg", "http://ja.lexora.org/wiki/@127.0.0.1:9/x.ogg"},
+      {kPage, "1a:b.ogg", "http://ja.lexora.org/wiki/1a:b.ogg"},  // no scheme starts with a digit
+      {kPage, "../x.ogg", "http://ja.lexora.org/x.ogg"},
+      {kPage, "../../../x.ogg", "http://ja.lexora.org/x.ogg"},
+      {kPage, "./a/./b/../x.ogg", "http://ja.lexora.org/wiki/a/x.ogg"},
+      {kPage, ".", "http://ja.lexora.org/wiki/"},
+      {kPage, "..", "http://ja.lexora.org/"},
+      {kPage, "x.ogg?a=b#c", "http://ja.lexora.org/wiki/x.ogg?a=b#c"},
+      // No path: the page's own, with its query unless the link has one.
+      {kPage, "", "http://ja.lexora.org/wiki/cat"},
+      {kPage, nullptr, "http://ja.lexora.org/wiki/cat"},
+      {"http://h/a/b?q#f", "", "http://h/a/b?q"},
+      {"http://h/a/b?q#f", "#g", "http://h/a/b?q#g"},
+      {"http://h/a/b?q#f", "?r", "http://h/a/b?r"},
+      {"http://h/a/b?q#f", "c", "http://h/a/c"},
+      // A page URL without a path is read as the root.
+      {"http://h", "x.ogg", "http://h/x.ogg"},
+      {"http://h", "/a.ogg", "http://h/a.ogg"},
       {nullptr, "/a.ogg", "/a.ogg"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.page ? c.page : "(null)") + " + " + (c.link ? c.link : "(null)"));
-    EXPECT_STREQ(joinUrl(c.page, c.link).str(), c.want);
+    EXPECT_STREQ(resolveUrl(c.page, c.link).str(), c.want);
   }
 }
 
