@@ -59,8 +59,8 @@ const __kvstrW& nameAt(const kvstrT_vec<__kvstrW, char16_t>& names, int32_t inde
 
 template <class Out>
 void writeEntry(TLexoraParser& parser, Out& out) {
-  for (int32_t i = 0; i < parser.languages.count(); ++i) {
-    const __kvstrW& name = nameAt(parser.languages, i);
+  for (int32_t i = 0; i < parser.languages().count(); ++i) {
+    const __kvstrW& name = nameAt(parser.languages(), i);
     const TLexoraParser::ParsedInfo& info = parser.slotInfo(i);
 
     appendLiteral(out, u"[[");
@@ -72,14 +72,14 @@ void writeEntry(TLexoraParser& parser, Out& out) {
       appendLiteral(out, u"ipa  :");
       appendText(out, info.ipa);
     }
-    if (parser.showAudio && !info.audio.empty()) {
+    if (parser.showAudio() && !info.audio.empty()) {
       appendLiteral(out, u"\naudio:");
       appendText(out, info.audio);
       appendLiteral(out, u"\n");
     }
     // Sub-sections in code-unit order of their names, not page order.
     for (const auto& [sectionName, text] : info.sections) {
-      if (parser.showSectionNames) {
+      if (parser.showSectionNames()) {
         appendLiteral(out, u"[");
         appendText(out, sectionName);
         appendLiteral(out, u"]\n");
@@ -92,14 +92,14 @@ void writeEntry(TLexoraParser& parser, Out& out) {
 }  // namespace
 
 int64_t TLexoraParser::entryLength() {
-  if (!hasEditSection) return 0;  // not an entry page
+  if (!hasEditSection_) return 0;  // not an entry page
   TLengthCount count;
   writeEntry(*this, count);
   return count.units;
 }
 
 void TLexoraParser::assembleResult(__kvstrbufW& out) {
-  if (!hasEditSection) return;  // not an entry page
+  if (!hasEditSection_) return;  // not an entry page
 
   const int64_t units = entryLength();
   // An entry past the buffer's range cannot be built; the growth below then
@@ -111,7 +111,7 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
 }
 
 int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
-  if (!hasEditSection || !out || room <= 0) return 0;  // not an entry page, or no room
+  if (!hasEditSection_ || !out || room <= 0) return 0;  // not an entry page, or no room
   TUnitWriter writer{out, room};
   writeEntry(*this, writer);
   return room - writer.room;
@@ -125,13 +125,13 @@ TLexoraParser::ParsedInfo*& TLexoraParser::rememberedSlotInfo(int32_t slot) {
 
 TLexoraParser::ParsedInfo& TLexoraParser::slotInfo(int32_t index) {
   ParsedInfo*& info = rememberedSlotInfo(index);
-  if (!info) info = &entries[nameAt(languages, index)];
+  if (!info) info = &entries_[nameAt(languages_, index)];
   return *info;
 }
 
 __kvstrW TLexoraParser::audioLinkAt(int32_t index) {
-  if (index < 0 || index >= languages.count()) return __kvstrW();  // ends the listing
-  const __kvstrW& name = nameAt(languages, index);
+  if (index < 0 || index >= languages_.count()) return __kvstrW();  // ends the listing
+  const __kvstrW& name = nameAt(languages_, index);
   if (name.empty()) return __kvstrW(kNoAudioMark);
   const ParsedInfo& info = slotInfo(index);
   if (info.audio.empty()) return __kvstrW(kNoAudioMark);

@@ -5,27 +5,27 @@
 
 void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
   // With nothing open there is nothing to close, and spanKind stays too.
-  if (tagState == 0) return;
+  if (tagState_ == 0) return;
 
   if (headingLevel(name, end) != 0) {
-    tagState = 0;
+    tagState_ = 0;
   } else if (tagIs(name, end, u"span")) {
-    spanKind = SPAN_NONE;
-    tagState &= ~TS_SPAN;
+    spanKind_ = SPAN_NONE;
+    tagState_ &= ~TS_SPAN;
   }
 
-  if (!(sectionKind & SK_LISTS)) return;
+  if (!(sectionKind_ & SK_LISTS)) return;
   if (tagIs(name, end, u"ol")) {
-    tagState &= ~TS_OL;
+    tagState_ &= ~TS_OL;
   } else if (tagIs(name, end, u"ul")) {
-    tagState &= ~TS_UL;
+    tagState_ &= ~TS_UL;
   } else if (tagIs(name, end, u"li")) {
-    tagState &= ~TS_LI;
+    tagState_ &= ~TS_LI;
   } else if (tagIs(name, end, u"dl")) {
-    tagState &= ~TS_DL;
+    tagState_ &= ~TS_DL;
   } else if (tagIs(name, end, u"dd")) {
-    tagState &= ~TS_DD;
+    tagState_ &= ~TS_DD;
   } else if (tagIs(name, end, u"table")) {
-    tagState &= ~TS_TABLE;
+    tagState_ &= ~TS_TABLE;
   }
 }

@@ -3,6 +3,9 @@
 // audio link listing in assembly.cpp.
 #include "pageparser/lexora_parser.h"
 
+#include <memory>
+#include <new>
+
 TLexoraParser::TLexoraParser() = default;
 
 // Members go in reverse declaration order: entries (every ParsedInfo with its
@@ -15,13 +18,41 @@ void TLexoraParser::onCommentBegin(const char16_t*) {}
 void TLexoraParser::onCommentEnd(const char16_t*) {}
 void TLexoraParser::onCommentText(const char16_t*, int32_t) {}
 
+void TLexoraParser::setLanguage(const char16_t* text, int32_t length) {
+  language_.assign(text, length);
+  forgetLanguageLookups();
+}
+
+void TLexoraParser::clearLanguage() {
+  language_ = __kvstrW();
+  forgetLanguageLookups();
+}
+
+void TLexoraParser::forgetLanguageLookups() {
+  currentInfo_ = nullptr;
+  currentText_ = nullptr;
+  languageSlot_ = -1;
+}
+
+void TLexoraParser::setSubsection(const char16_t* text, int32_t length) {
+  subsection_.assign(text, length);
+  currentText_ = nullptr;
+}
+
+void TLexoraParser::addLanguageSlot() {
+  auto name = std::make_unique<__kvstrW>(language_);
+  if (languages_.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
+  name.release();
+  languageSlot_ = languages_.count() - 1;
+}
+
 TSectionText& TLexoraParser::currentSectionText() {
   // operator[] finds or inserts an empty record and an empty text, never
   // replacing what is there; an empty language or subsection is a key like any
   // other. The answer is kept until language or subsection changes, so runs
   // in a row cost no lookups; the insertion happens at the first run or
   // marker either way.
-  if (!currentText_) currentText_ = &currentInfo().sections[subsection];
+  if (!currentText_) currentText_ = &currentInfo().sections[subsection_];
   return *currentText_;
 }
 
@@ -29,7 +60,7 @@ TLexoraParser::ParsedInfo& TLexoraParser::currentInfo() {
   // Found or inserted exactly where a lookup of entries[language] would be;
   // a big page has many languages, so each is looked up once, not per run.
   if (!currentInfo_) {
-    currentInfo_ = &entries[language];
+    currentInfo_ = &entries_[language_];
     // The slot the headline added names this record too: the entry text finds
     // it there without another search of a map that may hold thousands.
     if (languageSlot_ >= 0) rememberedSlotInfo(languageSlot_) = currentInfo_;

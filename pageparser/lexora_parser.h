@@ -121,39 +121,54 @@ class TLexoraParser final : public THtmlStreamParser {
   void appendSectionText(TSectionText& target, const char16_t* text, int32_t length);
   void appendLineBreak(TSectionText& target);
 
-  // State, read by tests as well as by assembly and listing. Only the handlers
-  // write it; each write of language or subsection forgets the section text
-  // found for the old pair.
-  int32_t sectionKind = SK_NONE;
-  uint32_t tagState = 0;
-  int32_t spanKind = SPAN_NONE;
-  bool hasEditSection = false;
-  int32_t listItemNumber = 0;
-  __kvstrW language;
-  __kvstrW subsection;
-  kvstrT_vec<__kvstrW, char16_t> languages{16, true};
-  std::map<__kvstrW, ParsedInfo> entries;
-  bool showAudio = true;
-  bool showSectionNames = true;
+  // The state, read-only outside the handlers. language and subsection are
+  // written only through the setters below, which keep the cached
+  // record, section text and slot right.
+  int32_t sectionKind() const { return sectionKind_; }
+  uint32_t tagState() const { return tagState_; }
+  int32_t spanKind() const { return spanKind_; }
+  bool hasEditSection() const { return hasEditSection_; }
+  const __kvstrW& language() const { return language_; }
+  const __kvstrW& subsection() const { return subsection_; }
+  const kvstrT_vec<__kvstrW, char16_t>& languages() const { return languages_; }
+  const std::map<__kvstrW, ParsedInfo>& entries() const { return entries_; }
+  bool showAudio() const { return showAudio_; }
+  bool showSectionNames() const { return showSectionNames_; }
 
  private:
+  int32_t sectionKind_ = SK_NONE;
+  uint32_t tagState_ = 0;
+  int32_t spanKind_ = SPAN_NONE;
+  bool hasEditSection_ = false;
+  int32_t listItemNumber_ = 0;
+  __kvstrW language_;
+  __kvstrW subsection_;
+  kvstrT_vec<__kvstrW, char16_t> languages_{16, true};
+  std::map<__kvstrW, ParsedInfo> entries_;
+  const bool showAudio_ = true;
+  const bool showSectionNames_ = true;
+
+  /// language := [text, text + length); its record and section text are
+  /// looked up again, and it names no slot until addLanguageSlot.
+  void setLanguage(const char16_t* text, int32_t length);
+  /// language := the absent string, with the same effect on the lookups.
+  void clearLanguage();
+  /// What both language setters do: nothing found for the old name is kept.
+  void forgetLanguageLookups();
+  /// subsection := [text, text + length); the next run looks its section
+  /// text up again.
+  void setSubsection(const char16_t* text, int32_t length);
+  /// Appends a copy of language to languages; the new slot names the record
+  /// of the current language.
+  void addLanguageSlot();
+
   /// The current section text: sections[subsection] of entries[language],
   /// both inserted empty when absent. The one way to the text a run or marker
   /// is appended to.
   TSectionText& currentSectionText();
-  /// Called whenever subsection is written: the next run looks its section
-  /// text up again.
-  void forgetSectionText() { currentText_ = nullptr; }
   /// The record of the current language: entries[language], inserted empty
   /// when absent. Kept, like the section text, until language changes.
   ParsedInfo& currentInfo();
-  /// Called whenever language is written: its record and section text are
-  /// looked up again, and it names no slot until the headline adds one.
-  void forgetLanguage() {
-    currentInfo_ = nullptr;
-    currentText_ = nullptr;
-    languageSlot_ = -1;
-  }
 
   /// The text currentSectionText found last, or null. Map nodes never move
   /// and none is ever erased before destruction, so the pointer stays valid

@@ -16,21 +16,20 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
   // Each step runs whatever the step before it did.
   followHeadingsAndSpans(name, end);
   captureAnchorAudio(name, end);
-  if (sectionKind & SK_LISTS) followListsAndTables(name, end);
+  if (sectionKind_ & SK_LISTS) followListsAndTables(name, end);
 }
 
 void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t* end) {
   // A heading level replaces the whole word: every span, list and table bit
   // goes with it.
   if (const int32_t level = headingLevel(name, end)) {
-    tagState = static_cast<uint32_t>(level);
+    tagState_ = static_cast<uint32_t>(level);
     if (level == 2) {
-      language = __kvstrW();
-      forgetLanguage();
-      sectionKind = SK_NONE;
+      clearLanguage();
+      sectionKind_ = SK_NONE;
     }
   } else if (tagIs(name, end, u"span")) {
-    tagState |= TS_SPAN;
+    tagState_ |= TS_SPAN;
     examineSpanClass(name, end);
   } else if (tagIs(name, end, u"button")) {
     captureButtonAudio(name, end);
@@ -40,16 +39,16 @@ void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t*
 void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) {
   const __kvstrW spanClass = getAttribute(name, end, u"class");
   if (spanClass == u"mw-headline") {
-    spanKind = SPAN_HEADLINE;
+    spanKind_ = SPAN_HEADLINE;
   } else if (spanClass == u"editsection") {
     // Leaves spanKind alone, so the edit link's own text is not a headline.
-    hasEditSection = true;
-  } else if (language.empty()) {
+    hasEditSection_ = true;
+  } else if (language_.empty()) {
     // Pronunciation and audio spans count only inside a language section.
   } else if (spanClass == u"IPA") {
-    spanKind = SPAN_IPA;
+    spanKind_ = SPAN_IPA;
   } else if (spanClass == u"unicode audiolink") {
-    spanKind = SPAN_AUDIO;
+    spanKind_ = SPAN_AUDIO;
   }
 }
 
@@ -70,32 +69,32 @@ void TLexoraParser::captureButtonAudio(const char16_t* name, const char16_t* end
 void TLexoraParser::captureAnchorAudio(const char16_t* name, const char16_t* end) {
   // Only anchors whose first attribute is href; the link is kept as written
   // (relative links are joined with the page URL when the files are fetched).
-  if (spanKind != SPAN_AUDIO || language.empty() || !tagIs(name, end, u"a href")) return;
+  if (spanKind_ != SPAN_AUDIO || language_.empty() || !tagIs(name, end, u"a href")) return;
   storeAudioLink(getAttribute(name, end, u"href"));
 }
 
 void TLexoraParser::followListsAndTables(const char16_t* name, const char16_t* end) {
   if (tagIs(name, end, u"ol")) {
-    tagState |= TS_OL;
-    listItemNumber = 0;
+    tagState_ |= TS_OL;
+    listItemNumber_ = 0;
   } else if (tagIs(name, end, u"ul")) {
-    tagState |= TS_UL;
+    tagState_ |= TS_UL;
   } else if (tagIs(name, end, u"li")) {
-    tagState |= TS_LI;
+    tagState_ |= TS_LI;
     appendListItemMarker();
   } else if (tagIs(name, end, u"dl")) {
-    tagState |= TS_DL;
+    tagState_ |= TS_DL;
   } else if (tagIs(name, end, u"dd")) {
-    tagState |= TS_DD;
+    tagState_ |= TS_DD;
     appendLineBreak(currentSectionText());
   } else if (tagIs(name, end, u"br")) {
     appendLineBreak(currentSectionText());
   } else if (tagIs(name, end, u"table")) {
-    tagState |= TS_TABLE;
+    tagState_ |= TS_TABLE;
   } else if (tagIs(name, end, u"div")) {
     // The footer ends the article: nothing more is recorded until a headline
     // sets a list-bearing kind again.
-    if (getAttribute(name, end, u"class") == u"printfooter") sectionKind = SK_NONE;
+    if (getAttribute(name, end, u"class") == u"printfooter") sectionKind_ = SK_NONE;
   }
 }
 
@@ -103,21 +102,21 @@ void TLexoraParser::appendListItemMarker() {
   // Ordered lists win over unordered ones, so an item of a list nested in the
   // other kind is numbered. An item of neither kind adds nothing and leaves
   // the store untouched (no empty sub-section appears for it).
-  if (tagState & TS_OL) {
-    ++listItemNumber;
+  if (tagState_ & TS_OL) {
+    ++listItemNumber_;
     char16_t marker[16] = {u'\n'};  // line feed, up to 11 digits and sign, ".", NUL
-    char16_t* dot = formatDecimal(listItemNumber, marker + 1);
+    char16_t* dot = formatDecimal(listItemNumber_, marker + 1);
     dot[0] = u'.';
     dot[1] = 0;
     appendSectionText(currentSectionText(), marker, static_cast<int32_t>(dot + 1 - marker));
-  } else if (tagState & TS_UL) {
+  } else if (tagState_ & TS_UL) {
     appendSectionText(currentSectionText(), kUnorderedItemMarker,
                       static_cast<int32_t>(std::size(kUnorderedItemMarker) - 1));
   }
 }
 
 void TLexoraParser::storeAudioLink(const __kvstrW& url) {
-  if (language.empty() || url.empty()) return;
+  if (language_.empty() || url.empty()) return;
   // Inserting the record even when it ends up unchanged: a language with only
   // an audio link still gets one.
   ParsedInfo& info = currentInfo();

@@ -5,8 +5,6 @@
 // appendSectionText, which owns the line-feed and table rules.
 #include "pageparser/lexora_parser.h"
 
-#include <memory>
-#include <new>
 #include <string_view>
 
 #include "pageparser/entities.h"
@@ -39,19 +37,19 @@ void traceHeadline(const char16_t* text, int32_t length) {
 
 void TLexoraParser::onText(const char16_t* text, int32_t length) {
   if (length <= 0) return;  // the tokenizer reports no empty runs
-  if (sectionKind == SK_NONE && tagState == 0) return;
+  if (sectionKind_ == SK_NONE && tagState_ == 0) return;
 
   // A run in a heading span is its row's business alone, whether or not the
   // row's condition holds: it is never pronunciation or section text.
-  switch (tagState) {
+  switch (tagState_) {
     case kSpanInH2:
-      if (spanKind == SPAN_HEADLINE) takeLanguageHeadline(text, length);
+      if (spanKind_ == SPAN_HEADLINE) takeLanguageHeadline(text, length);
       return;
     case kSpanInH3:
-      if (spanKind == SPAN_HEADLINE && !language.empty()) takeSubsectionHeadline(text, length);
+      if (spanKind_ == SPAN_HEADLINE && !language_.empty()) takeSubsectionHeadline(text, length);
       return;
     case kSpanInH4:
-      if (spanKind == SPAN_HEADLINE) takeMinorHeadline(text, length);
+      if (spanKind_ == SPAN_HEADLINE) takeMinorHeadline(text, length);
       return;
     default:
       break;
@@ -59,56 +57,49 @@ void TLexoraParser::onText(const char16_t* text, int32_t length) {
 
   // The first IPA run of a language section stays; references are kept as
   // written.
-  if (spanKind == SPAN_IPA && !language.empty()) {
+  if (spanKind_ == SPAN_IPA && !language_.empty()) {
     ParsedInfo& info = currentInfo();
     if (info.ipa.empty()) info.ipa.assign(text, length);
   }
   // spanKind is not consulted here: an IPA run in a list-bearing sub-section is
   // section text too.
-  if (sectionKind & SK_LISTS) appendSectionText(currentSectionText(), text, length);
+  if (sectionKind_ & SK_LISTS) appendSectionText(currentSectionText(), text, length);
 }
 
 void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
   // Every run counts, so a headline split by an inline element appends each
   // part to languages and leaves the last one as the language.
-  language.assign(text, length);
-  forgetLanguage();
-  auto name = std::make_unique<__kvstrW>(language);
-  if (languages.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
-  name.release();
-  languageSlot_ = languages.count() - 1;
-  sectionKind = language.empty() ? SK_NONE : SK_LANGUAGE;
+  setLanguage(text, length);
+  addLanguageSlot();
+  sectionKind_ = language_.empty() ? SK_NONE : SK_LANGUAGE;
 }
 
 void TLexoraParser::takeSubsectionHeadline(const char16_t* text, int32_t length) {
-  subsection.assign(text, length);
-  forgetSectionText();
-  if (subsection == u"Pronunciation") {
-    sectionKind = SK_PRONUNCIATION;
+  setSubsection(text, length);
+  if (subsection_ == u"Pronunciation") {
+    sectionKind_ = SK_PRONUNCIATION;
   } else {
-    sectionKind = subsection.empty() ? SK_LANGUAGE : SK_SUBSECTION;
+    sectionKind_ = subsection_.empty() ? SK_LANGUAGE : SK_SUBSECTION;
   }
 }
 
 void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
-  traceHeadline(text, length);  // traced even outside any language section
-  if (language.empty()) return;
+  traceHeadline(text, length);  // traced even outside any language_ section
+  if (language_.empty()) return;
   if (runEquals(text, length, u"Synonyms")) {
-    sectionKind = SK_SYNONYMS;
-    subsection.assign(text, length);
-    forgetSectionText();
+    sectionKind_ = SK_SYNONYMS;
+    setSubsection(text, length);
   } else if (runEquals(text, length, u"Antonyms")) {
-    sectionKind = SK_ANTONYMS;
-    subsection.assign(text, length);
-    forgetSectionText();
+    sectionKind_ = SK_ANTONYMS;
+    setSubsection(text, length);
   } else {
     // Translations and the like: stop recording, keep the sub-section name.
-    sectionKind = SK_LANGUAGE;
+    sectionKind_ = SK_LANGUAGE;
   }
 }
 
 void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text, int32_t length) {
-  if (tagState & TS_TABLE) return;
+  if (tagState_ & TS_TABLE) return;
 
   // Leading line feeds never begin a section text, and a text that already
   // ends with one absorbs exactly one more. The raw text is looked at: a line

@@ -27,20 +27,20 @@ struct ParsedPage {
     parser.parse();
   }
   bool hasSection(const char16_t* language, const char16_t* name) const {
-    const auto info = parser.entries.find(language);
-    return info != parser.entries.end() && info->second.sections.count(name) != 0;
+    const auto info = parser.entries().find(language);
+    return info != parser.entries().end() && info->second.sections.count(name) != 0;
   }
   std::u16string section(const char16_t* language, const char16_t* name) const {
     if (!hasSection(language, name)) return u"<absent>";
-    return parser.entries.at(language).sections.at(name).str();
+    return parser.entries().at(language).sections.at(name).str();
   }
   std::u16string ipa(const char16_t* language) const {
-    const auto info = parser.entries.find(language);
-    return info == parser.entries.end() ? u"<absent>" : info->second.ipa.str();
+    const auto info = parser.entries().find(language);
+    return info == parser.entries().end() ? u"<absent>" : info->second.ipa.str();
   }
   std::u16string audio(const char16_t* language) const {
-    const auto info = parser.entries.find(language);
-    return info == parser.entries.end() ? u"<absent>" : info->second.audio.str();
+    const auto info = parser.entries().find(language);
+    return info == parser.entries().end() ? u"<absent>" : info->second.audio.str();
   }
   std::u16string entry() {
     __kvstrbufW out;
@@ -49,9 +49,9 @@ struct ParsedPage {
   }
   std::u16string languages() const {  // joined with "|"
     std::u16string all;
-    for (int32_t i = 0; i < parser.languages.count(); ++i) {
+    for (int32_t i = 0; i < parser.languages().count(); ++i) {
       if (i) all += u"|";
-      all += parser.languages.item(i)->str();
+      all += parser.languages().item(i)->str();
     }
     return all;
   }
@@ -73,12 +73,24 @@ TEST(LexoraParserTest, Comments_NeverReachTheStore) {
   EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a\n2.b");
 }
 
+// The parser keeps the record and section text it found last; each change of
+// language or sub-section must send what follows to the new pair.
+TEST(LexoraParserTest, EachHeadline_SendsWhatFollowsToItsOwnRecord) {
+  ParsedPage page(h2(u"English") + u"<span class=\"IPA\">/en/</span>" + h3(u"Noun") +
+                  u"<ol><li>n</li></ol>" + h3(u"Verb") + u"<ol><li>v</li></ol>" + h2(u"French") +
+                  u"<span class=\"IPA\">/fr/</span><button onclick=\"http://h/fr.ogg\">" +
+                  h3(u"Verb") + u"<ol><li>w</li></ol>" + h2(u"") + u"<span class=\"IPA\">/x/</span>");
+  EXPECT_EQ(page.entry(),
+            u"[[English]]\nipa  :/en/[Noun]\n1.n\n[Verb]\n1.v\n"
+            u"[[French]]\nipa  :/fr/\naudio:http://h/fr.ogg\n[Verb]\n1.w\n");  // the empty headline takes nothing
+}
+
 TEST(LexoraParserTest, ContentBeforeFirstHeadline_RecordsNothing) {
   ParsedPage page(u"<p>intro</p><span class=\"IPA\">/x/</span><ol><li>a</li></ol>" + h3(u"Noun") +
                   u"<ol><li>b</li></ol>");
-  EXPECT_TRUE(page.parser.entries.empty());
-  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
-  EXPECT_TRUE(page.parser.subsection.empty());
+  EXPECT_TRUE(page.parser.entries().empty());
+  EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
+  EXPECT_TRUE(page.parser.subsection().empty());
 }
 
 // --- start tags: headings and spans ---
@@ -96,15 +108,15 @@ TEST(StartTagTest, HeadingTags_MatchByCaseInsensitivePrefix) {
   for (const auto& c : kCases) {
     ROW(kCases, c);
     ParsedPage page(h2(u"English") + c.tag);
-    EXPECT_EQ(page.parser.tagState, c.tagState);
-    EXPECT_EQ(page.parser.language.empty(), c.languageEmptied);
-    EXPECT_EQ(page.parser.sectionKind, c.languageEmptied ? P::SK_NONE : P::SK_LANGUAGE);
+    EXPECT_EQ(page.parser.tagState(), c.tagState);
+    EXPECT_EQ(page.parser.language().empty(), c.languageEmptied);
+    EXPECT_EQ(page.parser.sectionKind(), c.languageEmptied ? P::SK_NONE : P::SK_LANGUAGE);
   }
 }
 
 TEST(StartTagTest, HeadingStartTag_ClearsSpanListAndTableBits) {
   ParsedPage page(inNoun(u"<ol><li><table><span><h3>"));
-  EXPECT_EQ(page.parser.tagState, 3u);
+  EXPECT_EQ(page.parser.tagState(), 3u);
 }
 
 TEST(StartTagTest, SpanClass_ComparedWholeAndCaseSensitively) {
@@ -126,24 +138,24 @@ TEST(StartTagTest, SpanClass_ComparedWholeAndCaseSensitively) {
   for (const auto& c : kCases) {
     ROW(kCases, c);
     ParsedPage page(h2(u"English") + c.span);
-    EXPECT_EQ(page.parser.spanKind, c.spanKind);
-    EXPECT_EQ(page.parser.tagState, P::TS_SPAN);
+    EXPECT_EQ(page.parser.spanKind(), c.spanKind);
+    EXPECT_EQ(page.parser.tagState(), P::TS_SPAN);
   }
 }
 
 TEST(StartTagTest, SpanClassBeforeLanguage_OnlyHeadlineAndEditSectionCount) {
   ParsedPage ipa(u"<span class=\"IPA\">/a/</span>");
-  EXPECT_EQ(ipa.parser.spanKind, P::SPAN_NONE);
-  EXPECT_TRUE(ipa.parser.entries.empty());
+  EXPECT_EQ(ipa.parser.spanKind(), P::SPAN_NONE);
+  EXPECT_TRUE(ipa.parser.entries().empty());
 
   ParsedPage audio(u"<span class=\"unicode audiolink\">");
-  EXPECT_EQ(audio.parser.spanKind, P::SPAN_NONE);
+  EXPECT_EQ(audio.parser.spanKind(), P::SPAN_NONE);
 
   ParsedPage headline(u"<span class=\"mw-headline\">");
-  EXPECT_EQ(headline.parser.spanKind, P::SPAN_HEADLINE);
+  EXPECT_EQ(headline.parser.spanKind(), P::SPAN_HEADLINE);
 
   ParsedPage edit(u"<p><span class=\"editsection\">[edit]</span></p>");
-  EXPECT_TRUE(edit.parser.hasEditSection);
+  EXPECT_TRUE(edit.parser.hasEditSection());
 }
 
 // --- start tags: audio links ---
@@ -182,7 +194,7 @@ TEST(StartTagTest, AudioLinks_FirstOfSectionStays) {
 
 TEST(StartTagTest, AudioButtonBeforeLanguage_IsIgnored) {
   ParsedPage page(u"<button onclick=\"http://h/1.ogg\">" + h2(u"English"));
-  EXPECT_TRUE(page.parser.entries.empty());
+  EXPECT_TRUE(page.parser.entries().empty());
 }
 
 TEST(StartTagTest, AnchorInAudioSpan_StoredWhenHrefComesFirst) {
@@ -248,7 +260,7 @@ TEST(StartTagTest, Table_SuppressesMarkersButItemsStillCount) {
 TEST(StartTagTest, ItemOfNeitherList_CreatesNoSubsection) {
   ParsedPage item(inNoun(u"<li></li>"));
   EXPECT_FALSE(item.hasSection(u"English", u"Noun"));
-  EXPECT_EQ(item.parser.tagState & P::TS_LI, 0u);  // closed again
+  EXPECT_EQ(item.parser.tagState() & P::TS_LI, 0u);  // closed again
 
   ParsedPage lineBreak(inNoun(u"<br>"));
   EXPECT_EQ(lineBreak.section(u"English", u"Noun"), u"");
@@ -257,10 +269,10 @@ TEST(StartTagTest, ItemOfNeitherList_CreatesNoSubsection) {
 TEST(StartTagTest, ListTagsOutsideListSections_ChangeNothing) {
   ParsedPage page(h2(u"English") + h3(u"Pronunciation") +
                   u"<ul><li><span class=\"IPA\">/kat/</span></li><table><div class=\"printfooter\">");
-  EXPECT_EQ(page.parser.tagState, 0u);
-  EXPECT_EQ(page.parser.sectionKind, P::SK_PRONUNCIATION);
+  EXPECT_EQ(page.parser.tagState(), 0u);
+  EXPECT_EQ(page.parser.sectionKind(), P::SK_PRONUNCIATION);
   EXPECT_EQ(page.ipa(u"English"), u"/kat/");
-  EXPECT_TRUE(page.parser.entries.at(u"English").sections.empty());
+  EXPECT_TRUE(page.parser.entries().at(u"English").sections.empty());
 }
 
 // --- end tags ---
@@ -286,27 +298,27 @@ TEST(EndTagTest, ListAndTableBits_ClearedOneAtATime) {
   for (const auto& c : kCases) {
     ROW(kCases, c);
     ParsedPage page(inNoun(c.html));
-    EXPECT_EQ(page.parser.tagState, c.tagState);
+    EXPECT_EQ(page.parser.tagState(), c.tagState);
   }
 }
 
 TEST(EndTagTest, AfterFooter_ListEndTagsKeepTheirBits) {
   ParsedPage page(inNoun(u"<ol><table><div class=\"printfooter\"></ol></table>"));
-  EXPECT_EQ(page.parser.tagState, P::TS_OL | P::TS_TABLE);
-  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
+  EXPECT_EQ(page.parser.tagState(), P::TS_OL | P::TS_TABLE);
+  EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
 }
 
 TEST(EndTagTest, SpanEndInNestedSpan_EndsHeadlineForTheRest) {
   ParsedPage page(u"<h2><span class=\"mw-headline\"><span class=\"x\">Old</span> English</span></h2>");
   EXPECT_EQ(page.languages(), u"Old");
-  EXPECT_EQ(std::u16string(page.parser.language.str()), u"Old");
-  EXPECT_EQ(page.parser.spanKind, P::SPAN_NONE);
+  EXPECT_EQ(std::u16string(page.parser.language().str()), u"Old");
+  EXPECT_EQ(page.parser.spanKind(), P::SPAN_NONE);
 }
 
 TEST(EndTagTest, SpanEndWhileNothingOpen_KeepsSpanKind) {
   ParsedPage page(h2(u"English") + u"<h3><span class=\"mw-headline\">Noun</h3></span>");
-  EXPECT_EQ(page.parser.tagState, 0u);
-  EXPECT_EQ(page.parser.spanKind, P::SPAN_HEADLINE);
+  EXPECT_EQ(page.parser.tagState(), 0u);
+  EXPECT_EQ(page.parser.spanKind(), P::SPAN_HEADLINE);
 }
 
 // --- text ---
@@ -315,8 +327,8 @@ TEST(TextTest, HeadlineSplitByInlineElement_AppendsEachPart) {
   ParsedPage page(u"<h2><span class=\"editsection\">[edit]</span><span class=\"mw-headline\">Old "
                   u"<i>English</i></span></h2>");
   EXPECT_EQ(page.languages(), u"Old |English");
-  EXPECT_EQ(std::u16string(page.parser.language.str()), u"English");
-  EXPECT_EQ(page.parser.sectionKind, P::SK_LANGUAGE);
+  EXPECT_EQ(std::u16string(page.parser.language().str()), u"English");
+  EXPECT_EQ(page.parser.sectionKind(), P::SK_LANGUAGE);
 }
 
 TEST(TextTest, Headlines_SetSectionKindAndSubsection) {
@@ -339,8 +351,8 @@ TEST(TextTest, Headlines_SetSectionKindAndSubsection) {
     testing::internal::CaptureStdout();
     ParsedPage page(h2(u"English") + c.html);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(page.parser.sectionKind, c.sectionKind);
-    EXPECT_EQ(std::u16string(page.parser.subsection.str()), c.subsection);
+    EXPECT_EQ(page.parser.sectionKind(), c.sectionKind);
+    EXPECT_EQ(std::u16string(page.parser.subsection().str()), c.subsection);
   }
 }
 
@@ -348,9 +360,9 @@ TEST(TextTest, SubHeadlinesBeforeLanguage_ChangeNothing) {
   testing::internal::CaptureStdout();
   ParsedPage page(h3(u"Noun") + h4(u"Synonyms") + u"<ul><li>a</li></ul>");
   testing::internal::GetCapturedStdout();
-  EXPECT_EQ(page.parser.sectionKind, P::SK_NONE);
-  EXPECT_TRUE(page.parser.subsection.empty());
-  EXPECT_TRUE(page.parser.entries.empty());
+  EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
+  EXPECT_TRUE(page.parser.subsection().empty());
+  EXPECT_TRUE(page.parser.entries().empty());
 }
 
 TEST(TextTest, H4Headline_WritesTraceLineEvenWithoutLanguage) {
@@ -383,7 +395,7 @@ TEST(TextTest, Ipa_FirstRunStaysAndKeepsReferences) {
                   u"<ul><li>UK: <span class=\"IPA\">/a&amp;b/</span>, <span class=\"IPA\">/c/</span>"
                   u"</li></ul>");
   EXPECT_EQ(page.ipa(u"English"), u"/a&amp;b/");
-  EXPECT_TRUE(page.parser.entries.at(u"English").sections.empty());
+  EXPECT_TRUE(page.parser.entries().at(u"English").sections.empty());
 }
 
 TEST(TextTest, IpaInListSection_GoesToIpaAndDecodedToSectionText) {
@@ -396,7 +408,7 @@ TEST(TextTest, HeadlineRuns_NeverBecomeSectionText) {
   // An h3 span whose class is not mw-headline is dropped, not recorded.
   ParsedPage page(inNoun(u"<ol><li>a</li></ol><h3><span class=\"x\">Extra</span></h3>b"));
   EXPECT_EQ(page.section(u"English", u"Noun"), u"1.ab");
-  EXPECT_EQ(std::u16string(page.parser.subsection.str()), u"Noun");
+  EXPECT_EQ(std::u16string(page.parser.subsection().str()), u"Noun");
 }
 
 TEST(TextTest, ReferencesInSectionText_DecodedPerLine) {
@@ -468,12 +480,12 @@ TEST(SectionTextTest, Append_StopsAtNulAndSurvivesItsOwnText) {
 }
 
 TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
-  TLexoraParser parser;
-  parser.tagState = P::TS_TABLE | P::TS_OL;
+  ParsedPage page(inNoun(u"<ol><table>"));
+  ASSERT_EQ(page.parser.tagState(), P::TS_TABLE | P::TS_OL);
   TSectionText target;
   target.append(u'x');
-  parser.appendSectionText(target, u"abc", 3);
-  parser.appendLineBreak(target);
+  page.parser.appendSectionText(target, u"abc", 3);
+  page.parser.appendLineBreak(target);
   EXPECT_EQ(std::u16string(target.str()), u"x");
 }
 
@@ -531,8 +543,8 @@ TEST(AssembleResultTest, PartialBlocks_FollowTheLineRules) {
 TEST(AssembleResultTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
   ParsedPage page(inNoun(u"<ol><li>a</li></ol>") + h2(u"English") + h3(u"Verb") +
                   u"<ol><li>b</li></ol>");
-  EXPECT_EQ(page.parser.languages.count(), 2);
-  EXPECT_EQ(page.parser.entries.size(), 1u);
+  EXPECT_EQ(page.parser.languages().count(), 2);
+  EXPECT_EQ(page.parser.entries().size(), 1u);
   const std::u16string block = u"[[English]]\n[Noun]\n1.a\n[Verb]\n1.b\n";
   EXPECT_EQ(page.entry(), block + block);
 }
