@@ -1,5 +1,6 @@
-# Tests: one executable per source folder, linked with GoogleTest. Natively the
-# system GoogleTest is used; the Windows build compiles the Debian sources.
+# Tests, linked with GoogleTest: natively one executable per test file, with the
+# system GoogleTest; in the Windows build one program holding every test file,
+# with GoogleTest compiled from the Debian sources.
 if(WIN32)
   if(NOT TARGET gtest)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
@@ -11,24 +12,33 @@ if(WIN32)
     target_include_directories(gtest BEFORE PUBLIC ${CMAKE_CURRENT_LIST_DIR}/gtest-custom)
   endif()
   set(DX_GTEST_LIBS gtest gtest_main)
+  set(DX_WINDOWS_SUITE win32_suite)
 else()
   find_package(GTest REQUIRED)
   set(DX_GTEST_LIBS GTest::gtest GTest::gtest_main)
 endif()
 
 # dx_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>])
-# Builds <name> as a GoogleTest executable and registers it with ctest; under
-# the cross build ctest runs it through Wine (the toolchain's emulator).
+# Natively: the GoogleTest executable <name>, registered with ctest. In the
+# Windows build: the object library <name>, linked with every other case into
+# the one Windows test program (tests/win32), so that Wine starts once for
+# the whole suite. DX_TEST_PROGRAM names the program the cases run in.
 function(dx_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
+  if(WIN32)
+    add_library(${name} OBJECT ${T_SOURCES})
+    set_property(GLOBAL APPEND PROPERTY DX_WINDOWS_CASES ${name})
+    set(program ${DX_WINDOWS_SUITE})
+  else()
+    add_executable(${name} ${T_SOURCES})
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 600)
+    set(program ${name})
+  endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} ${DX_GTEST_LIBS} dx::warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_definitions(${name} PRIVATE
-    DX_SOURCE_DIR="${PROJECT_SOURCE_DIR}" DX_BINARY_DIR="${PROJECT_BINARY_DIR}")
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 600
-    ENVIRONMENT "WINEDEBUG=-all")
+  target_compile_definitions(${name} PRIVATE DX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    DX_MODULE_PATH="$<TARGET_FILE:LexoraDX>" DX_TEST_PROGRAM="$<TARGET_FILE:${program}>")
 endfunction()
 
 # dx_add_tests(LIBS <targets...> LABEL <label> TESTS <names...>)

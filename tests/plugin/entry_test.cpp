@@ -118,12 +118,12 @@ TEST(AudioSwitchTest, ReadAudioSwitch_FollowsTheFile) {
   }
 }
 
-// The test program is this process's module: its configuration file is
-// "entry_test.ini" beside it (natively the name has no extension, so ".ini"
-// is appended).
+// The test program is this process's module: its configuration file is the
+// program's path with the extension "ini" (natively the name has no extension,
+// so ".ini" is appended).
 class EntryPointTest : public testing::Test {
  protected:
-  const fs::path config = fs::path(DX_BINARY_DIR) / "tests" / "plugin" / "entry_test.ini";
+  const fs::path config = fs::path(DX_TEST_PROGRAM).replace_extension(".ini");
 
   void SetUp() override { fs::remove(config); }
   void TearDown() override {
@@ -163,7 +163,7 @@ TEST_F(EntryPointTest, MissingFile_KeepsTheSwitch) {
 #if !defined(_WIN32)
 // --- the built module (Windows has its own host test) ---
 
-const fs::path kModule = fs::path(DX_BINARY_DIR) / "plugin" / "LexoraDX.so";
+const fs::path kModule = DX_MODULE_PATH;
 
 /// A module loaded from `path`, closed again at the end.
 class LoadedModule {

@@ -1,40 +1,19 @@
 // A minimal Windows host: loads LexoraDX.dll the way a host application does
 // (LoadLibraryW, exports found by their undecorated names, stdcall calls) and
-// checks what crosses the boundary byte for byte. Run under Wine by ctest:
-//   win32_host_test <path of LexoraDX.dll>
-// A Unix path is accepted and taken as a path on Wine's Z: drive.
+// checks what crosses the boundary byte for byte. The module's Unix path is
+// taken as a path on Wine's Z: drive.
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "plugin/lexoradx.h"
 
 namespace {
-
-int gFailures = 0;
-
-#define CHECK(condition)                                                   \
-  do {                                                                     \
-    if (!(condition)) {                                                    \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      ++gFailures;                                                         \
-    }                                                                      \
-  } while (0)
-
-#define CHECK_EQ(actual, expected)                                         \
-  do {                                                                     \
-    const auto actualValue = (actual);                                     \
-    const auto expectedValue = (expected);                                 \
-    if (!(actualValue == expectedValue)) {                                 \
-      std::fprintf(stderr, "%s:%d: check failed: %s == %s (%lld vs %lld)\n", __FILE__, __LINE__, #actual, \
-                   #expected, static_cast<long long>(actualValue), static_cast<long long>(expectedValue)); \
-      ++gFailures;                                                         \
-    }                                                                      \
-  } while (0)
 
 std::wstring widen(const std::string& text) {
   const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
@@ -89,14 +68,14 @@ void checkRows(DxEnumerateFn enumerate) {
     // 20 bytes for the record and a canary after it.
     unsigned char buffer[24];
     std::memset(buffer, 0xA5, sizeof buffer);
-    CHECK_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 1);
-    CHECK(sameWide(readPointer<char16_t>(buffer + 0), kRows[index].displayName));
-    CHECK(sameWide(readPointer<char16_t>(buffer + 4), kRows[index].id));
+    EXPECT_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 1);
+    EXPECT_TRUE(sameWide(readPointer<char16_t>(buffer + 0), kRows[index].displayName));
+    EXPECT_TRUE(sameWide(readPointer<char16_t>(buffer + 4), kRows[index].id));
     const char* baseUrl = readPointer<char>(buffer + 8);
-    CHECK(baseUrl && std::strcmp(baseUrl, kRows[index].baseUrl) == 0);
+    EXPECT_TRUE(baseUrl && std::strcmp(baseUrl, kRows[index].baseUrl) == 0);
     static const unsigned char kValues[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0x09, 0x00, 0x00, 0x00};
-    CHECK(std::memcmp(buffer + 12, kValues, 8) == 0);
-    for (int i = 20; i < 24; ++i) CHECK_EQ(buffer[i], 0xA5);
+    EXPECT_TRUE(std::memcmp(buffer + 12, kValues, 8) == 0);
+    for (int i = 20; i < 24; ++i) EXPECT_EQ(buffer[i], 0xA5);
   }
 }
 
@@ -105,8 +84,8 @@ void checkEnd(DxEnumerateFn enumerate) {
   for (int32_t index : kIndexes) {
     unsigned char buffer[24];
     std::memset(buffer, 0x5A, sizeof buffer);
-    CHECK_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 0);
-    for (unsigned char byte : buffer) CHECK_EQ(byte, 0x5A);
+    EXPECT_EQ(enumerate(index, reinterpret_cast<DictionaryInfo*>(buffer)), 0);
+    for (unsigned char byte : buffer) EXPECT_EQ(byte, 0x5A);
   }
 }
 
@@ -124,8 +103,7 @@ int32_t __cdecl failingFetch(const char* url, BSTR* /*page*/) {
 }
 
 int32_t __cdecl unexpectedDownload(const char*, const char16_t*, const char16_t*) {
-  std::fprintf(stderr, "downloadFile was called\n");
-  ++gFailures;
+  ADD_FAILURE() << "downloadFile was called";
   return 1;
 }
 
@@ -141,11 +119,11 @@ void checkRequest(DxRequestFn request) {
 
   // Many calls: a wrong calling convention would move the stack each time.
   for (int i = 0; i < 200; ++i) {
-    CHECK_EQ(request(1, u"cat", reinterpret_cast<LookupResult*>(record), u"C:\\host\\host.exe", &callbacks), 0);
+    EXPECT_EQ(request(1, u"cat", reinterpret_cast<LookupResult*>(record), u"C:\\host\\host.exe", &callbacks), 0);
   }
-  CHECK_EQ(FetchLog::calls, 200);
-  CHECK(std::strcmp(FetchLog::url, "http://en.lexora.org/wiki/cat") == 0);
-  CHECK(std::memcmp(record, before, sizeof record) == 0);  // a failed fetch writes nothing
+  EXPECT_EQ(FetchLog::calls, 200);
+  EXPECT_TRUE(std::strcmp(FetchLog::url, "http://en.lexora.org/wiki/cat") == 0);
+  EXPECT_TRUE(std::memcmp(record, before, sizeof record) == 0);  // a failed fetch writes nothing
 }
 
 // A host whose page has one language section with an audio link: with the
@@ -178,7 +156,7 @@ void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownload
   static int serial = 0;
   wchar_t temp[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-  CHECK(length > 0);
+  EXPECT_TRUE(length > 0);
   const std::wstring root = std::wstring(temp) + L"dx_win32_host_" + std::to_wstring(GetCurrentProcessId()) +
                             L"_" + std::to_wstring(++serial);
   const std::wstring folder = root + L"\\a.b";
@@ -186,18 +164,20 @@ void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownload
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring copy = folder + L"\\X.Y.dll";
   const std::wstring config = folder + L"\\X.Y.ini";
-  CHECK(CopyFileW(dll.c_str(), copy.c_str(), FALSE));
-  if (setting) CHECK(WritePrivateProfileStringW(L"config", L"AudioEnabled", setting, config.c_str()));
+  EXPECT_TRUE(CopyFileW(dll.c_str(), copy.c_str(), FALSE));
+  if (setting) {
+    EXPECT_TRUE(WritePrivateProfileStringW(L"config", L"AudioEnabled", setting, config.c_str()));
+  }
   // Names the copy must not read.
   WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", (folder + L"\\X.ini").c_str());
   WritePrivateProfileStringW(L"config", L"AudioEnabled", L"0", (folder + L"\\LexoraDX.ini").c_str());
 
   HMODULE module = LoadLibraryW(copy.c_str());
-  CHECK(module != nullptr);
+  EXPECT_TRUE(module != nullptr);
   if (module) {
     auto enumerate = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxEnumerate")));
     auto request = reinterpret_cast<DxRequestFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxRequest")));
-    CHECK(enumerate != nullptr && request != nullptr);
+    EXPECT_TRUE(enumerate != nullptr && request != nullptr);
     if (enumerate) checkRows(enumerate);
     if (request) {
       HostCallbacks callbacks = {&AudioProbe::fetchPage, &AudioProbe::downloadFile};
@@ -206,13 +186,13 @@ void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownload
       result.cancelFlag = &notCancelled;
       const std::wstring basePath = root + L"\\host.exe";
       AudioProbe::downloads = 0;
-      CHECK_EQ(request(1, u"cat", &result, reinterpret_cast<const char16_t*>(basePath.c_str()), &callbacks), 1);
-      CHECK_EQ(AudioProbe::downloads, wantDownloads);
-      CHECK(result.entryText != nullptr);
-      CHECK(result.audioFiles[0] == nullptr);
+      EXPECT_EQ(request(1, u"cat", &result, reinterpret_cast<const char16_t*>(basePath.c_str()), &callbacks), 1);
+      EXPECT_EQ(AudioProbe::downloads, wantDownloads);
+      EXPECT_TRUE(result.entryText != nullptr);
+      EXPECT_TRUE(result.audioFiles[0] == nullptr);
       SysFreeString(result.entryText);
     }
-    CHECK(FreeLibrary(module));
+    EXPECT_TRUE(FreeLibrary(module));
   }
   DeleteFileW(copy.c_str());
   DeleteFileW(config.c_str());
@@ -223,42 +203,53 @@ void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownload
   RemoveDirectoryW(root.c_str());
 }
 
-}  // namespace
+/// The built module, loaded for one test and freed at its end.
+class Win32HostTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(kModule.c_str());
+    ASSERT_NE(module_, nullptr) << "cannot load " << DX_MODULE_PATH << " (error " << GetLastError() << ")";
+    enumerate_ = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module_, "dxEnumerate")));
+    request_ = reinterpret_cast<DxRequestFn>(reinterpret_cast<void*>(GetProcAddress(module_, "dxRequest")));
+    ASSERT_NE(enumerate_, nullptr);
+    ASSERT_NE(request_, nullptr);
+  }
+  void TearDown() override {
+    if (module_) {
+      EXPECT_TRUE(FreeLibrary(module_));
+    }
+  }
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: win32_host_test <LexoraDX.dll>\n");
-    return 2;
-  }
-  const std::wstring dll = windowsPath(argv[1]);
-  HMODULE module = LoadLibraryW(dll.c_str());
-  if (!module) {
-    std::fprintf(stderr, "cannot load %s (error %lu)\n", argv[1], GetLastError());
-    return 1;
-  }
-  auto enumerate = reinterpret_cast<DxEnumerateFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxEnumerate")));
-  auto request = reinterpret_cast<DxRequestFn>(reinterpret_cast<void*>(GetProcAddress(module, "dxRequest")));
-  CHECK(enumerate != nullptr);
-  CHECK(request != nullptr);
-  // Only the undecorated names are exported.
+  const std::wstring kModule = windowsPath(DX_MODULE_PATH);
+  HMODULE module_ = nullptr;
+  DxEnumerateFn enumerate_ = nullptr;
+  DxRequestFn request_ = nullptr;
+};
+
+TEST_F(Win32HostTest, Exports_OnlyTheUndecoratedNames) {
   for (const char* name : {"_dxEnumerate@8", "dxEnumerate@8", "_dxRequest@20", "dxRequest@20", "DllEntryPoint"}) {
-    CHECK(GetProcAddress(module, name) == nullptr);
+    SCOPED_TRACE(name);
+    EXPECT_EQ(GetProcAddress(module_, name), nullptr);
   }
-  if (enumerate) {
-    checkRows(enumerate);
-    checkEnd(enumerate);
-  }
-  if (request) checkRequest(request);
-  CHECK(FreeLibrary(module));
-  checkCopy(dll, nullptr, 1);
-  checkCopy(dll, L"0", 0);
-  checkCopy(dll, L"1", 1);
-  checkCopy(dll, L"7", 1);
-
-  if (gFailures) {
-    std::fprintf(stderr, "%d check(s) failed\n", gFailures);
-    return 1;
-  }
-  std::printf("win32 host: all checks passed\n");
-  return 0;
 }
+
+TEST_F(Win32HostTest, Enumerate_RowsThenEnd) {
+  checkRows(enumerate_);
+  checkEnd(enumerate_);
+}
+
+TEST_F(Win32HostTest, Request_FailedFetchKeepsTheStackAndTheRecord) { checkRequest(request_); }
+
+TEST_F(Win32HostTest, ModuleCopy_ReadsTheIniNamedAfterItself) {
+  const struct {
+    const char* name;
+    const wchar_t* setting;  // null: no configuration file
+    int wantDownloads;
+  } kCases[] = {{"no file", nullptr, 1}, {"0", L"0", 0}, {"1", L"1", 1}, {"7", L"7", 1}};
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.name);
+    checkCopy(kModule, row.setting, row.wantDownloads);
+  }
+}
+
+}  // namespace
