@@ -4,6 +4,7 @@
 #include "pageparser/lexora_parser.h"
 
 void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
+  if (currentMarkup_ && closeCurrentMarkupElement(name, end)) return;
   // With nothing open there is nothing to close, and spanKind stays too.
   if (tagState_ == 0) return;
 
@@ -28,4 +29,23 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
   } else if (tagIs(name, end, u"table")) {
     tagState_ &= ~TS_TABLE;
   }
+}
+
+bool TLexoraParser::closeCurrentMarkupElement(const char16_t* name, const char16_t* end) {
+  if (tagIs(name, end, u"span")) {
+    if (editLinkDepth_ == 0) return false;
+    // A nested span's end only counts; the edit link's own ends as any span.
+    return --editLinkDepth_ > 0;
+  }
+  if (headingLevel(name, end) != 0) {
+    editLinkDepth_ = 0;
+    // A wrapped heading's headline span closes with it, as the end of a
+    // headline span does.
+    if (inHeadingWrapper_ && tagState_ != 0) spanKind_ = SPAN_NONE;
+  } else if (tagIs(name, end, u"div")) {
+    inHeadingWrapper_ = false;
+  } else if (tagIs(name, end, u"audio")) {
+    inAudio_ = false;
+  }
+  return false;
 }

@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-TLexoraParser::TLexoraParser() = default;
+TLexoraParser::TLexoraParser(PageMarkup markup) : currentMarkup_(markup == PageMarkup::Current) {}
 
 // Members go in reverse declaration order: entries (every ParsedInfo with its
 // sections, audio and ipa, and each key), then languages with the strings it

@@ -49,6 +49,14 @@ class TSectionText {
   int32_t capacity_ = 0;  ///< units allocated, the NUL's included
 };
 
+/// The page markups the parser reads. Classic: edit links of class
+/// "editsection" and headline spans of class "mw-headline" inside the
+/// headings. Current: the classic markup and both later ones as well, whose
+/// edit links have class "mw-editsection" with nested bracket spans, whose
+/// headings may stand without a headline span inside a "mw-heading" wrapper
+/// div, and whose audio comes from <source> elements of <audio> players.
+enum class PageMarkup { Classic, Current };
+
 // Final: it lives on its owner's stack and is never deleted through a base, so
 // the handler chain needs no virtual destructor.
 class TLexoraParser final : public THtmlStreamParser {
@@ -85,7 +93,7 @@ class TLexoraParser final : public THtmlStreamParser {
     std::map<__kvstrW, TSectionText> sections;  ///< sub-section name -> plain text
   };
 
-  TLexoraParser();
+  explicit TLexoraParser(PageMarkup markup = PageMarkup::Classic);
   ~TLexoraParser();
 
   void onStartTag(const char16_t* name, const char16_t* end) override;
@@ -148,6 +156,17 @@ class TLexoraParser final : public THtmlStreamParser {
   const bool showAudio_ = true;
   const bool showSectionNames_ = true;
 
+  // Current-markup state; in classic mode it keeps its initial value.
+  const bool currentMarkup_;
+  /// Spans open in the edit link, its own included (0: not in an edit link).
+  /// Nothing inside an edit link reaches a headline or a section text.
+  int32_t editLinkDepth_ = 0;
+  /// Inside a "mw-heading" wrapper div, whose h2 to h4 act as headline spans;
+  /// the first div end tag ends it (the wrapper holds no div).
+  bool inHeadingWrapper_ = false;
+  /// Inside an <audio> element, whose <source> elements may give the link.
+  bool inAudio_ = false;
+
   /// language := [text, text + length); its record and section text are
   /// looked up again, and it names no slot until addLanguageSlot.
   void setLanguage(const char16_t* text, int32_t length);
@@ -190,6 +209,11 @@ class TLexoraParser final : public THtmlStreamParser {
   void examineSpanClass(const char16_t* name, const char16_t* end);
   void captureButtonAudio(const char16_t* name, const char16_t* end);
   void captureAnchorAudio(const char16_t* name, const char16_t* end);
+  void followCurrentMarkupTags(const char16_t* name, const char16_t* end);
+  void captureSourceAudio(const char16_t* name, const char16_t* end);
+  /// Current markup: what an end tag closes beyond the classic rules; true
+  /// when the tag is done with (a span inside the edit link).
+  bool closeCurrentMarkupElement(const char16_t* name, const char16_t* end);
   void followListsAndTables(const char16_t* name, const char16_t* end);
   void appendListItemMarker();
 

@@ -10,6 +10,24 @@
 
 namespace {
 constexpr char16_t kUnorderedItemMarker[] = u"\n - ";
+constexpr std::u16string_view kHeadingWrapperClass = u"mw-heading";
+
+bool textHolds(const char16_t* begin, const char16_t* end, std::u16string_view part) {
+  return std::u16string_view(begin, static_cast<size_t>(end - begin)).find(part) !=
+         std::u16string_view::npos;
+}
+
+// Whether the blank-separated class list names `wanted` as one of its classes.
+bool classListHas(const __kvstrW& classList, std::u16string_view wanted) {
+  std::u16string_view rest(classList.str());
+  while (!rest.empty()) {
+    const size_t blank = rest.find_first_of(u" \t\n\f\r");
+    if (rest.substr(0, blank) == wanted) return true;
+    if (blank == std::u16string_view::npos) return false;
+    rest.remove_prefix(blank + 1);
+  }
+  return false;
+}
 }  // namespace
 
 void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
@@ -28,11 +46,24 @@ void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t*
       clearLanguage();
       sectionKind_ = SK_NONE;
     }
+    editLinkDepth_ = 0;  // a heading ends an edit link left open
+    // A wrapped h2 to h4 is its own headline span, opened with it.
+    if (inHeadingWrapper_ && level >= 2) {
+      tagState_ |= TS_SPAN;
+      spanKind_ = SPAN_HEADLINE;
+    }
   } else if (tagIs(name, end, u"span")) {
+    // Spans nested in an edit link are only counted, so that its end is found.
+    if (editLinkDepth_ > 0) {
+      ++editLinkDepth_;
+      return;
+    }
     tagState_ |= TS_SPAN;
     examineSpanClass(name, end);
   } else if (tagIs(name, end, u"button")) {
     captureButtonAudio(name, end);
+  } else if (currentMarkup_) {
+    followCurrentMarkupTags(name, end);
   }
 }
 
@@ -43,9 +74,13 @@ void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) 
   } else if (spanClass == u"editsection") {
     // Leaves spanKind alone, so the edit link's own text is not a headline.
     hasEditSection_ = true;
+  } else if (currentMarkup_ && spanClass == u"mw-editsection") {
+    // Its brackets sit in spans of their own, so it is followed as a whole.
+    hasEditSection_ = true;
+    editLinkDepth_ = 1;
   } else if (language_.empty()) {
     // Pronunciation and audio spans count only inside a language section.
-  } else if (spanClass == u"IPA") {
+  } else if (spanClass == u"IPA" || (currentMarkup_ && spanClass == u"API")) {
     spanKind_ = SPAN_IPA;
   } else if (spanClass == u"unicode audiolink") {
     spanKind_ = SPAN_AUDIO;
@@ -71,6 +106,34 @@ void TLexoraParser::captureAnchorAudio(const char16_t* name, const char16_t* end
   // (relative links are joined with the page URL when the files are fetched).
   if (spanKind_ != SPAN_AUDIO || language_.empty() || !tagIs(name, end, u"a href")) return;
   storeAudioLink(getAttribute(name, end, u"href"));
+}
+
+void TLexoraParser::followCurrentMarkupTags(const char16_t* name, const char16_t* end) {
+  if (tagIs(name, end, u"div")) {
+    // Most divs do not name the class at all; only those that might are parsed.
+    if (textHolds(name, end, kHeadingWrapperClass) &&
+        classListHas(getAttribute(name, end, u"class"), kHeadingWrapperClass)) {
+      inHeadingWrapper_ = true;
+    }
+  } else if (tagIs(name, end, u"audio")) {
+    inAudio_ = true;
+  } else if (inAudio_ && tagIs(name, end, u"source")) {
+    captureSourceAudio(name, end);
+  }
+}
+
+void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end) {
+  // The link is the path as written (protocol-relative ones are resolved with
+  // the others when the files are fetched); tracking queries and fragments go.
+  if (language_.empty()) return;
+  const __kvstrW src = getAttribute(name, end, u"src");
+  const std::u16string_view link(src.str());
+  const std::u16string_view path = link.substr(0, link.find_first_of(u"?#"));
+  constexpr std::u16string_view kOgg = u".ogg";
+  if (path.size() < kOgg.size() || path.substr(path.size() - kOgg.size()) != kOgg) return;
+  __kvstrW url;
+  url.assign(path.data(), static_cast<int32_t>(path.size()));
+  storeAudioLink(url);
 }
 
 void TLexoraParser::followListsAndTables(const char16_t* name, const char16_t* end) {

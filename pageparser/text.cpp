@@ -37,6 +37,7 @@ void traceHeadline(const char16_t* text, int32_t length) {
 
 void TLexoraParser::onText(const char16_t* text, int32_t length) {
   if (length <= 0) return;  // the tokenizer reports no empty runs
+  if (editLinkDepth_ > 0) return;  // an edit link's brackets and text
   if (sectionKind_ == SK_NONE && tagState_ == 0) return;
 
   // A run in a heading span is its row's business alone, whether or not the

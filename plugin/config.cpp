@@ -4,9 +4,8 @@
 
 namespace {
 
-/// Where the switch lives in the configuration file.
+/// Where the switches live in the configuration file.
 constexpr const char16_t* kSection = u"config";
-constexpr const char16_t* kAudioKey = u"AudioEnabled";
 /// Used when the module's own name cannot be had; the profile reader then
 /// looks for it in its default folder.
 constexpr const char16_t* kFallbackPath = u"LexoraDX.ini";
@@ -14,10 +13,14 @@ constexpr const char16_t* kFallbackPath = u"LexoraDX.ini";
 /// Written at process attach, before any export can run, and only read
 /// afterwards; hence no lock.
 bool gAudioEnabled = true;
+bool gCurrentMarkup = false;
 
 bool isSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
+
+const char16_t kAudioKey[] = u"AudioEnabled";
+const char16_t kCurrentMarkupKey[] = u"CurrentMarkup";
 
 std::u16string configurationPath(const std::u16string& modulePath) {
   // The extension's "." is the last one in the final component: a separator
@@ -28,17 +31,19 @@ std::u16string configurationPath(const std::u16string& modulePath) {
   return modulePath + u".ini";
 }
 
-bool readAudioSwitch(const char16_t* configPath, bool current) {
-  return platform::GetPrivateProfileIntW(kSection, kAudioKey, current ? 1 : 0, configPath) != 0;
+bool readSwitch(const char16_t* configPath, const char16_t* key, bool current) {
+  return platform::GetPrivateProfileIntW(kSection, key, current ? 1 : 0, configPath) != 0;
 }
 
 void loadConfiguration(void* module) {
   const std::u16string modulePath = platform::moduleFileName(module);
   const std::u16string configPath = modulePath.empty() ? kFallbackPath : configurationPath(modulePath);
-  gAudioEnabled = readAudioSwitch(configPath.c_str(), gAudioEnabled);
+  gAudioEnabled = readSwitch(configPath.c_str(), kAudioKey, gAudioEnabled);
+  gCurrentMarkup = readSwitch(configPath.c_str(), kCurrentMarkupKey, gCurrentMarkup);
 }
 
 bool audioEnabled() { return gAudioEnabled; }
+bool currentMarkupEnabled() { return gCurrentMarkup; }
 
 int32_t DllEntryPoint(void* module, uint32_t reason, void* /*reserved*/) {
   constexpr uint32_t kProcessAttach = 1;

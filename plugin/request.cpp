@@ -132,7 +132,7 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   // The page's text is not needed after the parse, so its lines are ended
   // where they lie instead of being copied one by one.
   const char16_t* const pageStart = pageText.str();
-  TLexoraParser parser;
+  TLexoraParser parser(currentMarkupEnabled() ? PageMarkup::Current : PageMarkup::Classic);
   if (char16_t* text = pageText.data()) {
     parser.setWritableInput(text);
   } else {

@@ -22,7 +22,8 @@ std::u16string h4(const std::u16string& name) {
 
 // One parser run over a page kept alive beside it.
 struct ParsedPage {
-  explicit ParsedPage(std::u16string html) : text(std::move(html)) {
+  explicit ParsedPage(std::u16string html, PageMarkup markup = PageMarkup::Classic)
+      : text(std::move(html)), parser(markup) {
     parser.setInput(text.c_str());
     parser.parse();
   }
@@ -638,4 +639,103 @@ TEST(AudioLinkAtTest, DuplicateLanguage_ListedAtBothSlots) {
   EXPECT_EQ(std::u16string(page.parser.audioLinkAt(0).str()), u"http://h/1.ogg");
   EXPECT_EQ(std::u16string(page.parser.audioLinkAt(1).str()), u"http://h/1.ogg");
   EXPECT_EQ(std::u16string(kNoAudioMark), u"\x01");
+}
+
+// --- current markup ---
+
+// Headings as the later markups write them: the headline first (markup 2),
+// or the bare heading in a wrapper div (markup 3); edit links with bracket
+// spans after it.
+std::u16string editLink(const std::u16string& name) {
+  return u"<span class=\"mw-editsection\"><span class=\"mw-editsection-bracket\">[</span>"
+         u"<a href=\"/w/index.php?title=cat&amp;action=edit\" title=\"Edit section: " + name +
+         u"\"><span>edit</span></a><span class=\"mw-editsection-bracket\">]</span></span>";
+}
+std::u16string heading2(int level, const std::u16string& name) {
+  const std::u16string h = u"h" + std::u16string(1, static_cast<char16_t>(u'0' + level));
+  return u"<" + h + u"><span class=\"mw-headline\" id=\"x\">" + name + u"</span>" + editLink(name) +
+         u"</" + h + u">\n";
+}
+std::u16string heading3(int level, const std::u16string& name) {
+  const std::u16string digit(1, static_cast<char16_t>(u'0' + level));
+  return u"<div class=\"mw-heading mw-heading" + digit + u"\"><h" + digit + u" id=\"x\">" + name +
+         u"</h" + digit + u">" + editLink(name) + u"</div>\n";
+}
+
+TEST(CurrentMarkupTest, LaterHeadings_GiveTheClassicEntry) {
+  const std::u16string body = u"<ol><li>a feline</li></ol>";
+  const std::u16string classic = h2(u"English") + h3(u"Noun") + body + h3(u"Verb") + body;
+  const std::u16string want = u"[[English]]\n[Noun]\n1.a feline\n[Verb]\n1.a feline\n";
+  const std::u16string kPages[] = {
+      classic,
+      heading2(2, u"English") + heading2(3, u"Noun") + body + heading2(3, u"Verb") + body,
+      heading3(2, u"English") + heading3(3, u"Noun") + body + heading3(3, u"Verb") + body,
+  };
+  for (const auto& html : kPages) {
+    SCOPED_TRACE(std::string(html.begin(), html.end()));
+    EXPECT_EQ(ParsedPage(html, PageMarkup::Current).entry(), want);
+  }
+  EXPECT_EQ(ParsedPage(classic).entry(), want);
+  // Classic mode knows no later edit link: not an entry page.
+  EXPECT_EQ(ParsedPage(kPages[2]).entry(), u"");
+}
+
+TEST(CurrentMarkupTest, EditLink_NeverReachesText) {
+  // Brackets, link text and nested spans of the edit link stay out of the
+  // sub-section before it; what follows it is recorded again.
+  ParsedPage page(heading3(2, u"English") + heading3(3, u"Noun") + u"<ol><li>a</li></ol>" +
+                      u"<h3><span class=\"mw-headline\">Verb</span>" + editLink(u"Verb") +
+                      u"</h3><p>b<span class=\"mw-editsection\">[<span><span>x</span></span>y" +
+                      u"</span>c</p>",
+                  PageMarkup::Current);
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a");
+  EXPECT_EQ(page.section(u"English", u"Verb"), u"bc");
+  EXPECT_EQ(page.parser.tagState(), 0u);
+  EXPECT_EQ(page.parser.spanKind(), P::SPAN_NONE);
+}
+
+TEST(CurrentMarkupTest, OnlyWrappedHeadings_AreHeadlines) {
+  testing::internal::CaptureStdout();
+  ParsedPage page(u"<h2 class=\"vector-pinnable-header-label\">Contents</h2>" +
+                      heading3(2, u"English") + u"<h3 id=\"p-tb\">Tools</h3><ol><li>t</li></ol>" +
+                      u"<div class=\"mw-heading3\"><h3>Noun</h3></div><ol><li>n</li></ol>" +
+                      u"<div class=\"x mw-heading\"><h3>Verb <i>form</i></h3></div><ol><li>v</li></ol>" +
+                      u"<div class=\"mw-heading mw-heading4\"><h4>Synonyms</h4></div>" +
+                      u"<ul><li>s</li></ul>",
+                  PageMarkup::Current);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "head:Synonyms\n");
+  EXPECT_EQ(page.languages(), u"English");
+  // Each run of a heading split by an inline element is a headline, as in a
+  // headline span: the last one names the sub-section.
+  EXPECT_EQ(page.entry(), u"[[English]]\n[Synonyms]\n - s\n[form]\n1.v\n");
+}
+
+TEST(CurrentMarkupTest, AudioSource_FirstOggPathOfTheSection) {
+  const struct {
+    const char16_t* html;
+    const char16_t* audio;  // <absent>: no record was made
+  } kCases[] = {
+      {u"<audio><source src=\"//media.lexora.org/a/ab/En-us-cat.ogg?utm_source=x&amp;y=1\" "
+       u"type=\"audio/ogg\"/></audio>",
+       u"//media.lexora.org/a/ab/En-us-cat.ogg"},
+      {u"<audio><source src=\"//m/X.wav\"><source src=\"//m/transcoded/4/48/X.wav/X.wav.ogg#t=1\">",
+       u"//m/transcoded/4/48/X.wav/X.wav.ogg"},
+      {u"<audio><source src=\"//m/a.ogg.mp3\"><source src=\"//m/a.OGG\"></audio>", u"<absent>"},
+      {u"<audio><source src=\"//m/1.ogg\"></audio><audio><source src=\"//m/2.ogg\">", u"//m/1.ogg"},
+      {u"<audio></audio><source src=\"//m/a.ogg\">", u"<absent>"},
+      {u"<video><source src=\"//m/a.ogg\"></video>", u"<absent>"},
+      {u"<audio><source src=\"?x.ogg\"></audio>", u"<absent>"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(heading3(2, u"English") + c.html, PageMarkup::Current);
+    EXPECT_EQ(page.audio(u"English"), c.audio);
+    EXPECT_EQ(ParsedPage(h2(u"English") + c.html).audio(u"English"), u"<absent>");
+  }
+}
+
+TEST(CurrentMarkupTest, ApiSpan_CountsAsIpa) {
+  const std::u16string html = h2(u"Fran\u00e7ais") + u"<span class=\"API\" title=\"Prononciation API\">\\\u0283a\\</span>";
+  EXPECT_EQ(ParsedPage(html, PageMarkup::Current).ipa(u"Fran\u00e7ais"), u"\\\u0283a\\");
+  EXPECT_EQ(ParsedPage(html).ipa(u"Fran\u00e7ais"), u"<absent>");
 }

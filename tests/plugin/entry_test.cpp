@@ -90,7 +90,7 @@ TEST(ConfigurationPathTest, LongModulePath_IsKeptWhole) {
 
 // --- the switch as the file sets it ---
 
-TEST(AudioSwitchTest, ReadAudioSwitch_FollowsTheFile) {
+TEST(SwitchTest, ReadSwitch_FollowsTheFile) {
   TempFolder folder("switch");
   const struct {
     const char* name;
@@ -113,9 +113,20 @@ TEST(AudioSwitchTest, ReadAudioSwitch_FollowsTheFile) {
     SCOPED_TRACE(row.name);
     const fs::path file = folder.path() / ("c" + std::to_string(++serial) + ".ini");
     if (row.contents) writeFile(file, row.contents);
-    EXPECT_EQ(readAudioSwitch(file.u16string().c_str(), true), row.fromOn);
-    EXPECT_EQ(readAudioSwitch(file.u16string().c_str(), false), row.fromOff);
+    EXPECT_EQ(readSwitch(file.u16string().c_str(), kAudioKey, true), row.fromOn);
+    EXPECT_EQ(readSwitch(file.u16string().c_str(), kAudioKey, false), row.fromOff);
   }
+}
+
+TEST(SwitchTest, EachKey_ReadOnItsOwn) {
+  TempFolder folder("keys");
+  const fs::path file = folder.path() / "both.ini";
+  writeFile(file, "[config]\r\nAudioEnabled=0\r\nCurrentMarkup=1\r\n");
+  EXPECT_FALSE(readSwitch(file.u16string().c_str(), kAudioKey, true));
+  EXPECT_TRUE(readSwitch(file.u16string().c_str(), kCurrentMarkupKey, false));
+  writeFile(file, "[config]\r\nCurrentMarkup=0\r\n");
+  EXPECT_TRUE(readSwitch(file.u16string().c_str(), kAudioKey, true));
+  EXPECT_FALSE(readSwitch(file.u16string().c_str(), kCurrentMarkupKey, true));
 }
 
 // The test program is this process's module: its configuration file is the
@@ -127,19 +138,22 @@ class EntryPointTest : public testing::Test {
 
   void SetUp() override { fs::remove(config); }
   void TearDown() override {
-    writeFile(config, "[config]\nAudioEnabled=1\n");  // back to on for the other tests
+    writeFile(config, "[config]\nAudioEnabled=1\nCurrentMarkup=0\n");  // back to the defaults
     loadConfiguration(nullptr);
     fs::remove(config);
   }
 };
 
 TEST_F(EntryPointTest, ProcessAttach_ReadsTheFileBesideTheModule) {
-  writeFile(config, "[config]\nAudioEnabled=0\n");
+  EXPECT_FALSE(currentMarkupEnabled());  // off by default
+  writeFile(config, "[config]\nAudioEnabled=0\nCurrentMarkup=2\n");
   EXPECT_EQ(DllEntryPoint(nullptr, 1, nullptr), 1);
   EXPECT_FALSE(audioEnabled());
-  writeFile(config, "[config]\nAudioEnabled=7\n");
+  EXPECT_TRUE(currentMarkupEnabled());
+  writeFile(config, "[config]\nAudioEnabled=7\nCurrentMarkup=0\n");
   loadConfiguration(nullptr);
   EXPECT_TRUE(audioEnabled());
+  EXPECT_FALSE(currentMarkupEnabled());
 }
 
 TEST_F(EntryPointTest, OtherNotifications_DoNothingAndSucceed) {
