@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace host {
 namespace {
@@ -123,20 +122,18 @@ void TPartialFile::discard() {
 
 bool TPartialFile::open(std::string& error) {
   discard();
-  // Same folder as the final name, so that the rename cannot cross devices;
-  // a leading dot keeps the unfinished file out of ordinary listings.
+  // Same folder as the final name, so that the rename cannot cross devices; a
+  // short name of its own, so that any final name the folder allows fits; a
+  // leading dot keeps the unfinished file out of ordinary listings.
   const auto slash = finalPath_.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : finalPath_.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? finalPath_ : finalPath_.substr(slash + 1);
-  std::vector<char> pattern(folder.begin(), folder.end());
-  for (const char c : "." + name + ".partXXXXXX") pattern.push_back(c);
-  pattern.push_back('\0');
+  std::string pattern = folder + ".partXXXXXX";
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) {
     error = systemError("cannot create a file in " + (folder.empty() ? "." : folder));
     return false;
   }
-  tempPath_ = pattern.data();
+  tempPath_ = pattern;
   ::fchmod(fd_, 0644);  // mkstemp makes it private; a finished download is an ordinary file
   return true;
 }
@@ -173,10 +170,8 @@ bool TPartialFile::commit(std::string& error) {
   return true;
 }
 
-bool copyFileInto(const std::string& source, const std::string& target, std::string& error) {
-  std::string bytes;
-  if (!readWholeFile(source, kMaxTransferBytes, bytes, error)) return false;
-  TPartialFile file(target);
+bool storeWhole(const std::string& path, std::string_view bytes, std::string& error) {
+  TPartialFile file(path);
   return file.open(error) && file.write(bytes.data(), bytes.size(), error) && file.commit(error);
 }
 

@@ -47,8 +47,7 @@ class TPartialFile {
   int fd_ = -1;
 };
 
-/// Copies the file `source` (at most kMaxTransferBytes) to `target` through a
-/// TPartialFile.
-bool copyFileInto(const std::string& source, const std::string& target, std::string& error);
+/// Writes `bytes` to `path` through a TPartialFile.
+bool storeWhole(const std::string& path, std::string_view bytes, std::string& error);
 
 }  // namespace host

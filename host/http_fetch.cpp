@@ -8,7 +8,10 @@
 namespace host {
 namespace {
 
+constexpr long kHttpOk = 200;
+
 struct TTransfer {
+  CURL* handle = nullptr;
   const TBodySink* sink = nullptr;
   const TProgressSink* progress = nullptr;
   const volatile std::sig_atomic_t* stop = nullptr;
@@ -18,9 +21,18 @@ struct TTransfer {
   bool sinkFailed = false;
 };
 
+long responseCode(CURL* handle) {
+  long status = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  return status;
+}
+
 size_t receiveBody(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<TTransfer*>(context);
   const size_t bytes = size * count;
+  // A 204, a 206 or a redirect without a Location brings a body that is not
+  // the file asked for: it is read and dropped, and the fetch then fails.
+  if (responseCode(transfer.handle) != kHttpOk) return bytes;
   if (transfer.maxBytes != 0 && bytes > transfer.maxBytes - transfer.received) {
     transfer.tooLarge = true;
     return 0;  // anything but `bytes` makes curl abort with a write error
@@ -81,24 +93,23 @@ std::string describeFailure(CURL* handle, CURLcode code, const TTransfer& transf
   if (code == CURLE_ABORTED_BY_CALLBACK) return "interrupted";
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     return "larger than " + std::to_string(limits.maxBytes >> 20) + " MiB";
-  if (code == CURLE_HTTP_RETURNED_ERROR) {
-    long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
-    return "HTTP status " + std::to_string(status);
-  }
+  if (code == CURLE_HTTP_RETURNED_ERROR) return "HTTP status " + std::to_string(responseCode(handle));
   return errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
 }
 
+bool isMissing(long status) { return status == 404 || status == 410; }
+
 }  // namespace
 
-bool httpFetch(const std::string& url, const TTransferLimits& limits, const TBodySink& sink,
-               const TProgressSink& progress, std::string& error) {
+FetchResult httpFetch(const std::string& url, const TTransferLimits& limits,
+                      const TBodySink& sink, const TProgressSink& progress, std::string& error) {
   std::unique_ptr<CURL, TEasyDeleter> handle(curl_easy_init());
   if (!handle) {
     error = "cannot fetch " + url + ": the transfer library did not start";
-    return false;
+    return FetchResult::Failed;
   }
   TTransfer transfer;
+  transfer.handle = handle.get();
   transfer.sink = &sink;
   transfer.progress = &progress;
   transfer.maxBytes = limits.maxBytes;
@@ -106,11 +117,19 @@ bool httpFetch(const std::string& url, const TTransferLimits& limits, const TBod
   char errorBuffer[CURL_ERROR_SIZE] = {};
   configure(handle.get(), url, limits, transfer, errorBuffer);
   const CURLcode code = curl_easy_perform(handle.get());
-  if (code == CURLE_OK) return true;
-  if (transfer.sinkFailed) return false;  // the sink has set `error` itself
-  error = "cannot fetch " + url + ": " +
-          describeFailure(handle.get(), code, transfer, limits, errorBuffer);
-  return false;
+  const long status = responseCode(handle.get());
+  if (code == CURLE_OK && status == kHttpOk && transfer.received > 0) return FetchResult::Arrived;
+  if (transfer.sinkFailed) return FetchResult::Failed;  // the sink has set `error` itself
+  std::string cause;
+  if (code != CURLE_OK) {
+    cause = describeFailure(handle.get(), code, transfer, limits, errorBuffer);
+  } else if (status != kHttpOk) {
+    cause = "HTTP status " + std::to_string(status);
+  } else {
+    cause = "HTTP status 200 without a body";
+  }
+  error = "cannot fetch " + url + ": " + cause;
+  return isMissing(status) ? FetchResult::Missing : FetchResult::Failed;
 }
 
 }  // namespace host

@@ -24,10 +24,16 @@ using TBodySink = std::function<bool(const char* data, std::size_t size)>;
 /// Told the bytes received so far and the expected total (0 when unknown).
 using TProgressSink = std::function<void(int64_t received, int64_t total)>;
 
-/// Fetches `url` into `sink`. On failure `error` holds one line naming the URL
-/// and the cause (an HTTP status of 400 or more counts as failure); when the
+enum class FetchResult {
+  Arrived,  ///< a final 200 with a body
+  Missing,  ///< the server has nothing there (404 or 410)
+  Failed,   ///< anything else: no answer, another status, an empty body, a failed sink
+};
+
+/// Fetches `url` into `sink`. Only the body of a final 200 reaches the sink.
+/// On failure `error` holds one line naming the URL and the cause; when the
 /// sink stopped the transfer, `error` is left for the sink to have set.
-bool httpFetch(const std::string& url, const TTransferLimits& limits, const TBodySink& sink,
-               const TProgressSink& progress, std::string& error);
+FetchResult httpFetch(const std::string& url, const TTransferLimits& limits,
+                      const TBodySink& sink, const TProgressSink& progress, std::string& error);
 
 }  // namespace host

@@ -4,10 +4,12 @@
 // the module, the stores and the base path, and maps the outcome to the exit
 // status.
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -23,13 +25,18 @@ namespace {
 
 using namespace host;
 
+// The exit statuses; the --help text lists them.
 constexpr int kExitFound = 0;
-constexpr int kExitNoEntry = 1;
+constexpr int kExitNoPage = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitModule = 3;
-constexpr int kExitInterrupted = 130;  // the shell's code for an end by SIGINT
+constexpr int kExitFetchFailed = 4;
+constexpr int kExitNoEntry = 5;
+constexpr int kExitOutput = 6;
+constexpr int kExitSignalBase = 128;  // the shell's code for an end by signal N is 128 + N
 
 constexpr const char* kVoiceFolder = "VoiceFiles";
+constexpr const char* kModuleVariable = "LEXORADX_MODULE";
 
 // --- where things are --------------------------------------------------------
 
@@ -42,19 +49,47 @@ std::string executableFolder() {
   return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 
-bool isFolder(const std::string& path) {
+bool exists(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  return ::stat(path.c_str(), &info) == 0;
 }
 
-/// The bundled samples: the source tree this program was built from, else
-/// the tree above a build folder (<repo>/build/<preset>/host).
+std::string absolutePath(const std::string& path) {
+  char resolved[PATH_MAX];
+  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+/// Where the module may be, in order: the one named by --module or by the
+/// environment, else an installed layout (<prefix>/bin beside
+/// <prefix>/lib/lexoradx) and then a build tree (host/ beside plugin/).
+std::vector<std::string> moduleCandidates(const TOptions& options) {
+  if (!options.modulePath.empty()) return {options.modulePath};
+  const char* named = std::getenv(kModuleVariable);
+  if (named && named[0]) return {named};
+  const std::string folder = executableFolder();
+  return {folder + "/" DX_MODULE_FROM_PROGRAM, folder + "/../plugin/LexoraDX.so"};
+}
+
+/// The first candidate that exists; empty when none does.
+std::string findModule(const std::vector<std::string>& candidates) {
+  if (candidates.size() == 1) return candidates[0];  // named by the user: the loader says why not
+  for (const auto& path : candidates)
+    if (exists(path)) return absolutePath(path);
+  return {};
+}
+
+std::string triedPaths(const std::vector<std::string>& candidates) {
+  std::string text;
+  for (const auto& path : candidates) text += (text.empty() ? "" : ", ") + path;
+  return text;
+}
+
+/// The bundled samples: beside an installed program, else in the source tree
+/// this program was built from.
 std::string bundledSamples(const std::string& which) {
-#ifdef DX_SOURCE_DIR
-  const std::string source = std::string(DX_SOURCE_DIR) + "/samples";
-  if (isFolder(source)) return source + "/" + which;
-#endif
-  return executableFolder() + "/../../../samples/" + which;
+  const std::string installed = executableFolder() + "/" DX_SAMPLES_FROM_PROGRAM "/" + which;
+  if (exists(installed)) return absolutePath(installed);
+  return std::string(DX_SOURCE_DIR) + "/samples/" + which;
 }
 
 std::string defaultBasePath() {
@@ -66,10 +101,31 @@ std::string defaultBasePath() {
 
 // --- the program -------------------------------------------------------------
 
+/// A descriptor among 0, 1 and 2 that the program was started without is taken
+/// by /dev/null opened read-only: writes to it then fail as they would on the
+/// closed descriptor, and no file this program opens can land there.
+void holdStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1) continue;
+    const int null = ::open("/dev/null", O_RDONLY);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
 int usageError(const TConsole& console, const std::string& message) {
   console.error(message);
   console.line(std::string("Try '") + kProgram + " --help'.");
   return kExitUsage;
+}
+
+void printVersion(const TOptions& options) {
+  const std::vector<std::string> candidates = moduleCandidates(options);
+  const std::string module = findModule(candidates);
+  writeOutput(std::string(kProgram) + " " + DX_VERSION + "\nmodule: " +
+              (module.empty() ? "not found (tried " + triedPaths(candidates) + ")" : module) + "\n");
 }
 
 /// Makes the base path name a folder that exists: the plug-in keeps only the
@@ -82,73 +138,125 @@ std::string prepareBasePath(const TConsole& console, std::string basePath) {
     return basePath;
   }
   // Absolute, so that the paths reported for the audio files stand on their own.
-  char resolved[PATH_MAX];
-  if (::realpath(basePath.c_str(), resolved) == nullptr) return basePath;
-  const std::string absolute = resolved;
+  const std::string absolute = absolutePath(basePath);
   return absolute.back() == '/' ? absolute : absolute + "/";
 }
 
+int exitStatus(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Found: return kExitFound;
+    case Outcome::NoPage: return kExitNoPage;
+    case Outcome::FetchFailed: return kExitFetchFailed;
+    case Outcome::NoEntry: return kExitNoEntry;
+  }
+  return kExitNoEntry;
+}
+
+void explain(const TConsole& console, const TLookupReport& report) {
+  const std::string where = "\"" + report.word + "\" in " + report.dictionary->displayName;
+  switch (report.outcome) {
+    case Outcome::Found: return;
+    case Outcome::NoPage: return console.error("no page for " + where + ": " + report.pageError);
+    case Outcome::FetchFailed: return console.error(report.pageError);
+    case Outcome::NoEntry:
+      return console.error("no entry for " + where + ": the page " + report.pageUrl +
+                           " holds none");
+  }
+}
+
 int report(const TSession& session, const TLookupReport& result) {
-  if (interrupted()) {
-    session.console->error("interrupted");
-    return kExitInterrupted;
+  const TOptions& options = session.options;
+  if (options.json) printJson(result);
+  explain(*session.console, result);
+  if (result.outcome == Outcome::Found && !options.json) {
+    const bool rendered = !options.raw && ::isatty(1) == 1;
+    const char* noColor = std::getenv("NO_COLOR");
+    printEntry(result, rendered, noColor && noColor[0]);
+    noteAudio(*session.console, result);
   }
-  if (session.options.json) printJson(result);
-  if (!result.hasEntry) {
-    session.console->error("no entry for \"" + session.options.word + "\" in " +
-                           result.dictionary->displayName);
-    return kExitNoEntry;
-  }
-  if (!session.options.json) printText(*session.console, result);
-  return kExitFound;
+  return exitStatus(result.outcome);
+}
+
+int lookUpWord(TSession& session, const TPluginModule& module,
+               const std::vector<TDictionary>& dictionaries) {
+  const TConsole& console = *session.console;
+  const TOptions& options = session.options;
+  const TDictionary* dictionary = findDictionary(dictionaries, options.dictionary);
+  if (!dictionary)
+    return usageError(console, "no dictionary \"" + options.dictionary + "\" (see --list)");
+  session.pagesDir = options.pagesDir.empty() ? bundledSamples("pages") : options.pagesDir;
+  session.mediaDir = options.mediaDir.empty() ? bundledSamples("media") : options.mediaDir;
+  // Only a lookup that downloads needs the base path on disk.
+  session.basePath = options.noAudio ? session.basePath : prepareBasePath(console, session.basePath);
+  session.voiceFolder = session.basePath + kVoiceFolder + "/";
+  const TLookupReport result = lookUp(session, module, *dictionary);
+  return stopSignal() ? kExitSignalBase : report(session, result);  // finish() tells the signal
 }
 
 int run(int argc, char** argv, const TConsole& console) {
   TSession session;
   session.console = &console;
-  const std::string usage = parseOptions(argc, argv, session.options);
+  TOptions& options = session.options;
+  const std::string usage = parseOptions(argc, argv, options);
   if (!usage.empty()) return usageError(console, usage);
-  if (session.options.help) {
-    writeAll(1, usageText());
+  if (options.help) {
+    writeOutput(usageText());
     return kExitFound;
   }
-  std::u16string word;
-  if (!utf8ToUtf16(session.options.word, word)) return usageError(console, "WORD is not UTF-8");
+  if (options.version) {
+    printVersion(options);
+    return kExitFound;
+  }
+  // Every argument is checked before anything touches the disk.
+  std::u16string unused;
+  if (!utf8ToUtf16(options.word, unused)) return usageError(console, "WORD is not UTF-8");
+  session.basePath = options.basePath.empty() ? defaultBasePath() : options.basePath;
+  if (session.basePath.back() != '/') session.basePath += '/';
+  if (!utf8ToUtf16(session.basePath, unused)) return usageError(console, "--base-path is not UTF-8");
 
-  const std::string modulePath = session.options.modulePath.empty()
-                                     ? executableFolder() + "/../plugin/LexoraDX.so"
-                                     : session.options.modulePath;
+  const std::vector<std::string> candidates = moduleCandidates(options);
+  const std::string modulePath = findModule(candidates);
+  if (modulePath.empty()) {
+    console.error("cannot find the plug-in module (tried " + triedPaths(candidates) + "); --module or " +
+                  kModuleVariable + " names it");
+    return kExitModule;
+  }
   TPluginModule module;
   std::string error;
   if (!module.load(modulePath, error)) {
     console.error("cannot load the plug-in module: " + error);
     return kExitModule;
   }
-  const std::vector<TDictionary> dictionaries = module.dictionaries();
-  if (session.options.list) {
-    printList(dictionaries, session.options.json);
+  if (options.list) {
+    printList(module.dictionaries(), options.json);
     return kExitFound;
   }
-  const TDictionary* dictionary = findDictionary(dictionaries, session.options.dictionary);
-  if (!dictionary)
-    return usageError(console, "no dictionary \"" + session.options.dictionary + "\" (see --list)");
+  return lookUpWord(session, module, module.dictionaries());
+}
 
-  const TOptions& options = session.options;
-  session.pagesDir = options.pagesDir.empty() ? bundledSamples("pages") : options.pagesDir;
-  session.mediaDir = options.mediaDir.empty() ? bundledSamples("media") : options.mediaDir;
-  session.basePath = prepareBasePath(
-      console, options.basePath.empty() ? defaultBasePath() : options.basePath);
-  std::u16string unused;
-  if (!utf8ToUtf16(session.basePath, unused)) return usageError(console, "--base-path is not UTF-8");
-  session.voiceFolder = session.basePath + kVoiceFolder + "/";
-  return report(session, lookUp(session, module, *dictionary));
+/// The end of a run: a signal wins, then a failed write.
+int finish(const TConsole& console, int status) {
+  if (const int signal = stopSignal()) {
+    // A reader that went away needs no word; it would not read it.
+    if (signal == SIGINT) console.error("interrupted");
+    if (signal == SIGTERM) console.error("terminated");
+    if (signal == SIGHUP) console.error("hung up");
+    return kExitSignalBase + signal;
+  }
+  std::string error;
+  if (!closeOutput(error)) {
+    console.error(error);
+    return kExitOutput;
+  }
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  holdStandardDescriptors();
   const TConsole console;
-  watchInterruptions();
+  watchSignals();
   curl_global_init(CURL_GLOBAL_DEFAULT);
   int status = kExitNoEntry;
   try {
@@ -157,5 +265,5 @@ int main(int argc, char** argv) {
     console.error(failure.what());
   }
   curl_global_cleanup();
-  return status;
+  return finish(console, status);
 }

@@ -62,12 +62,15 @@ bool storeValue(const std::string& name, const std::string& value, TOptions& opt
 
 /// Sets a flag option; false for an unknown name.
 bool storeFlag(const std::string& name, TOptions& options) {
-  if (name == "--list") return options.list = true;
-  if (name == "--online") return options.online = true;
-  if (name == "--no-audio") return options.noAudio = true;
-  if (name == "--json") return options.json = true;
+  if (name == "-l" || name == "--list") return options.list = true;
+  if (name == "-o" || name == "--online") return options.online = true;
+  if (name == "-n" || name == "--no-audio") return options.noAudio = true;
+  if (name == "--refresh") return options.refresh = true;
+  if (name == "-j" || name == "--json") return options.json = true;
+  if (name == "-r" || name == "--raw") return options.raw = true;
   if (name == "--trace") return options.trace = true;
   if (name == "-h" || name == "--help") return options.help = true;
+  if (name == "-V" || name == "--version") return options.version = true;
   return false;
 }
 
@@ -77,6 +80,35 @@ bool takesValue(const std::string& name) {
   for (const char* known : kNames)
     if (name == known) return true;
   return false;
+}
+
+/// Reads one "--name", "--name=value" or bundle of short options at argv[i];
+/// a value in the next argument moves `i` past it.
+std::string parseOption(int argc, const char* const* argv, int& i, TOptions& options) {
+  const std::string arg = argv[i];
+  const bool isLong = arg.rfind("--", 0) == 0;
+  for (std::size_t at = 1; at < arg.size(); ++at) {
+    std::string value;
+    bool hasValue = false;
+    const std::string name = isLong ? optionName(arg, value, hasValue) : std::string{'-', arg[at]};
+    if (!isLong && at + 1 < arg.size()) {
+      value = arg.substr(at + 1);  // the rest of a bundle, should this option take a value
+      hasValue = takesValue(name);
+    }
+    std::string error;
+    if (takesValue(name)) {
+      if (!hasValue) {
+        if (i + 1 >= argc) return name + " needs a value";
+        value = argv[++i];
+      }
+      storeValue(name, value, options, error);
+      return error;
+    }
+    if (isLong && hasValue) return name + " takes no value";
+    if (!storeFlag(name, options)) return "unknown option " + name;
+    if (isLong) return {};
+  }
+  return {};
 }
 
 }  // namespace
@@ -94,24 +126,10 @@ std::string parseOptions(int argc, const char* const* argv, TOptions& options) {
       optionsEnded = true;
       continue;
     }
-    std::string value;
-    bool hasValue = false;
-    const std::string name = optionName(arg, value, hasValue);
-    std::string error;
-    if (takesValue(name)) {
-      if (!hasValue) {
-        if (i + 1 >= argc) return name + " needs a value";
-        value = argv[++i];
-      }
-      storeValue(name, value, options, error);
-      if (!error.empty()) return error;
-    } else if (hasValue) {
-      return name + " takes no value";
-    } else if (!storeFlag(name, options)) {
-      return "unknown option " + name;
-    }
+    const std::string error = parseOption(argc, argv, i, options);
+    if (!error.empty()) return error;
   }
-  if (options.help) return {};
+  if (options.help || options.version) return {};
   if (options.list) {
     if (!words.empty()) return "--list takes no WORD";
     return {};
@@ -132,23 +150,24 @@ std::string applyUrlMaps(const std::string& url,
 
 const char* usageText() {
   return R"(Usage: lexoradx-lookup [options] WORD
-       lexoradx-lookup --list
+  or:  lexoradx-lookup --list
 Looks WORD up in a Lexora dictionary through the LexoraDX plug-in module and
-prints the entry text. Pages come from an offline page store unless --online.
+prints the entry. Pages come from an offline page store unless --online.
 
 Options:
   -d, --dict ja|en|fr   dictionary to search (default en; an index from --list
                         works too)
-      --list            print the dictionaries the module offers: index, id,
+  -l, --list            print the dictionaries the module offers: index, id,
                         display name and base URL
-      --module PATH     plug-in module to load (default: ../plugin/LexoraDX.so
-                        beside this program)
+      --module PATH     plug-in module to load (default: $LEXORADX_MODULE, else
+                        ../lib/lexoradx/LexoraDX.so or ../plugin/LexoraDX.so
+                        from this program's folder)
       --pages DIR       offline page store: the page for http://HOST/PATH is
                         DIR/HOST/PATH.html, percent escapes kept in the file name
                         (default: the bundled samples/pages)
       --media DIR       offline media store: the audio file for http://HOST/PATH
                         is DIR/HOST/PATH (default: the bundled samples/media)
-      --online          fetch pages and audio files over HTTP(S) instead of the
+  -o, --online          fetch pages and audio files over HTTP(S) instead of the
                         stores (redirects followed, 32 MiB limit per file)
       --timeout SECONDS limit for one online transfer (default 60; connecting
                         gets at most 15 of them)
@@ -158,18 +177,35 @@ Options:
       --base-path DIR   folder that receives VoiceFiles/ with the downloaded
                         audio files, created if missing (default:
                         $XDG_DATA_HOME/lexoradx/ or ~/.local/share/lexoradx/)
-      --no-audio        decline every audio download
-      --json            print one JSON object {"word", "dictionary", "url",
-                        "entry", "audio": [{"name", "path"}]} instead of text
-                        (with --list: an array of the dictionaries)
-      --trace           let the plug-in's own diagnostic lines through
+  -n, --no-audio        decline every audio download
+      --refresh         fetch audio files again that VoiceFiles/ already holds
+  -j, --json            print one JSON object (word, status, dictionary,
+                        dictionaryId, code, url, entry, languages, audio)
+                        instead of text; with --list, an array
+  -r, --raw             print the entry as the plug-in laid it out, also on a
+                        terminal (it is always raw when output is not a terminal)
+      --trace           show the plug-in's own diagnostic lines (on standard
+                        error)
   -h, --help            print this help
+  -V, --version         print the version and the module that would be loaded
 
-Output: the entry on standard output (UTF-8); one line per audio file that
-arrived on standard error ("audio: NAME -> PATH").
-Exit status: 0 entry found, 1 no entry (or the page could not be fetched),
-2 usage error, 3 the module could not be loaded, 130 interrupted (an
-unfinished download is removed).
+Short options bundle: -jdfr is -j -d fr.
+
+Output: the entry on standard output (UTF-8); on a terminal the headings are
+emphasised (not with NO_COLOR set). One line per stored audio file on
+standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/ is
+reported without being fetched again.
+
+Exit status:
+  0    entry found
+  1    no page for WORD (HTTP 404 or 410, or none in the page store)
+  2    usage error
+  3    the module could not be found or loaded
+  4    the page could not be fetched (no answer, a timeout, another status)
+  5    the page arrived but holds no entry
+  6    the output could not be written
+  128+N  ended by signal N (130 SIGINT, 143 SIGTERM, 129 SIGHUP); an
+         unfinished download is removed
 )";
 }
 

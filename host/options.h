@@ -21,14 +21,19 @@ struct TOptions {
   bool list = false;
   bool online = false;
   bool noAudio = false;
+  bool refresh = false;
   bool json = false;
+  bool raw = false;
   bool trace = false;
   bool help = false;
+  bool version = false;
 };
 
 /// Parses argv[1..argc). Returns an empty string on success, else a one-line
 /// description of the usage error. Options may stand before or after WORD;
-/// "--" ends them. `--opt VALUE` and `--opt=VALUE` are both accepted.
+/// "--" ends them. `--opt VALUE` and `--opt=VALUE` are both accepted; short
+/// options bundle, and the first that takes a value takes the rest of the
+/// argument or the next one (`-jdfr` is `-j -d fr`).
 std::string parseOptions(int argc, const char* const* argv, TOptions& options);
 
 /// The --help text.

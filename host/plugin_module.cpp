@@ -26,6 +26,12 @@ bool isIndex(const std::string& text) {
          text.find_first_not_of("0123456789") == std::string::npos;
 }
 
+std::string editionCode(const std::string& baseUrl) {
+  const auto scheme = baseUrl.find("://");
+  const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  return lowerCase(baseUrl.substr(start, baseUrl.find_first_of("./", start) - start));
+}
+
 /// dlsym hands back an object pointer; going through memcpy turns it into a
 /// function pointer without the conversion that ISO C++ leaves undefined.
 template <typename TFunction>
@@ -72,6 +78,7 @@ std::vector<TDictionary> TPluginModule::dictionaries() const {
     row.id = utf16ToUtf8(info.id);
     row.displayName = utf16ToUtf8(info.displayName);
     row.baseUrl = info.baseUrl ? info.baseUrl : "";
+    row.code = editionCode(row.baseUrl);
     rows.push_back(std::move(row));
   }
   return rows;

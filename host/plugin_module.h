@@ -13,6 +13,7 @@ namespace host {
 struct TDictionary {
   int index = 0;
   std::string id;
+  std::string code;  ///< the edition's language ("en"): the first label of the base URL's host
   std::string displayName;
   std::string baseUrl;
 };

@@ -1,24 +1,28 @@
 #include "host/session.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <csignal>
 #include <type_traits>
 
 #include "host/host_files.h"
 #include "host/host_text.h"
 #include "host/http_fetch.h"
-#include "host/quiet_streams.h"
+#include "host/plugin_streams.h"
 
 namespace host {
 namespace {
 
-// Set by SIGINT or SIGTERM. It is also the lookup's cancel value: the plug-in
+// The first watched signal. It is also the lookup's cancel value: the plug-in
 // reads it after the page fetch and after the audio stage, a running transfer
-// stops at its next progress report, and no further download starts, so an
-// interrupted lookup ends normally and leaves no partial file.
-volatile std::sig_atomic_t gInterrupted = 0;
+// stops at its next progress report, and no further download starts.
+volatile std::sig_atomic_t gStopSignal = 0;
 static_assert(std::is_same_v<std::sig_atomic_t, int32_t>, "the cancel value is a 32-bit int");
 
-extern "C" void noteInterruption(int) { gInterrupted = 1; }
+extern "C" void noteSignal(int signal) {
+  if (gStopSignal == 0) gStopSignal = signal;
+}
 
 // The callbacks carry no context pointer; one lookup runs at a time.
 TSession* gSession = nullptr;
@@ -27,36 +31,47 @@ TTransferLimits transferLimits() {
   TTransferLimits limits;
   limits.totalSeconds = gSession->options.timeoutSeconds;
   limits.maxBytes = kMaxTransferBytes;
-  limits.stop = &gInterrupted;
+  limits.stop = &gStopSignal;
   return limits;
 }
 
-bool fetchPageBytes(const std::string& url, std::string& bytes, std::string& error) {
-  const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
-  if (gSession->options.online) {
-    const TBodySink append = [&bytes](const char* data, std::size_t size) {
-      bytes.append(data, size);
-      return true;
-    };
-    return httpFetch(target, transferLimits(), append, nullptr, error);
-  }
+bool isAbsent(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
+}
+
+Outcome readStoredPage(const std::string& target, std::string& bytes, std::string& error) {
   std::string file;
-  if (!storePath(gSession->pagesDir, target, ".html", file, error)) return false;
-  if (readWholeFile(file, kMaxTransferBytes, bytes, error)) return true;
-  error = "no page for " + target + " in the page store (" + error + "); --online fetches it";
-  return false;
+  if (!storePath(gSession->pagesDir, target, ".html", file, error)) return Outcome::FetchFailed;
+  if (readWholeFile(file, kMaxTransferBytes, bytes, error)) return Outcome::NoEntry;
+  if (!isAbsent(file)) return Outcome::FetchFailed;  // there, but unreadable: say why
+  error = "not in the page store (" + file + "); --online fetches it";
+  return Outcome::NoPage;
+}
+
+/// NoEntry once the page arrived (whether it holds an entry is not known yet).
+Outcome fetchPageBytes(const std::string& url, std::string& bytes, std::string& error) {
+  const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
+  if (!gSession->options.online) return readStoredPage(target, bytes, error);
+  const TBodySink append = [&bytes](const char* data, std::size_t size) {
+    bytes.append(data, size);
+    return true;
+  };
+  switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
+    case FetchResult::Arrived: return Outcome::NoEntry;
+    case FetchResult::Missing: return Outcome::NoPage;
+    case FetchResult::Failed: break;
+  }
+  return Outcome::FetchFailed;
 }
 
 int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
   try {
-    if (!url || !page || gInterrupted) return 0;
+    if (!url || !page || gStopSignal) return 0;
     if (gSession->pageUrl.empty()) gSession->pageUrl = url;
     std::string bytes;
-    std::string error;
-    if (!fetchPageBytes(url, bytes, error)) {
-      gSession->console->error(error);
-      return 0;
-    }
+    gSession->pageOutcome = fetchPageBytes(url, bytes, gSession->pageError);
+    if (gSession->pageOutcome != Outcome::NoEntry) return 0;
     *page = allocPageBstr(bytes);
     return *page ? 1 : 0;
   } catch (...) {  // nothing may unwind through the plug-in's frames
@@ -73,16 +88,27 @@ bool isInsideVoiceFolder(const std::string& path) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
-bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLine& progress,
-                    std::string& error) {
-  const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
-  if (!gSession->options.online) {
-    std::string source;
-    if (!storePath(gSession->mediaDir, target, "", source, error)) return false;
-    if (copyFileInto(source, path, error)) return true;
+/// A file that an earlier lookup stored: a regular file with something in it.
+bool isStored(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0;
+}
+
+bool copyFromMediaStore(const std::string& target, const std::string& path, std::string& error) {
+  std::string source;
+  if (!storePath(gSession->mediaDir, target, "", source, error)) return false;
+  std::string bytes;
+  if (!readWholeFile(source, kMaxTransferBytes, bytes, error)) {
     error = "no file for " + target + " in the media store (" + error + ")";
     return false;
   }
+  return storeWhole(path, bytes, error);
+}
+
+bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLine& progress,
+                    std::string& error) {
+  const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
+  if (!gSession->options.online) return copyFromMediaStore(target, path, error);
   TPartialFile file(path);
   if (!file.open(error)) return false;
   const TBodySink store = [&file, &error](const char* data, std::size_t size) {
@@ -91,28 +117,33 @@ bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLi
   const TProgressSink show = [&progress](int64_t received, int64_t total) {
     progress.update(received, total);
   };
-  return httpFetch(target, transferLimits(), store, show, error) && file.commit(error);
+  return httpFetch(target, transferLimits(), store, show, error) == FetchResult::Arrived &&
+         file.commit(error);
 }
 
 int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
                               const char16_t* localPath) {
   try {
-    if (gSession->options.noAudio || !url || !localPath || gInterrupted) return 1;
+    if (!url || !localPath || gStopSignal) return 1;
     const std::string path = utf16ToUtf8(localPath);
     if (!isInsideVoiceFolder(path)) {
       gSession->console->error("refusing to store audio outside " + gSession->voiceFolder + ": " +
                                path);
       return 1;
     }
-    TProgressLine progress(*gSession->console, path.substr(gSession->voiceFolder.size()));
-    std::string error;
-    const bool arrived = fetchAudioInto(url, path, progress, error);
-    progress.finish(arrived);
-    if (!arrived) {
-      gSession->console->error("audio not stored: " + error);
-      return 1;
+    // The file at the path is the answer the plug-in asks for; --refresh
+    // fetches it anew all the same.
+    if (gSession->options.refresh || !isStored(path)) {
+      TProgressLine progress(*gSession->console, path.substr(gSession->voiceFolder.size()));
+      std::string error;
+      const bool arrived = fetchAudioInto(url, path, progress, error);
+      progress.finish(arrived);
+      if (!arrived) {
+        gSession->console->error("audio not stored: " + error);
+        return 1;
+      }
     }
-    gSession->arrived.push_back(path);
+    gSession->stored.push_back({{}, path, url});
     return 0;
   } catch (...) {
     return 1;
@@ -120,17 +151,18 @@ int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
 }
 
 /// Pairs each name the plug-in reported with the download it stands for.
-std::vector<TAudioFile> reportedAudio(const LookupResult& result,
-                                      std::vector<std::string> arrived) {
+std::vector<TAudioFile> reportedAudio(const LookupResult& result, std::vector<TAudioFile> stored) {
   std::vector<TAudioFile> files;
   for (const BSTR slot : result.audioFiles) {
     if (!slot) break;  // the slots were cleared; the plug-in fills them from 0 on
-    TAudioFile file{utf16ToUtf8(slot), {}};
-    for (auto it = arrived.begin(); it != arrived.end(); ++it) {
-      if (it->size() >= file.name.size() &&
-          it->compare(it->size() - file.name.size(), file.name.size(), file.name) == 0) {
-        file.path = *it;
-        arrived.erase(it);
+    TAudioFile file{utf16ToUtf8(slot), {}, {}};
+    for (auto it = stored.begin(); it != stored.end(); ++it) {
+      const std::string& path = it->path;
+      if (path.size() >= file.name.size() &&
+          path.compare(path.size() - file.name.size(), file.name.size(), file.name) == 0) {
+        file.path = path;
+        file.url = it->url;
+        stored.erase(it);
         break;
       }
     }
@@ -148,15 +180,14 @@ void freeResult(LookupResult& result) {
 
 }  // namespace
 
-void watchInterruptions() {
+void watchSignals() {
   struct sigaction action {};
-  action.sa_handler = noteInterruption;
+  action.sa_handler = noteSignal;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
 }
 
-bool interrupted() { return gInterrupted != 0; }
+int stopSignal() { return gStopSignal; }
 
 TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary) {
   std::u16string word;
@@ -165,12 +196,14 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   utf8ToUtf16(session.basePath, basePath);  // checked by the caller
 
   LookupResult result{};
-  result.cancelFlag = const_cast<const int32_t*>(&gInterrupted);
-  HostCallbacks callbacks{fetchPage, downloadFile};
+  result.cancelFlag = const_cast<const int32_t*>(&gStopSignal);
+  // Without a download callback the plug-in skips its audio stage and creates
+  // no voice-file folder.
+  HostCallbacks callbacks{fetchPage, session.options.noAudio ? nullptr : downloadFile};
   gSession = &session;
   int32_t found = 0;
   {
-    TQuietStreams quiet(!session.options.trace);
+    TPluginStreams streams(session.options.trace);
     found = module.request()(dictionary.index, word.c_str(), &result, basePath.c_str(), &callbacks);
   }
   gSession = nullptr;
@@ -179,9 +212,14 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   report.word = session.options.word;
   report.pageUrl = session.pageUrl;
   report.dictionary = &dictionary;
-  report.hasEntry = found != 0 && result.entryText;
-  if (report.hasEntry) report.entry = utf16ToUtf8(result.entryText);
-  report.audio = reportedAudio(result, session.arrived);
+  report.pageError = session.pageError;
+  if (found != 0 && result.entryText) {
+    report.outcome = Outcome::Found;
+    report.entry = utf16ToUtf8(result.entryText);
+  } else {
+    report.outcome = session.pageOutcome;
+  }
+  report.audio = reportedAudio(result, session.stored);
   freeResult(result);
   return report;
 }

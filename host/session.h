@@ -12,10 +12,11 @@
 
 namespace host {
 
-/// Notes SIGINT and SIGTERM instead of ending the program at once.
-void watchInterruptions();
-/// True once a watched signal arrived.
-bool interrupted();
+/// Notes SIGINT, SIGTERM, SIGHUP and SIGPIPE instead of ending the program at
+/// once, so that the lookup ends normally and leaves no partial file.
+void watchSignals();
+/// The watched signal that arrived first, or 0.
+int stopSignal();
 
 struct TSession {
   TOptions options;
@@ -25,7 +26,9 @@ struct TSession {
   std::string basePath;     ///< a folder, ending with "/"
   std::string voiceFolder;  ///< basePath + "VoiceFiles/": downloads go nowhere else
   std::string pageUrl;      ///< the URL the plug-in asked for first
-  std::vector<std::string> arrived;  ///< local paths of the downloads that succeeded
+  Outcome pageOutcome = Outcome::NoEntry;  ///< NoEntry once the page arrived
+  std::string pageError;
+  std::vector<TAudioFile> stored;  ///< the audio files now in the voice folder (no names yet)
 };
 
 /// Looks the session's word up in `dictionary` through the module.

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "host/entry_layout.h"
 #include "host/host_files.h"
 #include "host/host_text.h"
 #include "host/options.h"
@@ -103,6 +104,17 @@ TEST(HostOptionsTest, ValuesInBothFormsAndOptionsAfterTheWord) {
   EXPECT_EQ(options.timeoutSeconds, 5);
 }
 
+TEST(HostOptionsTest, ShortOptionsBundle_AndTheFirstWithAValueTakesTheRest) {
+  TOptions options;
+  ASSERT_EQ(parse({"-jndfr", "chat", "-r", "-d", "ja"}, options), "");
+  EXPECT_TRUE(options.json && options.noAudio && options.raw);
+  EXPECT_EQ(options.dictionary, "ja");
+  EXPECT_EQ(options.word, "chat");
+  TOptions split;
+  ASSERT_EQ(parse({"-ld"}, split), "-d needs a value");
+  ASSERT_EQ(parse({"-lq"}, split), "unknown option -q");
+}
+
 TEST(HostOptionsTest, DoubleDashLetsAWordBeginWithAHyphen) {
   TOptions options;
   ASSERT_EQ(parse({"--", "-ism"}, options), "");
@@ -193,7 +205,7 @@ class HostFilesTest : public testing::Test {
     std::string listing;
     const std::string command = "ls -A '" + folder_ + "'";
     if (FILE* pipe = popen(command.c_str(), "r")) {
-      char line[256];
+      char line[1024];
       while (fgets(line, sizeof line, pipe)) found.emplace_back(line, strcspn(line, "\n"));
       pclose(pipe);
     }
@@ -226,6 +238,13 @@ TEST_F(HostFilesTest, PartialFile_AppearsOnlyWhenCommitted) {
   EXPECT_EQ(bytes, "abc");
 }
 
+TEST_F(HostFilesTest, PartialFile_ALongestLegalNameFits) {
+  const std::string target = folder_ + "/" + std::string(255, 'n');
+  std::string error;
+  EXPECT_TRUE(storeWhole(target, "abc", error)) << error;
+  EXPECT_EQ(names(), std::vector<std::string>{std::string(255, 'n')});
+}
+
 TEST_F(HostFilesTest, ReadWholeFile_RefusesFilesOverTheLimit) {
   const std::string path = folder_ + "/page.html";
   {
@@ -247,4 +266,24 @@ TEST_F(HostFilesTest, MakeDirectories_CreatesEveryLevelAndRejectsAFile) {
   TPartialFile file(folder_ + "/f");
   ASSERT_TRUE(file.open(error) && file.commit(error));
   EXPECT_FALSE(makeDirectories(folder_ + "/f", error));
+}
+
+TEST(EntryLayoutTest, BlocksAndSections_PronunciationRunningIntoALabel) {
+  const auto languages = parseEntryLayout(
+      "[[English]]\nipa  :/a/\naudio:http://m/a.ogg\n[Noun]\nline 1\nline 2\n\n[Verb]\nv\n"
+      "[[French]]\nipa  :[a][Nom]\nn\n[[Latin]]\n\naudio:/l.ogg\n[[Greek]]\nipa  :[g]");
+  ASSERT_EQ(languages.size(), 4u);
+  const TEntryLanguage& english = languages[0];
+  EXPECT_EQ(english.ipa, "/a/");
+  EXPECT_EQ(english.audio, "http://m/a.ogg");
+  ASSERT_EQ(english.sections.size(), 2u);
+  EXPECT_EQ(english.sections[0].text, "line 1\nline 2\n");  // a text that ended with a line end
+  EXPECT_EQ(english.sections[1].text, "v");
+  ASSERT_EQ(languages[1].sections.size(), 1u);
+  EXPECT_EQ(languages[1].ipa, "[a]");
+  EXPECT_EQ(languages[1].sections[0].name, "Nom");
+  EXPECT_EQ(languages[2].ipa, "");
+  EXPECT_EQ(languages[2].audio, "/l.ogg");
+  EXPECT_EQ(languages[3].ipa, "[g]");  // the entry's end: no label can follow
+  EXPECT_TRUE(parseEntryLayout("").empty());
 }

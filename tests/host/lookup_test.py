@@ -6,33 +6,38 @@ online against a small HTTP server on 127.0.0.1 started by these tests. Every
 child process and every transfer is bounded in time; the server lives in a
 thread of this process and is shut down with it.
 
-Usage: lookup_test.py --exe PATH --source-dir DIR [unittest arguments]
+Usage: lookup_test.py --exe PATH --source-dir DIR --build-dir DIR [unittest arguments]
 """
 import argparse
-import http.server
 import json
 import os
+import pty
+import re
 import shutil
+import signal
 import socket
-import socketserver
 import subprocess
 import sys
 import tempfile
-import signal
 import threading
 import time
 import unittest
 
 EXE = None         # the lexoradx-lookup program under test
-SOURCE_DIR = None  # the repository, for its samples/
+SOURCE_DIR = None  # the repository, for its samples/, docs/ and tools/
+BUILD_DIR = None   # the build tree the program comes from, for the install test
 RUN_SECONDS = 60   # bound on one run of the program
+StoreHandler = make_server = None  # from tools/page_store_server.py, loaded by main()
+
+# Exit statuses of the program.
+FOUND, NO_PAGE, USAGE, MODULE, FETCH_FAILED, NO_ENTRY, OUTPUT_FAILED = range(7)
 
 
-def run_lookup(*args, env=None):
+def run_lookup(*args, env=None, exe=None, stdout=subprocess.PIPE, **kwargs):
     """Runs the program; returns (exit status, stdout text, stderr text)."""
-    done = subprocess.run([EXE, *args], capture_output=True, timeout=RUN_SECONDS,
-                          env=env, stdin=subprocess.DEVNULL)
-    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8")
+    done = subprocess.run([exe or EXE, *args], stdout=stdout, stderr=subprocess.PIPE,
+                          timeout=RUN_SECONDS, env=env, stdin=subprocess.DEVNULL, **kwargs)
+    return done.returncode, (done.stdout or b"").decode("utf-8"), done.stderr.decode("utf-8")
 
 
 def read_text(*parts):
@@ -53,6 +58,19 @@ def expected(word):
     return read_text(samples("expected", "en.lexora.org", word + ".txt"))
 
 
+def key_paths(value, prefix=""):
+    """Every key of a JSON value as a path ("audio[].url"), the first element
+    of each array standing for all of them."""
+    if isinstance(value, dict):
+        paths = set()
+        for key, item in value.items():
+            paths |= {prefix + key} | key_paths(item, prefix + key + ".")
+        return paths
+    if isinstance(value, list) and value:
+        return key_paths(value[0], prefix[:-1] + "[].")
+    return set()
+
+
 def closed_port():
     """A loopback port with nothing listening on it."""
     with socket.socket() as s:
@@ -65,85 +83,65 @@ def closed_port():
 HUGE_BYTES = 33 << 20  # one MiB over the host's limit
 
 
-class StoreHandler(http.server.BaseHTTPRequestHandler):
-    """Serves the page and media stores the way a wiki serves its URLs:
-    /HOST/PATH answers with PAGES/HOST/PATH.html or MEDIA/HOST/PATH. Besides:
-    /moved/REST redirects to /REST, /huge/... streams more than the host
-    accepts (no length announced), /slow/... trickles for at most 10 s,
-    anything else is 404."""
+def with_test_routes(base):
+    class TestRoutes(base):
+        """The store, and besides: /moved/REST redirects to /REST, /huge/...
+        streams more than the host accepts (no length announced), /slow/...
+        trickles for at most 10 s, /status/CODE/... answers CODE (with a body
+        unless the status forbids one, and without a Location)."""
 
-    pages_root = None
-    media_root = None
+        def do_GET(self):
+            path = self.path.split("?", 1)[0]
+            if path.startswith("/moved/"):
+                self.send_response(301)
+                self.send_header("Location", path[len("/moved"):])
+                self.send_header("Content-Length", "0")
+                self.end_headers()
+            elif path.startswith("/huge/"):
+                self.send_huge()
+            elif path.startswith("/slow/"):
+                self.send_slowly()
+            elif path.startswith("/status/"):
+                self.send_status(int(path.split("/")[2]))
+            else:
+                self.send_file(path.lstrip("/"))
 
-    def log_message(self, *args):  # keep the test output clean
-        pass
-
-    def do_GET(self):
-        path = self.path.split("?", 1)[0]
-        if path.startswith("/moved/"):
-            self.send_response(301)
-            self.send_header("Location", path[len("/moved"):])
-            self.send_header("Content-Length", "0")
+        def send_status(self, code):
+            body = b"" if code in (204, 304) else b"not the file"
+            self.send_response(code)
+            self.send_header("Content-Length", str(len(body)))
             self.end_headers()
-        elif path.startswith("/huge/"):
-            self.send_huge()
-        elif path.startswith("/slow/"):
-            self.send_slowly()
-        else:
-            self.send_file(path.lstrip("/"))
+            self.wfile.write(body)
 
-    def send_file(self, relative):
-        parts = relative.split("/")
-        candidates = [os.path.join(self.pages_root, *parts) + ".html",
-                      os.path.join(self.media_root, *parts)]
-        found = next((c for c in candidates if ".." not in parts and os.path.isfile(c)), None)
-        if not found:
-            self.send_error(404)
-            return
-        body = read_bytes(found)
-        self.send_response(200)
-        self.send_header("Content-Type", "text/html; charset=utf-8" if found.endswith(".html")
-                         else "audio/ogg")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+        def send_huge(self):
+            self.send_response(200)
+            self.send_header("Content-Type", "audio/ogg")
+            self.end_headers()  # no length: the client learns the size only by reading
+            chunk = b"\0" * (1 << 20)
+            try:
+                for _ in range(HUGE_BYTES >> 20):
+                    self.wfile.write(chunk)
+            except (BrokenPipeError, ConnectionResetError):
+                pass  # the host hung up at its limit, as it should
 
-    def send_huge(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "audio/ogg")
-        self.end_headers()  # no length: the client learns the size only by reading
-        chunk = b"\0" * (1 << 20)
-        try:
-            for _ in range(HUGE_BYTES >> 20):
-                self.wfile.write(chunk)
-        except (BrokenPipeError, ConnectionResetError):
-            pass  # the host hung up at its limit, as it should
-
-
-    def send_slowly(self):
-        self.send_response(200)
-        self.send_header("Content-Type", "audio/ogg")
-        self.send_header("Content-Length", str(100 * 1024))
-        self.end_headers()
-        try:
-            for _ in range(100):
-                self.wfile.write(b"\0" * 1024)
-                self.wfile.flush()
-                time.sleep(0.1)
-        except (BrokenPipeError, ConnectionResetError):
-            pass
-
-
-class LoopbackServer(socketserver.ThreadingMixIn, http.server.HTTPServer):
-    daemon_threads = True
-    allow_reuse_address = True
+        def send_slowly(self):
+            self.send_response(200)
+            self.send_header("Content-Type", "audio/ogg")
+            self.send_header("Content-Length", str(100 * 1024))
+            self.end_headers()
+            try:
+                for _ in range(100):
+                    self.wfile.write(b"\0" * 1024)
+                    self.wfile.flush()
+                    time.sleep(0.1)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+    return TestRoutes
 
 
 class ServerFixture:
     def __init__(self, pages_root, media_root):
-        handler = type("Handler", (StoreHandler,), {"pages_root": pages_root,
-                                                    "media_root": media_root})
-        self.server = LoopbackServer(("127.0.0.1", 0), handler)
+        self.server = make_server(pages_root, media_root, handler=with_test_routes(StoreHandler))
         self.server.timeout = 5
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever,
@@ -216,42 +214,113 @@ class OfflineTest(TempFolderTest):
         ])
         status, out, err = run_lookup("--list", "--json")
         self.assertEqual(status, 0, err)
-        self.assertEqual(json.loads(out)[2], {"index": 2, "id": "!LexoraFR", "name": "Lexora(FR)",
+        self.assertEqual(json.loads(out)[2], {"index": 2, "id": "!LexoraFR", "code": "fr",
+                                              "name": "Lexora(FR)",
                                               "url": "http://fr.lexora.org/wiki/"})
 
-    def test_plugin_diagnostics_are_hidden_unless_traced(self):
-        # tea.html has an h4 headline (a "head:" line on stdout) and a tag cut
-        # by a line end (an open-tag warning on stderr).
+    def test_plugin_diagnostics_are_hidden_unless_traced_and_never_on_stdout(self):
+        # tea.html has an h4 headline (a "head:" line) and a tag cut by a line
+        # end (an open-tag warning); traced, both go to standard error.
         status, out, err = run_lookup("--base-path", self.base, "tea")
-        self.assertEqual(status, 0, err)
+        self.assertEqual(status, FOUND, err)
         self.assertEqual(out, expected("tea"))
         self.assertNotIn("WARNING", err)
         status, out, err = run_lookup("--base-path", self.base, "--trace", "tea")
-        self.assertEqual(status, 0, err)
-        self.assertIn("head:Translations\n", out)
+        self.assertEqual(status, FOUND, err)
+        self.assertEqual(out, expected("tea"))
+        self.assertIn("head:Translations\n", err)
         self.assertIn("WARNING!! - open tag\n", err)
-        self.assertEqual(out.replace("head:Translations\n", ""), expected("tea"))
+        status, out, err = run_lookup("--base-path", self.base, "--trace", "--json", "tea")
+        self.assertEqual(json.loads(out)["entry"], expected("tea"))
 
-    def test_word_missing_from_the_store_exits_1_naming_word_and_dictionary(self):
-        status, out, err = run_lookup("--base-path", self.base, "-d", "fr", "zzyzx")
-        self.assertEqual(status, 1)
-        self.assertEqual(out, "")
-        self.assertIn('no entry for "zzyzx" in Lexora(FR)', err)
+    def test_each_outcome_has_its_own_status_message_and_json(self):
+        cases = [
+            (["-d", "fr", "zzyzx"], NO_PAGE, "no-page",
+             'no page for "zzyzx" in Lexora(FR): not in the page store'),
+            (["aardvark"], NO_ENTRY, "no-entry",  # the page arrives, the plug-in finds nothing
+             'no entry for "aardvark" in Lexora(EN): the page http://en.lexora.org/wiki/aardvark'),
+            # "%2E%2E" stays escaped; a mapped "/../" segment must not leave the store.
+            (["--map", "http://en.lexora.org/wiki/=http://en.lexora.org/../", "cat"],
+             FETCH_FAILED, "fetch-failed", "does not map into the store"),
+        ]
+        for args, want_status, name, message in cases:
+            with self.subTest(args=args):
+                status, out, err = run_lookup("--base-path", self.base, *args)
+                self.assertEqual((status, out), (want_status, ""))
+                self.assertEqual(err.count("\n"), 1, err)
+                self.assertIn(message, err)
+                status, out, _ = run_lookup("--base-path", self.base, "--json", *args)
+                self.assertEqual(status, want_status)
+                self.assertEqual(json.loads(out)["status"], name)
 
-    def test_no_audio_declines_every_download(self):
+    def test_no_audio_declines_every_download_and_creates_nothing(self):
         status, out, err = run_lookup("--base-path", self.base, "--no-audio", "cat")
-        self.assertEqual(status, 0, err)
+        self.assertEqual(status, FOUND, err)
         self.assertEqual(out, expected("cat"))
-        self.assertEqual(self.voice_files(), [])
+        self.assertFalse(os.path.exists(self.base))
         self.assertNotIn("audio:", err)
 
-    def test_page_urls_outside_the_store_are_refused(self):
-        # "%2E%2E" stays escaped; a mapped "/../" segment must not leave the store.
-        status, _, err = run_lookup("--base-path", self.base,
-                                    "--map", "http://en.lexora.org/wiki/=http://en.lexora.org/../",
-                                    "cat")
-        self.assertEqual(status, 1)
-        self.assertIn("does not map into the store", err)
+    def test_audio_already_stored_is_kept_unless_refreshed(self):
+        os.makedirs(self.voice)
+        stored = os.path.join(self.voice, "c1_a_ab_En-cat.ogg")
+        with open(stored, "wb") as f:
+            f.write(b"kept")
+        status, _, err = run_lookup("--base-path", self.base, "--media", self.tmp, "cat")
+        self.assertEqual(status, FOUND, err)  # the empty media store is never asked
+        self.assertIn("audio: c1_a_ab_En-cat.ogg -> " + stored, err)
+        self.assertEqual(read_bytes(stored), b"kept")
+        status, _, err = run_lookup("--base-path", self.base, "--refresh", "cat")
+        self.assertEqual(status, FOUND, err)
+        self.assertEqual(read_bytes(stored),
+                         read_bytes(samples("media", "media.lexora.org", "a", "ab", "En-cat.ogg")))
+
+    def test_local_write_failure_says_what_failed_where(self):
+        os.makedirs(os.path.join(self.voice, "c1_a_ab_En-cat.ogg"))  # a folder in the file's place
+        status, out, err = run_lookup("--base-path", self.base, "cat")
+        self.assertEqual(status, FOUND, err)
+        self.assertIn("cannot store %s/c1_a_ab_En-cat.ogg: Is a directory" % self.voice, err)
+        self.assertNotIn("media store", err)
+
+    def test_failed_output_is_reported(self):
+        for args in [["--no-audio", "cat"], ["--json", "--no-audio", "cat"], ["--list"]]:
+            with self.subTest(args=args):
+                with open("/dev/full", "wb") as full:
+                    status, _, err = run_lookup(*args, stdout=full)
+                self.assertEqual(status, OUTPUT_FAILED)
+                self.assertIn("write error: No space left on device", err)
+                done = subprocess.run("exec %s >&-" % " ".join([EXE, *args]), shell=True,
+                                      capture_output=True, timeout=RUN_SECONDS)
+                self.assertEqual(done.returncode, OUTPUT_FAILED)
+                self.assertIn(b"write error: Bad file descriptor", done.stderr)
+
+    def test_terminal_gets_a_rendering_and_raw_the_layout(self):
+        def on_terminal(*args):
+            leader, follower = pty.openpty()
+            try:
+                status, _, err = run_lookup("--no-audio", *args, stdout=follower)
+                os.close(follower)
+                follower = None
+                chunks = []
+                while True:
+                    try:
+                        chunk = os.read(leader, 65536)
+                    except OSError:  # the terminal's other end is closed: all is read
+                        break
+                    if not chunk:
+                        break
+                    chunks.append(chunk)
+                return status, b"".join(chunks).decode("utf-8").replace("\r\n", "\n")
+            finally:
+                os.close(leader)
+                if follower is not None:
+                    os.close(follower)
+
+        status, out = on_terminal("cat")
+        self.assertEqual(status, FOUND)
+        self.assertTrue(out.startswith("\033[1mEnglish\033[0m  /k\u00e6t/\n"), out)
+        self.assertIn("\n\033[1;4mNoun\033[0m\ncat (plural cats)\n", out)
+        status, out = on_terminal("--raw", "cat")
+        self.assertEqual(out, expected("cat"))
 
 
 class UsageTest(unittest.TestCase):
@@ -267,6 +336,8 @@ class UsageTest(unittest.TestCase):
             (["--list", "cat"], "--list takes no WORD"),
             (["--online=yes", "cat"], "--online takes no value"),
             ([b"caf\xe9"], "not UTF-8"),
+            (["-x", "cat"], "unknown option -x"),
+            (["-jd"], "-d needs a value"),
         ]
         for args, message in cases:
             with self.subTest(args=args):
@@ -275,12 +346,51 @@ class UsageTest(unittest.TestCase):
                 self.assertIn(message, done.stderr.decode("utf-8", "replace"))
                 self.assertEqual(done.stdout, b"")
 
-    def test_help_documents_every_option(self):
+    def test_help_documents_every_option_and_exit_status(self):
         status, out, _ = run_lookup("--help")
         self.assertEqual(status, 0)
         for option in ["--list", "--dict", "--module", "--pages", "--media", "--online", "--map",
-                       "--base-path", "--no-audio", "--json", "--trace", "--timeout", "--help"]:
+                       "--base-path", "--no-audio", "--refresh", "--json", "--raw", "--trace",
+                       "--timeout", "--help", "--version", "LEXORADX_MODULE"]:
             self.assertIn(option, out)
+        for code in range(7):
+            self.assertRegex(out, r"\n  %d  +\w" % code)
+
+    def test_bad_base_path_is_refused_before_anything_is_created(self):
+        tmp = tempfile.mkdtemp(prefix="lexoradx-host-")
+        try:
+            base = os.path.join(tmp.encode(), b"caf\xe9", b"deeper")
+            done = subprocess.run([EXE, "--base-path", base, "cat"], capture_output=True,
+                                  timeout=RUN_SECONDS)
+            self.assertEqual(done.returncode, USAGE)
+            self.assertIn(b"--base-path is not UTF-8", done.stderr)
+            self.assertEqual(os.listdir(tmp), [])
+        finally:
+            shutil.rmtree(tmp)
+
+    def test_version_names_the_module(self):
+        status, out, _ = run_lookup("--version")
+        self.assertEqual(status, FOUND)
+        self.assertRegex(out, r"^lexoradx-lookup \d+\.\d+\.\d+\nmodule: /.*/LexoraDX\.so\n$")
+
+    def test_copied_program_names_the_paths_it_tried_and_obeys_the_variable(self):
+        tmp = tempfile.mkdtemp(prefix="lexoradx-host-")
+        try:
+            copy = os.path.join(tmp, "bin", "lexoradx-lookup")
+            os.makedirs(os.path.dirname(copy))
+            shutil.copy(EXE, copy)
+            env = dict(os.environ)
+            env.pop("LEXORADX_MODULE", None)
+            status, _, err = run_lookup("-n", "cat", exe=copy, env=env)
+            self.assertEqual(status, MODULE)
+            self.assertIn("tried %s/bin/../lib/lexoradx/LexoraDX.so, %s/bin/../plugin/LexoraDX.so"
+                          % (tmp, tmp), err)
+            module = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
+            env["LEXORADX_MODULE"] = module
+            status, out, err = run_lookup("-n", "cat", exe=copy, env=env)
+            self.assertEqual((status, out), (FOUND, expected("cat")), err)
+        finally:
+            shutil.rmtree(tmp)
 
     def test_module_that_cannot_be_loaded_exits_3(self):
         for module in ["/nonexistent/LexoraDX.so", os.path.abspath(__file__)]:
@@ -323,18 +433,26 @@ class OnlineTest(TempFolderTest):
         self.assertIn("audio: c1_a_ab_En-cat.ogg -> %sVoiceFiles/c1_a_ab_En-cat.ogg" % self.base,
                       err.splitlines())
 
-    def test_json_holds_word_dictionary_page_url_entry_and_audio(self):
+    def test_json_has_the_documented_keys_and_the_entry_in_parts(self):
         status, out, err = self.online("--json", "cat")
-        self.assertEqual(status, 0, err)
+        self.assertEqual(status, FOUND, err)
         self.assertEqual(out.count("\n"), 1)  # one object on one line
-        self.assertEqual(json.loads(out), {
-            "word": "cat",
-            "dictionary": "Lexora(EN)",
-            "url": "http://en.lexora.org/wiki/cat",  # as the plug-in asked, before --map
-            "entry": expected("cat"),
-            "audio": [{"name": "c1_a_ab_En-cat.ogg",
-                       "path": self.base + "VoiceFiles/c1_a_ab_En-cat.ogg"}],
-        })
+        got = json.loads(out)
+        documented = json.loads(re.search(r"```json\n(.*?)```", read_text(
+            SOURCE_DIR, "docs", "lookup-json.md"), re.S).group(1))
+        self.assertEqual(key_paths(got), key_paths(documented))
+        self.assertEqual(got["entry"], expected("cat"))
+        self.assertEqual(got["url"], "http://en.lexora.org/wiki/cat")  # before --map
+        self.assertEqual((got["dictionaryId"], got["code"]), ("!LexoraEN", "en"))
+        self.assertEqual(got["audio"], [{
+            "name": "c1_a_ab_En-cat.ogg", "path": self.base + "VoiceFiles/c1_a_ab_En-cat.ogg",
+            "url": "http://media.lexora.org/a/ab/En-cat.ogg"}])
+        english = got["languages"][0]
+        self.assertEqual((english["name"], english["ipa"], english["audio"]),
+                         ("English", "/k\u00e6t/", "http://media.lexora.org/a/ab/En-cat.ogg"))
+        self.assertEqual(english["sections"][0], {"name": "Anagrams", "text": " - act\n - tac"})
+        self.assertEqual([s["name"] for s in english["sections"]],
+                         ["Anagrams", "Etymology", "Noun", "Synonyms", "Verb"])
 
     def test_redirects_are_followed(self):
         status, out, err = self.online("cat", media_to=self.server.url("moved/media.lexora.org/"))
@@ -348,21 +466,32 @@ class OnlineTest(TempFolderTest):
         self.assertEqual(read_bytes(self.voice, "c1_media_En-uk-tea.ogg"),
                          read_bytes(samples("media", "en.lexora.org", "media", "En-uk-tea.ogg")))
 
-    def test_missing_page_exits_1_with_the_http_status(self):
+    def test_missing_page_is_no_page_with_the_http_status(self):
         status, out, err = self.online("--json", "zzyzx")
-        self.assertEqual(status, 1)
+        self.assertEqual(status, NO_PAGE)
+        self.assertIn('no page for "zzyzx" in Lexora(EN)', err)
         self.assertIn("HTTP status 404", err)
-        self.assertIn('no entry for "zzyzx" in Lexora(EN)', err)
-        self.assertIsNone(json.loads(out)["entry"])
+        self.assertEqual((json.loads(out)["status"], json.loads(out)["entry"]), ("no-page", None))
 
-    def test_unreachable_server_exits_1_with_one_error_line(self):
-        status, out, err = run_lookup(
-            "--online", "--timeout", "10", "--base-path", self.base, "--map",
-            "http://en.lexora.org/=http://127.0.0.1:%d/en.lexora.org/" % closed_port(), "cat")
-        self.assertEqual(status, 1)
-        self.assertEqual(out, "")
-        self.assertRegex(err, r"cannot fetch http://127\.0\.0\.1:\d+/en\.lexora\.org/wiki/cat: .+\n")
-        self.assertIn('no entry for "cat" in Lexora(EN)', err)
+    def test_page_that_cannot_be_fetched_gives_one_error_line(self):
+        refused = "http://127.0.0.1:%d/en.lexora.org/" % closed_port()
+        for target, cause in [(refused, r".+"), (self.server.url("status/500/"), "HTTP status 500")]:
+            with self.subTest(cause=cause):
+                status, out, err = run_lookup("--online", "--timeout", "10", "--base-path",
+                                              self.base, "--map", "http://en.lexora.org/=" + target,
+                                              "cat")
+                self.assertEqual((status, out), (FETCH_FAILED, ""))
+                self.assertRegex(err, r"^lexoradx-lookup: cannot fetch http://127\.0\.0\.1:\d+/"
+                                 r"[^ ]*wiki/cat: %s\n$" % cause)
+
+    def test_only_a_final_200_with_a_body_stores_audio(self):
+        for code in [204, 206, 301, 304]:  # the 301 carries no Location
+            with self.subTest(code=code):
+                status, out, err = self.online("cat", media_to=self.server.url("status/%d/" % code))
+                self.assertEqual(status, FOUND, err)
+                self.assertIn("HTTP status %d" % code, err)
+                self.assertNotIn("audio: c1_", err)
+                self.assertEqual(self.voice_files(), [])
 
     def test_failed_audio_transfer_leaves_no_file_and_keeps_the_entry(self):
         for where, cause in [("missing/", "HTTP status 404"), ("huge/", "larger than 32 MiB")]:
@@ -376,9 +505,16 @@ class OnlineTest(TempFolderTest):
 
 
 class InterruptionTest(TempFolderTest):
-    """SIGINT in the middle of a download: the lookup ends, nothing partial stays."""
+    """A signal in the middle of a download: the lookup ends, nothing partial stays."""
 
-    def test_interrupted_download_exits_130_and_leaves_no_file(self):
+    def test_signal_during_a_download_exits_128_plus_it_and_leaves_no_file(self):
+        for sent, message in [(signal.SIGINT, b"interrupted"), (signal.SIGTERM, b"terminated"),
+                              (signal.SIGHUP, b"hung up")]:
+            with self.subTest(signal=sent):
+                self.interrupt_download(sent, message)
+                shutil.rmtree(self.voice, ignore_errors=True)
+
+    def interrupt_download(self, sent, message):
         server = ServerFixture(samples("pages"), samples("media"))
         try:
             child = subprocess.Popen(
@@ -391,7 +527,7 @@ class InterruptionTest(TempFolderTest):
                 while not self.voice_files() and time.monotonic() < deadline:
                     time.sleep(0.05)  # the temporary file shows the transfer has begun
                 self.assertEqual(len(self.voice_files()), 1)
-                child.send_signal(signal.SIGINT)
+                child.send_signal(sent)
                 out, err = child.communicate(timeout=RUN_SECONDS)
             finally:
                 if child.poll() is None:
@@ -399,20 +535,52 @@ class InterruptionTest(TempFolderTest):
                     child.wait(timeout=10)
         finally:
             server.stop()
-        self.assertEqual(child.returncode, 130, err)
-        self.assertIn(b"interrupted", err)
+        self.assertEqual(child.returncode, 128 + sent, err)
+        self.assertIn(message, err)
         self.assertEqual(out, b"")
         self.assertEqual(self.voice_files(), [])
 
 
+class InstallTest(unittest.TestCase):
+    """cmake --install into a temporary prefix: the program, its module, the
+    samples and the man page, used from another folder."""
+
+    def test_installed_program_finds_its_module_and_samples(self):
+        prefix = tempfile.mkdtemp(prefix="lexoradx-install-")
+        try:
+            subprocess.run(["cmake", "--install", BUILD_DIR, "--prefix", prefix], check=True,
+                           capture_output=True, timeout=RUN_SECONDS)
+            program = os.path.join(prefix, "bin", "lexoradx-lookup")
+            env = dict(os.environ)
+            env.pop("LEXORADX_MODULE", None)
+            status, out, err = run_lookup("--version", exe=program, env=env, cwd="/")
+            self.assertIn("module: %s/lib/lexoradx/LexoraDX.so\n" % prefix, out)
+            self.assertTrue(os.path.isfile(os.path.join(prefix, "lib", "lexoradx", "LexoraDX.ini")))
+            status, out, err = run_lookup("-n", "-dfr", "chat", exe=program, env=env, cwd="/")
+            self.assertEqual((status, out), (FOUND, read_text(samples("expected", "fr.lexora.org",
+                                                                      "chat.txt"))), err)
+            man_page = os.path.join(prefix, "share", "man", "man1", "lexoradx-lookup.1")
+            self.assertIn(".TH LEXORADX-LOOKUP", read_text(man_page))
+            if shutil.which("man"):
+                shown = subprocess.run(["man", "-P", "cat", "-l", man_page], capture_output=True,
+                                       timeout=RUN_SECONDS)
+                self.assertIn(b"--refresh", shown.stdout)
+        finally:
+            shutil.rmtree(prefix)
+
+
 def main():
-    global EXE, SOURCE_DIR
+    global EXE, SOURCE_DIR, BUILD_DIR, StoreHandler, make_server
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--build-dir", required=True)
     args, rest = parser.parse_known_args()
     EXE = os.path.abspath(args.exe)
     SOURCE_DIR = os.path.abspath(args.source_dir)
+    BUILD_DIR = os.path.abspath(args.build_dir)
+    sys.path.insert(0, os.path.join(SOURCE_DIR, "tools"))
+    from page_store_server import StoreHandler, make_server
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
 
