@@ -41,3 +41,7 @@ speak en-gb "tea"     en.lexora.org/media/En-uk-tea.ogg          1004
 speak en-us "base"    media.lexora.org/7/7b/En-us-bass-music.ogg 1005
 speak ja    "ねこ"    media.lexora.org/4/4e/Ja-neko.ogg          1006
 speak fr-fr "un chat" media.lexora.org/1/1c/Fr-chat.ogg          1007
+# Linked protocol-relatively by the twin pages; the French one is a transcoded file.
+speak en-us "dog"      media.lexora.org/2/2e/En-us-dog.ogg        1008
+speak fr-fr "un chien" media.lexora.org/transcoded/3/3c/Fr-Paris-chien.wav/Fr-Paris-chien.wav.ogg 1009
+speak ja    "いぬ"     media.lexora.org/8/8d/Ja-inu.ogg           1010

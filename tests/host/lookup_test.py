@@ -323,6 +323,55 @@ class OfflineTest(TempFolderTest):
         self.assertEqual(out, expected("cat"))
 
 
+class CurrentMarkupTest(TempFolderTest):
+    """A copy of the module with CurrentMarkup=1 in the INI beside it reads the
+    twin pages of both later markups, and the classic ones, alike."""
+
+    TWINS = [
+        ("en", "dog", "en.lexora.org/dog.txt", "media.lexora.org/2/2e/En-us-dog.ogg",
+         "c1_2_2e_En-us-dog.ogg"),
+        ("fr", "chien", "fr.lexora.org/chien.txt",
+         "media.lexora.org/transcoded/3/3c/Fr-Paris-chien.wav/Fr-Paris-chien.wav.ogg",
+         "c1_transcoded_3_3c_Fr-Paris-chien.wav_Fr-Paris-chien.wav.ogg"),
+        ("ja", "\u3044\u306c", "ja.lexora.org/%E3%81%84%E3%81%AC.txt",
+         "media.lexora.org/8/8d/Ja-inu.ogg", "c1_8_8d_Ja-inu.ogg"),
+    ]
+
+    def copy_module(self, ini):
+        folder = os.path.join(self.tmp, "module")
+        os.makedirs(folder)
+        built = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
+        module = shutil.copy(built, os.path.join(folder, "LexoraDX.so"))
+        if ini is not None:
+            with open(os.path.join(folder, "LexoraDX.ini"), "w") as f:
+                f.write(ini)
+        return module
+
+    def test_twins_give_the_classic_entry_and_audio(self):
+        module = self.copy_module("[config]\nCurrentMarkup=1\n")
+        for store in ["pages-markup2", "pages-markup3", "pages"]:
+            for dictionary, word, entry, media, stored in self.TWINS:
+                with self.subTest(store=store, word=word):
+                    shutil.rmtree(self.voice, ignore_errors=True)
+                    status, out, err = run_lookup("--module", module, "--pages", samples(store),
+                                                  "--base-path", self.base, "-d", dictionary, word)
+                    self.assertEqual(status, 0, err)
+                    self.assertEqual(out, read_text(samples("expected", *entry.split("/"))))
+                    self.assertEqual(self.voice_files(), [stored])
+                    self.assertEqual(read_bytes(self.voice, stored),
+                                     read_bytes(samples("media", *media.split("/"))))
+
+    def test_without_the_key_later_markups_give_no_entry(self):
+        for ini in [None, "[config]\nCurrentMarkup=0\n"]:
+            with self.subTest(ini=ini):
+                module = self.copy_module(ini)
+                status, out, err = run_lookup("--module", module, "--pages",
+                                              samples("pages-markup3"), "--no-audio", "dog")
+                self.assertEqual(status, 1)
+                self.assertIn('no entry for "dog"', err)
+                shutil.rmtree(os.path.dirname(module))
+
+
 class UsageTest(unittest.TestCase):
     def test_usage_errors_exit_2_with_one_line_and_a_hint(self):
         cases = [

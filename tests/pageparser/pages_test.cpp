@@ -1,7 +1,10 @@
 // Whole entry pages: every page under samples/pages/<host>/wiki/ is parsed as
 // the lookup parses it, and its entry text and audio links are compared with
 // the hand-written samples/expected/<host>/<name>.txt and <name>.audio.
-// Pages are found by walking the folder, so a new page needs no code here.
+// samples/pages-markup2/ and samples/pages-markup3/ hold the same articles in
+// the two later markups, each the twin of the classic page of its name: read
+// in current-markup mode they give the classic page's expectations. Pages are
+// found by walking the folders, so a new page needs no code here.
 #include "pageparser/lexora_parser.h"
 #include "textlib/utf8.h"
 
@@ -40,9 +43,13 @@ std::string utf8Of(const char16_t* text, int32_t count) {
   return bytes.str();
 }
 
-std::vector<SamplePage> findSamplePages() {
+/// The page stores: the classic pages, then the twins in the later markups.
+const char* const kClassicStore = "pages";
+const char* const kLaterStores[] = {"pages-markup2", "pages-markup3"};
+
+std::vector<SamplePage> findSamplePages(const char* store = kClassicStore) {
   std::vector<SamplePage> pages;
-  const fs::path root = kSamples / "pages";
+  const fs::path root = kSamples / store;
   if (!fs::is_directory(root)) return pages;
   for (const auto& item : fs::recursive_directory_iterator(root)) {
     if (!item.is_regular_file() || item.path().extension() != ".html") continue;
@@ -63,12 +70,12 @@ struct ParsedSample {
   std::vector<std::string> audioLinks;
 };
 
-ParsedSample parseSample(const std::string& bytes) {
+ParsedSample parseSample(const std::string& bytes, PageMarkup markup = PageMarkup::Classic) {
   __kvstrW text;
   fromUtf8(text, bytes.c_str(), static_cast<int32_t>(bytes.size()));
 
   // Read in place, as the lookup reads the page.
-  TLexoraParser parser;
+  TLexoraParser parser(markup);
   parser.setWritableInput(text.data());
   parser.parse();
 
@@ -128,8 +135,8 @@ TEST(SamplePagesTest, AudioLinks_ListedInLanguageOrder) {
 }
 
 // The command-line host serves audio from samples/media/<host>/<path>: every
-// link a sample page lists must have its recording there. A relative link is
-// read on the page's own host.
+// link a sample page lists must have its recording there. A link without a
+// scheme is read on the page's own host unless it names a host itself.
 TEST(SamplePagesTest, AudioLinks_HaveBundledRecordings) {
   const std::string scheme = "http://";
   for (const auto& page : findSamplePages()) {
@@ -137,8 +144,9 @@ TEST(SamplePagesTest, AudioLinks_HaveBundledRecordings) {
     const std::string pageHost = page.html.parent_path().parent_path().filename().string();
     for (const auto& link : linesOf(readBytes(page.expected.string() + ".audio"))) {
       if (link == "-") continue;
-      const std::string hostAndPath =
-          link.compare(0, scheme.size(), scheme) == 0 ? link.substr(scheme.size()) : pageHost + link;
+      std::string hostAndPath = pageHost + link;
+      if (link.compare(0, scheme.size(), scheme) == 0) hostAndPath = link.substr(scheme.size());
+      if (link.compare(0, 2, "//") == 0) hostAndPath = link.substr(2);
       const fs::path recording = kSamples / "media" / fs::path(hostAndPath).relative_path();
       if (!fs::is_regular_file(recording)) {
         ADD_FAILURE() << "no recording " << recording.string();
@@ -160,6 +168,51 @@ TEST(SamplePagesTest, EntryText_SameWithCrLfLineEnds) {
       crlf += c;
     }
     EXPECT_EQ(parseSample(crlf).entry, readBytes(page.expected.string() + ".txt"));
+  }
+}
+
+// --- current-markup mode ---
+
+TEST(SamplePagesTest, EveryEditionHasTwinsInBothLaterMarkups) {
+  for (const char* store : kLaterStores) {
+    SCOPED_TRACE(store);
+    std::vector<std::string> hosts;
+    for (const auto& page : findSamplePages(store)) {
+      const fs::path relative = page.html.lexically_relative(kSamples / store);
+      EXPECT_TRUE(fs::is_regular_file(kSamples / kClassicStore / relative)) << "no classic twin";
+      hosts.push_back(relative.begin()->string());
+    }
+    for (const char* host : {"ja.lexora.org", "en.lexora.org", "fr.lexora.org"}) {
+      EXPECT_NE(std::find(hosts.begin(), hosts.end(), host), hosts.end()) << host;
+    }
+  }
+}
+
+TEST(SamplePagesTest, CurrentMarkup_LaterPagesGiveTheirTwinsEntry) {
+  for (const char* store : kLaterStores) {
+    for (const auto& page : findSamplePages(store)) {
+      SCOPED_TRACE(page.html.string());
+      const ParsedSample parsed = parseSample(readBytes(page.html), PageMarkup::Current);
+      EXPECT_EQ(parsed.entry, readBytes(page.expected.string() + ".txt"));
+      EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expected.string() + ".audio")));
+      // The classic rules find no entry in them.
+      EXPECT_EQ(parseSample(readBytes(page.html)).entry, "");
+    }
+  }
+}
+
+// A page of the classic store without an expected entry is in a later markup
+// (the classic rules find none in it); every other gives its classic entry.
+TEST(SamplePagesTest, CurrentMarkup_ClassicPagesGiveTheClassicEntry) {
+  for (const auto& page : findSamplePages()) {
+    SCOPED_TRACE(page.html.string());
+    const ParsedSample parsed = parseSample(readBytes(page.html), PageMarkup::Current);
+    if (readBytes(page.expected.string() + ".txt").empty()) {
+      EXPECT_NE(parsed.entry, "");
+      continue;
+    }
+    EXPECT_EQ(parsed.entry, readBytes(page.expected.string() + ".txt"));
+    EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expected.string() + ".audio")));
   }
 }
 
