@@ -355,7 +355,7 @@ class CurrentMarkupTest(TempFolderTest):
                     shutil.rmtree(self.voice, ignore_errors=True)
                     status, out, err = run_lookup("--module", module, "--pages", samples(store),
                                                   "--base-path", self.base, "-d", dictionary, word)
-                    self.assertEqual(status, 0, err)
+                    self.assertEqual(status, FOUND, err)
                     self.assertEqual(out, read_text(samples("expected", *entry.split("/"))))
                     self.assertEqual(self.voice_files(), [stored])
                     self.assertEqual(read_bytes(self.voice, stored),
@@ -367,7 +367,7 @@ class CurrentMarkupTest(TempFolderTest):
                 module = self.copy_module(ini)
                 status, out, err = run_lookup("--module", module, "--pages",
                                               samples("pages-markup3"), "--no-audio", "dog")
-                self.assertEqual(status, 1)
+                self.assertEqual(status, NO_ENTRY)
                 self.assertIn('no entry for "dog"', err)
                 shutil.rmtree(os.path.dirname(module))
 
