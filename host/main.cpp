@@ -190,7 +190,8 @@ int lookUpWord(TSession& session, const TPluginModule& module,
   session.basePath = options.noAudio ? session.basePath : prepareBasePath(console, session.basePath);
   session.voiceFolder = session.basePath + kVoiceFolder + "/";
   const TLookupReport result = lookUp(session, module, *dictionary);
-  return stopSignal() ? kExitSignalBase : report(session, result);  // finish() tells the signal
+  if (const int signal = stopSignal()) return kExitSignalBase + signal;  // nothing to report
+  return report(session, result);
 }
 
 int run(int argc, char** argv, const TConsole& console) {
@@ -237,7 +238,6 @@ int run(int argc, char** argv, const TConsole& console) {
 /// The end of a run: a signal wins, then a failed write.
 int finish(const TConsole& console, int status) {
   if (const int signal = stopSignal()) {
-    // A reader that went away needs no word; it would not read it.
     if (signal == SIGINT) console.error("interrupted");
     if (signal == SIGTERM) console.error("terminated");
     if (signal == SIGHUP) console.error("hung up");

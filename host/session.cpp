@@ -184,7 +184,10 @@ void watchSignals() {
   struct sigaction action {};
   action.sa_handler = noteSignal;
   sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(signal, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A reader or a server that went away shows as a failed write (EPIPE) where
+  // it happens, never as the end of the whole run.
+  std::signal(SIGPIPE, SIG_IGN);
 }
 
 int stopSignal() { return gStopSignal; }

@@ -12,8 +12,8 @@
 
 namespace host {
 
-/// Notes SIGINT, SIGTERM, SIGHUP and SIGPIPE instead of ending the program at
-/// once, so that the lookup ends normally and leaves no partial file.
+/// Notes SIGINT, SIGTERM and SIGHUP instead of ending the program at once, so
+/// that the lookup ends normally and leaves no partial file; ignores SIGPIPE.
 void watchSignals();
 /// The watched signal that arrived first, or 0.
 int stopSignal();
