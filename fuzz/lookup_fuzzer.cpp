@@ -1,6 +1,7 @@
 // A whole lookup with arbitrary bytes served as the page: every local path
-// handed to downloadFile lies inside the voice-file folder, at most 16 audio
-// slots are written, the entry text holds no carriage return, and (under
+// handed to downloadFile lies inside the voice-file folder, every URL sent to
+// the host is well-formed UTF-8, at most 16 audio slots are written, the entry
+// text is well-formed UTF-16 without a carriage return, and (under
 // LeakSanitizer) nothing leaks.
 #include <cstdint>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/well_formed.h"
 #include "platform/platform.h"
 #include "plugin/lexoradx.h"
 #include "plugin/request.h"
@@ -38,6 +40,7 @@ int32_t fetchPage(const char* url, BSTR* page) {
 
 int32_t downloadFile(const char* url, const char16_t* empty, const char16_t* localPath) {
   check(url && empty && *empty == 0 && localPath);
+  check(isWellFormedUtf8(url));
   const std::u16string path(localPath);
   check(path.compare(0, voiceFolder().size(), voiceFolder()) == 0);
   const std::u16string name = path.substr(voiceFolder().size());
@@ -65,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(result.extraText == canary && result.cancelFlag == &cancel);
   check(found == (result.entryText != nullptr));
   if (result.entryText) {
-    for (const char16_t* p = result.entryText; *p; ++p) check(*p != u'\r');
+    const std::u16string entry(reinterpret_cast<const char16_t*>(result.entryText));
+    check(entry.find(u'\r') == std::u16string::npos);
+    check(isWellFormedUtf16(entry.data(), entry.size()));
     platform::SysFreeString(result.entryText);
   }
   int stored = 0;

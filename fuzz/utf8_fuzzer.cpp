@@ -1,11 +1,15 @@
 // The UTF-8 codec on arbitrary bytes: decoding never writes past the bound the
-// string conversion allocates, and valid UTF-16 survives a round trip.
+// string conversion allocates and always gives well-formed UTF-16, any UTF-16
+// encodes to UTF-8 that decodes without a lone surrogate, and valid UTF-16
+// survives a round trip.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "fuzz/well_formed.h"
 #include "textlib/utf8.h"
 
 namespace {
@@ -18,11 +22,41 @@ namespace {
 // worst-case block with a canary after it.
 void checkDecodeBound(const uint8_t* data, size_t size) {
   const int32_t count = static_cast<int32_t>(size);
-  std::vector<char16_t> out(2 * size + 2, u'\xFFFF');
+  std::vector<char16_t> out(size + 2, u'\xFFFF');
   const int32_t units = decodeUtf8(reinterpret_cast<const char*>(data), count, out.data());
-  check(units >= 0 && static_cast<size_t>(units) <= 2 * size);
+  check(units >= 0 && static_cast<size_t>(units) <= size);
   check(out[units] == 0);
-  check(out[2 * size + 1] == u'\xFFFF');
+  check(out[size + 1] == u'\xFFFF');
+  check(isWellFormedUtf16(out.data(), static_cast<size_t>(units)));
+}
+
+// The bytes read as any UTF-16 units, lone surrogates included: the UTF-8 they
+// encode to is well-formed, so it decodes to the same units with each lone
+// surrogate as U+FFFD.
+void checkEncodeWellFormed(const uint8_t* data, size_t size) {
+  std::vector<char16_t> units;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    const auto u = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    if (u == 0) break;
+    units.push_back(u);
+  }
+  std::u16string expected;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const bool high = units[i] >= 0xD800 && units[i] <= 0xDBFF;
+    const bool low = units[i] >= 0xDC00 && units[i] <= 0xDFFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+      expected += units[i];
+      expected += units[++i];
+    } else {
+      expected += high || low ? u'\xFFFD' : units[i];
+    }
+  }
+  units.push_back(0);
+  __kvstrA bytes;
+  toUtf8(bytes, units.data(), -1);
+  __kvstrW back;
+  fromUtf8(back, bytes.str(), bytes.length());
+  check(std::u16string(back.str() ? back.str() : u"") == expected);
 }
 
 // Reads the bytes as UTF-16 units and repairs them into valid UTF-16 without
@@ -75,6 +109,7 @@ void checkCharDecoder(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   checkDecodeBound(data, size);
+  checkEncodeWellFormed(data, size);
   checkRoundTrip(data, size);
   checkCharDecoder(data, size);
   return 0;

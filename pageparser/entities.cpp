@@ -26,14 +26,25 @@ bool startsWith(const char16_t* text, const char16_t* prefix, int32_t length) {
   }
   return true;
 }
+
+// The character a decimal reference stands for. The entry text ends its lines
+// with line feeds alone, so a reference to CR (as in "&#13;&#10;") adds
+// nothing, like one to 0; a surrogate or a value past U+10FFFF names no
+// character, and the text stays well-formed UTF-16 with U+FFFD in its place.
+char32_t referencedCharacter(int32_t value) {
+  if (value == u'\r') return 0;
+  if ((value >= 0xD800 && value <= 0xDFFF) || value >= kBeyondUnicode) return 0xFFFD;
+  return static_cast<char32_t>(value);
+}
 }  // namespace
 
 int32_t parseDecimalReference(const char16_t* position) {
   int32_t value = -1;  // no digit yet
   for (const char16_t* p = position; *p; ++p) {
     if (isDigit(*p)) {
-      // Reduced as it accumulates, so any number of digits is accepted.
-      value = ((value < 0 ? 0 : value) * 10 + (*p - u'0')) % 65536;
+      // Held at kBeyondUnicode once past it, so any number of digits is accepted.
+      const int32_t grown = (value < 0 ? 0 : value) * 10 + (*p - u'0');
+      value = grown < kBeyondUnicode ? grown : kBeyondUnicode;
     } else {
       return *p == u';' ? value : -1;
     }
@@ -41,7 +52,7 @@ int32_t parseDecimalReference(const char16_t* position) {
   return value;  // digits up to the end of the line, with no ";"
 }
 
-const char16_t* readEntity(const char16_t* position, char16_t& character) {
+const char16_t* readEntity(const char16_t* position, char32_t& character) {
   for (const NamedReference& reference : kNamedReferences) {
     if (startsWith(position, reference.name, reference.length)) {
       character = reference.character;
@@ -51,19 +62,17 @@ const char16_t* readEntity(const char16_t* position, char16_t& character) {
   if (*position != u'#') return nullptr;
   const int32_t value = parseDecimalReference(position + 1);
   if (value < 0) return nullptr;
-  // The entry text ends its lines with line feeds alone: a reference to CR
-  // (as in "&#13;&#10;") is consumed like one to code 0, adding nothing.
-  character = value == u'\r' ? char16_t{0} : static_cast<char16_t>(value);
+  character = referencedCharacter(value);
   const char16_t* p = position + 1;
   while (isDigit(*p)) ++p;
   return *p == u';' ? p + 1 : p;
 }
 
 const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
-  char16_t character = 0;
+  char32_t character = 0;
   const char16_t* next = readEntity(position, character);
-  // A code unit of 0 appends nothing: the reference is consumed silently.
-  if (next) buffer.append(character);
+  // 0 appends nothing: the reference is consumed silently.
+  if (next) appendCharacter(buffer, character);
   return next;
 }
 

@@ -1,6 +1,7 @@
 // Character references in section text: the five names lt, gt, amp, quot and
-// nbsp (a plain space) and decimal references (modulo 65536). Everything else
-// is copied through unchanged.
+// nbsp (a plain space) and decimal references to any character (a pair of
+// units above U+FFFF; U+FFFD for a surrogate or a value past U+10FFFF; nothing
+// for 0 and CR). Everything else is copied through unchanged.
 #pragma once
 
 #include <cstdint>
@@ -16,16 +17,32 @@ __kvstrW decodeEntities(const char16_t* text, int32_t length);
 template <class Buffer>
 void decodeEntitiesInto(Buffer& out, const char16_t* text, int32_t length);
 /// `position` is just after an "&". Sets `character` to the referenced
-/// character (0 for a reference to code 0) and returns the position after the
-/// reference, or returns null when no reference starts there.
-const char16_t* readEntity(const char16_t* position, char16_t& character);
+/// character (0, which adds nothing, for a reference to 0 or to CR) and returns
+/// the position after the reference, or returns null when no reference starts
+/// there.
+const char16_t* readEntity(const char16_t* position, char32_t& character);
 /// `position` is just after an "&". Appends the referenced character to
 /// `buffer` and returns the position after the reference, or null when no
 /// reference starts there.
 const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position);
-/// `position` is just after "&#". The decimal value (mod 65536) up to the ";"
-/// or the NUL, or -1 when the characters there do not form a reference.
+/// `position` is just after "&#". The decimal value up to the ";" or the NUL
+/// (any value past U+10FFFF as kBeyondUnicode), or -1 when the characters
+/// there do not form a reference.
 int32_t parseDecimalReference(const char16_t* position);
+constexpr int32_t kBeyondUnicode = 0x110000;
+
+/// Appends `character` to `out` as UTF-16: one unit, or a pair above U+FFFF.
+/// 0 appends nothing.
+template <class Buffer>
+void appendCharacter(Buffer& out, char32_t character) {
+  if (character > 0xFFFF) {
+    const char16_t pair[2] = {static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10)),
+                              static_cast<char16_t>(0xDC00 + (character & 0x3FF))};
+    out.append(pair, 2);
+  } else {
+    out.append(static_cast<char16_t>(character));
+  }
+}
 
 template <class Buffer>
 void decodeEntitiesInto(Buffer& out, const char16_t* text, int32_t length) {
@@ -38,9 +55,9 @@ void decodeEntitiesInto(Buffer& out, const char16_t* text, int32_t length) {
     while (p < end && *p && *p != u'&') ++p;
     if (p != stretch) out.append(stretch, static_cast<int32_t>(p - stretch));
     if (p == end || !*p) break;
-    char16_t character = 0;
+    char32_t character = 0;
     if (const char16_t* next = readEntity(p + 1, character)) {
-      out.append(character);  // a code unit of 0 appends nothing: consumed silently
+      appendCharacter(out, character);  // 0 appends nothing: consumed silently
       p = next;
     } else {
       out.append(u'&');  // not a reference: copied, scanning goes on after it

@@ -156,16 +156,11 @@ int TTextFileBufferUTF8::readChar() {
   const uint32_t c = decodeUtf8Char(start, &next);
   const auto used = static_cast<int32_t>(next - start);
   if (c == 0) {
-    // With kUtf8Reserve bytes at hand only the end of the file can cut a
-    // sequence; there the input ends. Otherwise a NUL byte in the file (or a
-    // sequence it cut) is stepped over and delivered as 0, which the line
-    // rules drop.
-    if (pos_ + used >= size_) {
-      pos_ = size_;
-      return -1;
-    }
+    // The NUL after the data ends the input. A NUL byte in the file is
+    // stepped over and delivered as 0, which the line rules drop.
+    if (pos_ >= size_) return -1;
     lastStart_ = pos_;
-    pos_ += used ? used : 1;
+    ++pos_;
     return 0;
   }
   lastStart_ = pos_;

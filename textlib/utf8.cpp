@@ -27,30 +27,44 @@ char* writeUtf8(uint32_t c, char* out) {
   return out;
 }
 
-// Reads continuation bytes of one sequence. Past the end of the input it yields
-// zero bits and remembers that the sequence was cut.
-struct ContinuationReader {
-  const unsigned char* p;
-  const unsigned char* end;
-  bool cut = false;
+constexpr uint32_t kReplacement = 0xFFFD;
 
-  int32_t next() {
-    if (p < end && *p) return *p++ & 0x3F;
-    cut = true;
-    return 0;
+// Decodes the sequence that starts with the byte at `p` (0x80 or more) and
+// moves `p` past it. Only well-formed sequences give their character: no
+// overlong form, no surrogate, nothing above U+10FFFF. Anything else gives
+// U+FFFD for its longest start that could still have become a character (the
+// lead alone when it can lead nothing), and `p` stops on the first byte that
+// does not fit, so that byte is read again as a lead: a NUL, "<" or a quote
+// is never swallowed. Nothing at or past `end` is read.
+uint32_t decodeSequence(const unsigned char*& p, const unsigned char* end) {
+  const uint32_t lead = *p++;
+  uint32_t c;
+  int more;
+  uint32_t low = 0x80;  // the range the next continuation byte must lie in
+  uint32_t high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    c = lead & 0x1F;
+    more = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    c = lead & 0x0F;
+    more = 2;
+    if (lead == 0xE0) low = 0xA0;   // below: overlong
+    if (lead == 0xED) high = 0x9F;  // above: a surrogate
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    c = lead & 0x07;
+    more = 3;
+    if (lead == 0xF0) low = 0x90;   // below: overlong
+    if (lead == 0xF4) high = 0x8F;  // above: past U+10FFFF
+  } else {
+    return kReplacement;  // a continuation byte, C0, C1 or F5 to FF: leads nothing
   }
-};
-
-// Accumulates one sequence after its lead byte `a` (>= 0x80) the way both
-// decoders do: the length follows from the size of the accumulated value, not
-// from the lead byte's bit pattern, so any byte can lead.
-int32_t accumulateSequence(int32_t a, ContinuationReader& in) {
-  int32_t v = (a << 6) | in.next();
-  if (v < 0x3800) return v - 0x3000;
-  v = (v << 6) | in.next();
-  if (v < 0xF0000) return v - 0xE0000;
-  v = (v << 6) | in.next();
-  return v - 0x3C00000;
+  for (; more > 0; --more) {
+    if (p >= end || *p < low || *p > high) return kReplacement;
+    c = (c << 6) | (*p++ & 0x3Fu);
+    low = 0x80;
+    high = 0xBF;
+  }
+  return c;
 }
 
 }  // namespace
@@ -60,11 +74,10 @@ int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
   if (count < 0) count = kvdetail::textLength(text);
   for (int32_t i = 0; i < count && text[i]; ++i) {
     uint32_t c = text[i];
-    if (isHighSurrogate(c)) {
-      if (i + 1 >= count || !text[i + 1]) break;  // a high surrogate ending the text is dropped
-      const uint32_t v = text[++i];
-      if (!isLowSurrogate(v)) continue;  // broken pair: both units are dropped
-      c = 0x10000 + ((c - 0xD800) << 10) + (v - 0xDC00);
+    if (isHighSurrogate(c) && i + 1 < count && isLowSurrogate(text[i + 1])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00u);
+    } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
+      c = kReplacement;  // a lone surrogate; the unit after it is read on its own
     }
     out = writeUtf8(c, out);
   }
@@ -110,21 +123,17 @@ void decodeUnits(const unsigned char* p, const unsigned char* end, Sink& sink) {
       p += 8;
     }
     if (p >= end || !*p) return;
-    const int32_t a = *p++;
-    if (a < 0x80) {
-      sink.unit(static_cast<char16_t>(a));
+    if (*p < 0x80) {
+      sink.unit(*p++);
       continue;
     }
-    ContinuationReader in{p, end};
-    const int32_t v = accumulateSequence(a, in);
-    p = in.p;
-    if (v > 0xFFFF) {
-      sink.unit(static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10)));
-      sink.unit(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+    const uint32_t c = decodeSequence(p, end);
+    if (c > 0xFFFF) {
+      sink.unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      sink.unit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
     } else {
-      sink.unit(static_cast<char16_t>(v));  // low 16 bits; a stray lead gives 0xF000 + bits
+      sink.unit(static_cast<char16_t>(c));
     }
-    if (in.cut) return;
   }
 }
 
@@ -141,39 +150,17 @@ int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out) {
 }
 
 uint32_t decodeUtf8Char(const char* position, const char** next) {
-  const auto* p = reinterpret_cast<const unsigned char*>(position);
-  const uint32_t a = *p;
-  if (a == 0 || a < 0x80) {
-    *next = position + (a ? 1 : 0);
-    return a;
+  const auto* p = bytesOf(position);
+  if (*p < 0x80) {
+    *next = position + (*p ? 1 : 0);
+    return *p;
   }
-  // Each continuation byte is tested before use: the NUL ends the text.
-  const unsigned char* q = p + 1;
-  auto take = [&q](uint32_t& bits) {
-    if (!*q) return false;
-    bits = *q++ & 0x3Fu;
-    return true;
-  };
-  uint32_t b = 0;
-  uint32_t v = 0;
-  bool complete = take(b);
-  if (complete) {
-    v = (a << 6) | b;
-    if (v < 0x3800) {
-      v -= 0x3000;
-    } else if ((complete = take(b))) {
-      v = (v << 6) | b;
-      if (v < 0xF0000) {
-        v -= 0xE0000;
-      } else if ((complete = take(b))) {
-        v = ((v << 6) | b) - 0x3C00000;
-      }
-    }
-  }
-  *next = reinterpret_cast<const char*>(q);
-  if (!complete) return 0;  // cut short by the end of the text
-  if (v < 0x10000) return v;
-  return ((0xD800 + ((v - 0x10000) >> 10)) << 16) | (0xDC00 + (v & 0x3FF));
+  // No sequence is longer than four bytes, and the NUL ending the text fits
+  // no sequence, so the decoder stops on it.
+  const uint32_t c = decodeSequence(p, p + 4);
+  *next = reinterpret_cast<const char*>(p);
+  if (c < 0x10000) return c;
+  return ((0xD800 + ((c - 0x10000) >> 10)) << 16) | (0xDC00 + (c & 0x3FF));
 }
 
 void toUtf8(__kvstrA& target, const char16_t* text, int32_t count) {
@@ -194,7 +181,7 @@ void fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
   }
   if (count < 0) count = kvdetail::textLength(bytes);
   // Counted first, so that a page-sized text takes exactly its own size rather
-  // than the worst case of two units per byte.
+  // than the worst case of one unit per byte.
   TUnitCounter counter;
   decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, counter);
   char16_t* fresh = kvdetail::allocateArray<char16_t>(counter.count + 1);

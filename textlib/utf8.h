@@ -1,7 +1,10 @@
 // The plug-in's own UTF-8 codec: no code page, no locale. Malformed input is
-// converted by fixed rules rather than rejected: an unpaired high surrogate is
-// dropped with the unit after it, continuation bytes are not validated, and a
-// sequence cut by the end of the input contributes zero bits and ends it.
+// replaced rather than rejected, so both directions always give well-formed
+// text: a lone surrogate is encoded as U+FFFD, and each maximal invalid part
+// of the bytes (a byte that leads nothing, or the start of a sequence that a
+// byte of the wrong range, a NUL or the end cuts) decodes to one U+FFFD, the
+// byte after it read afresh. Overlong forms, encoded surrogates and values
+// above U+10FFFF are invalid.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +26,12 @@ void fromUtf8(__kvstrW& target, const char* bytes, int32_t count);
 int32_t encodeUtf8(const char16_t* text, int32_t count, char* out);
 /// Writes the UTF-16 form of at most `count` bytes of `bytes` (stopping at a
 /// NUL; a negative count means up to the NUL) to `out`, then a NUL. `out` must
-/// hold 2 * count + 1 units (a stray lead byte cut by the end can yield a
-/// pair). Returns the units written before the NUL.
+/// hold count + 1 units (no byte yields more than one unit). Returns the units
+/// written before the NUL.
 int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out);
 /// Decodes the character at `position` of a NUL-terminated text. Returns 0 at
-/// the end of the text (or at a sequence cut short by it), the unit for a BMP
-/// character, or the surrogate pair packed high << 16 | low. `*next` receives
-/// the position after the bytes used (the NUL itself at the end).
+/// the end of the text, the unit for a BMP character (U+FFFD for an invalid
+/// part, a sequence cut by the NUL included), or the surrogate pair packed
+/// high << 16 | low. `*next` receives the position after the bytes used (the
+/// NUL itself at the end).
 uint32_t decodeUtf8Char(const char* position, const char** next);

@@ -26,13 +26,19 @@ TEST(DecodeEntitiesTest, References_DecodeOrCopyThrough) {
       {u"&#12x;", u"&#12x;"},
       {u"&#;", u"&#;"},
       {u"&#00000065;", u"A"},
-      {u"&#65601;", u"A"},                 // 65601 mod 65536 = 65
-      {u"&#99999999999999999999;", u"\uffff"},  // 10^20 - 1 mod 2^16
-      {u"&#55357;&#56832;", u"\U0001F600"},     // two references make a pair
+      // Above U+FFFF a pair; a surrogate or a value past U+10FFFF is U+FFFD.
+      {u"&#128512;", u"\U0001F600"},
+      {u"x&#65536;y", u"x\U00010000y"},
+      {u"&#65546;", u"\U0001000A"},
+      {u"&#65601;", u"\U00010041"},
+      {u"&#1114111;", u"\U0010FFFF"},
+      {u"&#1114112;", u"\uFFFD"},
+      {u"&#99999999999999999999;", u"\uFFFD"},
+      {u"&#55295;&#55296;&#57343;&#57344;", u"\uD7FF\uFFFD\uFFFD\uE000"},
+      {u"&#55357;&#56832;", u"\uFFFD\uFFFD"},  // references to the halves of a pair
       {u"x&#0;y", u"xy"},                       // code 0 adds nothing
-      {u"x&#65536;y", u"xy"},
       {u"a&#13;&#10;b", u"a\nb"},              // a CR never enters the entry text
-      {u"a&#13;b&#65549;c&#13", u"abc"},         // 65549 mod 65536 = 13
+      {u"a&#13;b&#0013;c&#13", u"abc"},
       {u"&copy; &foo;", u"&copy; &foo;"},
       {u"&AMP; &Amp; &amp", u"&AMP; &Amp; &amp"},
       {u"&&amp;", u"&&"},
@@ -81,6 +87,7 @@ TEST(DecodeEntityTest, ReturnsPositionAfterReference_OrNull) {
   } kCases[] = {
       {u"amp;rest", 4, u"&"},   {u"nbsp;x", 5, u" "},    {u"#65;z", 4, u"A"},
       {u"#65", 3, u"A"},        {u"#0;", 3, u""},        {u"#13;", 4, u""},       {u"copy;", -1, u""},
+      {u"#128512;", 8, u"\U0001F600"},                    {u"#55296;", 7, u"\uFFFD"},
       {u"#x41;", -1, u""},      {u"#;", -1, u""},        {u"", -1, u""},
   };
   for (const auto& c : kCases) {
@@ -97,7 +104,9 @@ TEST(ParseDecimalReferenceTest, DigitsUpToSemicolonOrEnd) {
     const char16_t* in;
     int32_t want;
   } kCases[] = {
-      {u"65;", 65},   {u"65", 65},      {u"0;", 0},     {u"65536;", 0},  {u"65535;x", 65535},
+      {u"65;", 65},   {u"65", 65},      {u"0;", 0},     {u"65536;", 65536},  {u"65535;x", 65535},
+      {u"1114111;", 0x10FFFF},          {u"1114112;", kBeyondUnicode},
+      {u"99999999999999999999", kBeyondUnicode},
       {u";", -1},     {u"", -1},        {u"x41;", -1},  {u"12x;", -1},   {u"1 2;", -1},
   };
   for (const auto& c : kCases) {

@@ -214,6 +214,7 @@ TEST_F(RequestTest, PageUrl_IsTheBaseUrlAndTheEncodedWord) {
       {1, u"ice cream", "http://en.lexora.org/wiki/ice%20cream"},
       {1, u" Cat/Dog?", "http://en.lexora.org/wiki/%20Cat%2FDog%3F"},  // no trimming, no case change
       {1, u"\U0001F600", "http://en.lexora.org/wiki/%F0%9F%98%80"},
+      {1, u"\xD800" u"a\xDC00", "http://en.lexora.org/wiki/%EF%BF%BDa%EF%BF%BD"},  // lone surrogates
       {1, u"", "http://en.lexora.org/wiki/"},
       {1, nullptr, "http://en.lexora.org/wiki/"},
   };
@@ -365,9 +366,22 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
 // Found by fuzzing: a reference to CR, mid-line or cut by the line's end,
 // would have put a carriage return into the entry text.
 TEST_F(RequestTest, ReferencesToCarriageReturn_NeverReachTheEntry) {
-  gHost.page = entryPage(languageSection("English", nullptr, "one&#13;&#10;two &#13\nthree&#65549;"));
+  gHost.page = entryPage(languageSection("English", nullptr, "one&#13;&#10;two &#13\nthree&#0013;"));
   ASSERT_EQ(lookUp(u"cat"), 1);
   EXPECT_EQ(text(record.entryText), u"[[English]]\n[Noun]\n1.one\ntwo three\n");
+}
+
+// Each invalid part of the page's bytes is one U+FFFD and never takes the
+// markup after it along; no overlong form becomes a "/" or a NUL.
+TEST_F(RequestTest, InvalidUtf8_BecomesReplacementCharacters) {
+  gHost.page = entryPage(languageSection("English", "/w/a\xC0\xAF.ogg",
+                                         "one\xE3</li><li>two\xC0\x80three\xED\xA0\x80"));
+  ASSERT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(text(record.entryText),
+            u"[[English]]\nipa  :/kat/\naudio:/w/a\uFFFD\uFFFD.ogg\n[Noun]\n"
+            u"1.one\uFFFD\n2.two\uFFFD\uFFFDthree\uFFFD\uFFFD\uFFFD\n");
+  ASSERT_EQ(gHost.downloads.size(), 1u);
+  EXPECT_EQ(gHost.downloads[0].url, "http://en.lexora.org/w/a\xEF\xBF\xBD\xEF\xBF\xBD.ogg");
 }
 
 // A link names a place relative to the page; the local name comes from the

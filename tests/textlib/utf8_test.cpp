@@ -1,6 +1,7 @@
 // The UTF-8 codec against byte tables written by hand (well-formed text at
-// every length boundary, broken surrogate pairs, stray continuation bytes,
-// leads 0xF8 to 0xFF, sequences cut at every byte) and by round trip of every
+// every length boundary, lone surrogates, stray continuation bytes, overlong
+// forms, encoded surrogates, leads 0xF5 to 0xFF, sequences cut at every byte)
+// and by round trip of every
 // valid BMP unit plus astral characters. Inputs are copied into exact-size heap
 // blocks so that the sanitizer build sees any read past the count.
 #include "textlib/utf8.h"
@@ -82,14 +83,16 @@ TEST(Utf8EncodeTest, WellFormed_Table) {
 
 TEST(Utf8EncodeTest, BrokenSurrogates_Table) {
   const EncodeCase kCases[] = {
-      {"D800 0041", ""},                   // the unit after a lone high is lost with it
-      {"D800 0041 0042", "42"},
-      {"DC00", "ED B0 80"},                // a lone low is encoded as itself
-      {"D800", ""},                        // a high ending the text is dropped
-      {"0061 D800", "61"},
-      {"D800 D800 DC00", "ED B0 80"},      // the second high is taken as the broken partner
-      {"DC00 D800 DC00", "ED B0 80 F0 90 80 80"},
-      {"DBFF DBFF", ""},
+      // A lone surrogate becomes U+FFFD; the unit after it stays.
+      {"D800 0041", "EF BF BD 41"},
+      {"D800 0041 0042", "EF BF BD 41 42"},
+      {"DC00", "EF BF BD"},
+      {"D800", "EF BF BD"},
+      {"0061 D800", "61 EF BF BD"},
+      {"D800 D800 DC00", "EF BF BD F0 90 80 80"},
+      {"DC00 D800 DC00", "EF BF BD F0 90 80 80"},
+      {"DC00 D800", "EF BF BD EF BF BD"},
+      {"DBFF DBFF", "EF BF BD EF BF BD"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
@@ -105,10 +108,10 @@ TEST(Utf8EncodeTest, CountBounds_Table) {
     const char* want;
   } kCases[] = {
       {"0041 0042 0043", 2, "41 42"},
-      {"D83D DE00", 1, ""},          // the count cuts the pair: its high is dropped
-      {"D83D DE00 0041", 1, ""},
+      {"D83D DE00", 1, "EF BF BD"},  // the count cuts the pair: its high stands alone
+      {"D83D DE00 0041", 1, "EF BF BD"},
       {"0041 0000 0042", 3, "41"},   // a NUL inside the count ends the text
-      {"D83D 0000 0042", 3, ""},     // a high before that NUL is dropped
+      {"D83D 0000 0042", 3, "EF BF BD"},
       {"0041 0042 0000", -1, "41 42"},
   };
   for (const auto& c : kCases) {
@@ -138,7 +141,7 @@ struct DecodeCase {
 
 std::string decodeExact(const std::string& bytes, int32_t count) {
   const auto in = exactCopy(bytes);
-  std::u16string out(2 * bytes.size() + 3, char16_t{0xCCCC});
+  std::u16string out(bytes.size() + 2, char16_t{0xCCCC});  // at most one unit per byte
   const int32_t written = decodeUtf8(in.get(), count, &out[0]);
   EXPECT_EQ(out[written], 0);
   EXPECT_EQ(out[written + 1], 0xCCCC);
@@ -164,14 +167,26 @@ TEST(Utf8DecodeTest, WellFormed_Table) {
 
 TEST(Utf8DecodeTest, Malformed_Table) {
   const DecodeCase kCases[] = {
-      {"80 41", "F001"},               // a stray continuation byte leads two bytes
-      {"BF BF", "FFFF"},
-      {"C3 41 42", "00C1 0042"},       // continuation bytes are not validated
-      {"ED A0 80", "D800"},            // an encoded surrogate passes as a unit
-      {"C0 80 41", "0000 0041"},       // an overlong NUL becomes a NUL unit
-      {"F5 80 80 80", "DCC0 DC00"},    // past U+10FFFF: the pair is kept to 16 bits
-      {"F8 80 80 80", "DFC0 DC00"},
-      {"FF BF BF BF", "E7BF DFFF"},
+      // One U+FFFD for each maximal invalid part; the byte that ends it is read again.
+      {"80 41", "FFFD 0041"},
+      {"BF BF", "FFFD FFFD"},
+      {"C3 41 42", "FFFD 0041 0042"},
+      {"E3 3C 22 3E", "FFFD 003C 0022 003E"},  // a stray lead never swallows markup
+      {"F0 9F 98 41", "FFFD 0041"},
+      {"ED A0 80", "FFFD FFFD FFFD"},          // an encoded surrogate
+      {"ED 9F BF", "D7FF"},
+      {"C0 80 41", "FFFD FFFD 0041"},          // overlong forms: never a NUL or a "/"
+      {"C0 AF", "FFFD FFFD"},
+      {"C1 BF", "FFFD FFFD"},
+      {"E0 80 AF", "FFFD FFFD FFFD"},
+      {"E0 9F BF", "FFFD FFFD FFFD"},
+      {"F0 8F BF BF", "FFFD FFFD FFFD FFFD"},
+      {"F4 90 80 80", "FFFD FFFD FFFD FFFD"},  // past U+10FFFF
+      {"F5 80 80 80", "FFFD FFFD FFFD FFFD"},
+      {"F8 80 80 80", "FFFD FFFD FFFD FFFD"},
+      {"FF BF BF BF", "FFFD FFFD FFFD FFFD"},
+      {"61 F1 80 80 E1 80 C2 62 80 63 80 BF 64",
+       "0061 FFFD FFFD FFFD 0062 FFFD 0063 FFFD FFFD 0064"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
@@ -181,12 +196,12 @@ TEST(Utf8DecodeTest, Malformed_Table) {
 }
 
 TEST(Utf8DecodeTest, CutAtEveryByte_Table) {
-  // A missing continuation byte adds zero bits and ends the conversion.
+  // A sequence cut by the end is one U+FFFD.
   const DecodeCase kCases[] = {
-      {"C3", "00C0"},       {"E3", "3000"},        {"E3 81", "3040"},
-      {"F0", "0000"},       {"F0 9F", "D83C DC00"}, {"F0 9F 98", "D83D DE00"},
-      {"BF", "FFC0"},       {"FE", "E5C0 DC00"},    // one byte can yield a pair
-      {"41 E3 81", "0041 3040"},
+      {"C3", "FFFD"},       {"E3", "FFFD"},        {"E3 81", "FFFD"},
+      {"F0", "FFFD"},       {"F0 9F", "FFFD"},     {"F0 9F 98", "FFFD"},
+      {"BF", "FFFD"},       {"FE", "FFFD"},
+      {"41 E3 81", "0041 FFFD"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
@@ -201,13 +216,13 @@ TEST(Utf8DecodeTest, CountBounds_Table) {
     int32_t count;
     const char* want;
   } kCases[] = {
-      {"E3 81 82 41", 1, "3000"},   // the count cuts the sequence; nothing after is read
-      {"E3 81 82 41", 2, "3040"},
+      {"E3 81 82 41", 1, "FFFD"},   // the count cuts the sequence; nothing after is read
+      {"E3 81 82 41", 2, "FFFD"},
       {"E3 81 82 41", 3, "3042"},
       {"E3 81 82 41", 4, "3042 0041"},
-      {"C3 41 42", 1, "00C0"},
+      {"C3 41 42", 1, "FFFD"},
       {"41 00 42", 3, "0041"},      // a NUL lead byte ends the text
-      {"E3 00 42", 3, "3000"},      // so does a NUL where a continuation byte belongs
+      {"E3 00 42", 3, "FFFD"},      // so does a NUL where a continuation byte belongs
       {"41 42 00", -1, "0041 0042"},
   };
   for (const auto& c : kCases) {
@@ -236,8 +251,8 @@ TEST(Utf8DecodeTest, AsciiBlocks_Table) {
        "0041 0042 0043 0044 0045 0046 00E9 0049 004A 004B 004C 004D 004E 004F 0050 0051"},
       {"41 42 43 44 45 46 47 48 F0 9F 98 80 49 4A 4B 4C 4D 4E 4F 50", 20,
        "0041 0042 0043 0044 0045 0046 0047 0048 D83D DE00 0049 004A 004B 004C 004D 004E 004F 0050"},
-      {"41 42 43 44 45 46 47 48 E3 81", 10, "0041 0042 0043 0044 0045 0046 0047 0048 3040"},
-      {"7F 01 20 7E 41 42 43 44 80", 9, "007F 0001 0020 007E 0041 0042 0043 0044 F000"},
+      {"41 42 43 44 45 46 47 48 E3 81", 10, "0041 0042 0043 0044 0045 0046 0047 0048 FFFD"},
+      {"7F 01 20 7E 41 42 43 44 80", 9, "007F 0001 0020 007E 0041 0042 0043 0044 FFFD"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.in << " count " << c.count);
@@ -324,16 +339,20 @@ TEST(Utf8DecodeCharTest, Characters_Table) {
       {"F0 9F 98 80", 0xD83DDE00, 4},      // a packed pair, high in the upper half
       {"F0 90 80 80", 0xD800DC00, 4},
       {"F4 8F BF BF", 0xDBFFDFFF, 4},
-      {"80 41", 0xD7BCDC01, 2},            // stray continuation byte: compared unsigned
-      {"F8 80 80 80", 0xDFC0DC00, 4},
       {"C3 A9 41", 0xE9, 2},
-      // Cut short by the NUL: 0, next on the NUL.
-      {"C3", 0, 1},
-      {"E3", 0, 1},
-      {"E3 81", 0, 2},
-      {"F0", 0, 1},
-      {"F0 9F", 0, 2},
-      {"F0 9F 98", 0, 3},
+      // An invalid part is U+FFFD; next on the byte that ended it.
+      {"80 41", 0xFFFD, 1},
+      {"F8 80 80 80", 0xFFFD, 1},
+      {"C0 AF", 0xFFFD, 1},
+      {"ED A0 80", 0xFFFD, 1},
+      {"F0 9F 98 41", 0xFFFD, 3},
+      // Cut short by the NUL: U+FFFD, next on the NUL.
+      {"C3", 0xFFFD, 1},
+      {"E3", 0xFFFD, 1},
+      {"E3 81", 0xFFFD, 2},
+      {"F0", 0xFFFD, 1},
+      {"F0 9F", 0xFFFD, 2},
+      {"F0 9F 98", 0xFFFD, 3},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
