@@ -6,6 +6,7 @@ Usage: release_test.py --zip PATH --dll PATH --objdump PATH --source-dir DIR
        [unittest arguments]
 """
 import argparse
+import calendar
 import configparser
 import hashlib
 import os
@@ -95,11 +96,15 @@ class ContentsTest(unittest.TestCase):
 
 class ReproducibleTest(unittest.TestCase):
     def pack(self, folder, names, zip_name):
-        """Packs the named files of `folder` with the release's own packer."""
+        """Packs the named files of `folder` with the release's own packer, at
+        the time the built zip carries (a commit since the build moves HEAD)."""
+        with zipfile.ZipFile(ARGS.zip) as archive:
+            seconds = calendar.timegm(archive.infolist()[0].date_time + (0, 0, 0))
         output = os.path.join(folder, "out", zip_name)
         subprocess.run([sys.executable, os.path.join(ARGS.source_dir, "packaging", "make_release_zip.py"),
                         "--output", output, "--source-dir", ARGS.source_dir,
-                        *[f"{name}={os.path.join(folder, name)}" for name in names]], check=True)
+                        *[f"{name}={os.path.join(folder, name)}" for name in names]],
+                       env={**os.environ, "SOURCE_DATE_EPOCH": str(seconds)}, check=True)
         return read_bytes(output)
 
     def test_same_files_with_other_times_and_modes_give_the_same_bytes(self):
