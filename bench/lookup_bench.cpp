@@ -1,5 +1,7 @@
 // A whole lookup through runLookup with in-memory callbacks: the page served
-// at once, the audio stage on, every download answered at once. Reported in
+// at once, the audio stage on, every download answered at once. Beside each,
+// libxml2's HTML SAX pass over the same page, in the same run, so that the
+// ratio of the two holds under whatever load the machine has. Reported in
 // bytes of page HTML per second.
 #include <benchmark/benchmark.h>
 
@@ -7,6 +9,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "bench/libxml2_sax.h"
 #include "bench/pages.h"
 #include "platform/platform.h"
 #include "plugin/request.h"
@@ -75,10 +78,19 @@ void BM_Lookup(benchmark::State& state, PageShape shape) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
 }
 
+void BM_Libxml2Sax(benchmark::State& state, PageShape shape) {
+  const std::string page = makePage(shape, static_cast<size_t>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(libxml2SaxPass(page));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));
+}
+
 void registerAll() {
   for (const auto& [shape, name] : allPageShapes()) {
     benchmark::RegisterBenchmark((std::string("lookup/") + name).c_str(), BM_Lookup, shape)
         ->Arg(100 << 10)->Arg(1 << 20)->Arg(10 << 20)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark((std::string("libxml2/") + name).c_str(), BM_Libxml2Sax, shape)
+        ->Arg(1 << 20)->Arg(10 << 20)
         ->Unit(benchmark::kMillisecond);
   }
 }

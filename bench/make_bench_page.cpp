@@ -1,4 +1,5 @@
-// Writes one benchmark page to a file: make_bench_page SHAPE BYTES OUT.html
+// Writes one benchmark page to a file: make_bench_page SHAPE BYTES OUT.html;
+// make_bench_page --shapes lists the shapes, one a line.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +8,12 @@
 #include "bench/pages.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--shapes") == 0) {
+    for (const auto& shape : allPageShapes()) std::puts(shape.second);
+    return 0;
+  }
   if (argc != 4) {
-    std::fprintf(stderr, "usage: make_bench_page SHAPE BYTES OUT.html\n");
+    std::fprintf(stderr, "usage: make_bench_page SHAPE BYTES OUT.html | --shapes\n");
     return 2;
   }
   for (const auto& [shape, name] : allPageShapes()) {

@@ -115,6 +115,16 @@ std::string deepNesting(size_t bytes) {
   return repeatTo(bytes, kSectionOpen, unit, "</body></html>\n");
 }
 
+// Every repeat of one language's heading asks for that language's whole
+// block again: an entry that would grow with the square of the page, which
+// the lookup refuses rather than builds.
+std::string repeatedHeading(size_t bytes) {
+  return repeatTo(bytes, "<html><body><span class=\"editsection\">e</span>\n",
+                  "<h2><span class=\"mw-headline\">English</span></h2>\n"
+                  "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>a sense</li></ol>\n",
+                  "</body></html>\n");
+}
+
 }  // namespace
 
 const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
@@ -122,6 +132,7 @@ const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
       {PageShape::Realistic, "realistic"},          {PageShape::ManyShortRuns, "short_runs"},
       {PageShape::ManyLanguages, "many_languages"}, {PageShape::OneLongLine, "one_line"},
       {PageShape::ManyAttributes, "attributes"},    {PageShape::DeepNesting, "deep_nesting"},
+      {PageShape::RepeatedHeading, "repeated_heading"},
   };
   return shapes;
 }
@@ -134,6 +145,7 @@ std::string makePage(PageShape shape, size_t bytes) {
     case PageShape::OneLongLine: return oneLongLine(bytes);
     case PageShape::ManyAttributes: return manyAttributes(bytes);
     case PageShape::DeepNesting: return deepNesting(bytes);
+    case PageShape::RepeatedHeading: return repeatedHeading(bytes);
   }
   return {};  // unreachable: every shape is handled above
 }

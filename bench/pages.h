@@ -13,6 +13,7 @@ enum class PageShape {
   OneLongLine,      ///< the whole page on a single line
   ManyAttributes,   ///< start tags with thousands of attributes each
   DeepNesting,      ///< deeply nested lists and spans
+  RepeatedHeading,  ///< one language heading over and over, a sense under each
 };
 
 /// All shapes with a short name each, for benchmark labels.

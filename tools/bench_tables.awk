@@ -1,0 +1,33 @@
+# The benchmark tables of ./lexoradx bench, from Google Benchmark CSV files
+# (fields: name, iterations, real time, CPU time, unit, bytes per second, ...),
+# names "kind/shape/bytes": MiB/s per kind and shape by page size, how far the
+# rate falls from 1 MB to 10 MB, and the whole lookup over libxml2's SAX pass.
+/^"[a-z0-9_]+\// {
+  gsub(/"/, "", $1)
+  n = split($1, part, "/")
+  row = part[1] "/" part[2]
+  if (!(row in seen)) { seen[row] = 1; order[++rows] = row }
+  rate[row, part[n]] = $6 / 1048576
+}
+
+function cell(value) { return value == "" ? sprintf("%9s", "-") : sprintf("%9.1f", value) }
+
+END {
+  printf "%-28s %9s %9s %9s %9s\n", "MiB/s (CPU time)", "100 KB", "1 MB", "10 MB", "1MB÷10MB"
+  for (i = 1; i <= rows; ++i) {
+    r = order[i]
+    flat = (rate[r, 10485760] > 0) ? rate[r, 1048576] / rate[r, 10485760] : ""
+    printf "%-28s %s %s %s %s\n", r, cell(rate[r, 102400]), cell(rate[r, 1048576]), cell(rate[r, 10485760]), cell(flat)
+  }
+  printf "\n%-28s %9s %9s\n", "lookup ÷ libxml2 SAX", "1 MB", "10 MB"
+  for (i = 1; i <= rows; ++i) {
+    r = order[i]
+    if (r !~ /^lookup\//) continue
+    shape = substr(r, 8)
+    x = "libxml2/" shape
+    if (!(x in seen)) continue
+    one = rate[x, 1048576] > 0 ? rate[r, 1048576] / rate[x, 1048576] : ""
+    ten = rate[x, 10485760] > 0 ? rate[r, 10485760] / rate[x, 10485760] : ""
+    printf "%-28s %s %s\n", shape, cell(one), cell(ten)
+  }
+}
