@@ -125,6 +125,21 @@ std::string repeatedHeading(size_t bytes) {
                   "</body></html>\n");
 }
 
+// Half the page sub-sections of one language, with an audio link, the other
+// half repeats of its heading: each repeat asks for the language's whole
+// block of many sub-sections again, which the lookup must count no more than
+// once.
+std::string headingOverSections(size_t bytes) {
+  std::string page = std::string(kSectionOpen) +
+                     "<span class=\"unicode audiolink\"><a href=\"/a/x.ogg\">a</a></span>\n";
+  for (size_t i = 0; page.size() < bytes / 2; ++i) {
+    page += "<h3><span class=\"mw-headline\">Sense" + std::to_string(i) +
+            "</span></h3>\n<ol><li>s</li></ol>\n";
+  }
+  return repeatTo(bytes, page, "<h2><span class=\"mw-headline\">English</span></h2>\n",
+                  "</body></html>\n");
+}
+
 }  // namespace
 
 const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
@@ -133,6 +148,7 @@ const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
       {PageShape::ManyLanguages, "many_languages"}, {PageShape::OneLongLine, "one_line"},
       {PageShape::ManyAttributes, "attributes"},    {PageShape::DeepNesting, "deep_nesting"},
       {PageShape::RepeatedHeading, "repeated_heading"},
+      {PageShape::HeadingOverSections, "heading_over_sections"},
   };
   return shapes;
 }
@@ -146,6 +162,7 @@ std::string makePage(PageShape shape, size_t bytes) {
     case PageShape::ManyAttributes: return manyAttributes(bytes);
     case PageShape::DeepNesting: return deepNesting(bytes);
     case PageShape::RepeatedHeading: return repeatedHeading(bytes);
+    case PageShape::HeadingOverSections: return headingOverSections(bytes);
   }
   return {};  // unreachable: every shape is handled above
 }

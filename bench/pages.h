@@ -7,13 +7,14 @@
 #include <vector>
 
 enum class PageShape {
-  Realistic,        ///< a sample article repeated as numbered language sections
-  ManyShortRuns,    ///< one sub-section made of very many short list items
-  ManyLanguages,    ///< very many language sections
-  OneLongLine,      ///< the whole page on a single line
-  ManyAttributes,   ///< start tags with thousands of attributes each
-  DeepNesting,      ///< deeply nested lists and spans
-  RepeatedHeading,  ///< one language heading over and over, a sense under each
+  Realistic,           ///< a sample article repeated as numbered language sections
+  ManyShortRuns,       ///< one sub-section made of very many short list items
+  ManyLanguages,       ///< very many language sections
+  OneLongLine,         ///< the whole page on a single line
+  ManyAttributes,      ///< start tags with thousands of attributes each
+  DeepNesting,         ///< deeply nested lists and spans
+  RepeatedHeading,     ///< one language heading over and over, a sense under each
+  HeadingOverSections, ///< one language's many sub-sections, then its heading again and again
 };
 
 /// All shapes with a short name each, for benchmark labels.

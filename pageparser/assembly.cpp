@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
 
@@ -57,45 +58,63 @@ const __kvstrW& nameAt(const kvstrT_vec<__kvstrW, char16_t>& names, int32_t inde
   return name ? *name : kNoName;
 }
 
+// The block of language slot `i`: its name, pronunciation, audio link and
+// sub-sections. Slots of one name share one record, so their blocks are equal.
+template <class Out>
+void writeBlock(TLexoraParser& parser, int32_t i, Out& out) {
+  const __kvstrW& name = nameAt(parser.languages(), i);
+  const TLexoraParser::ParsedInfo& info = parser.slotInfo(i);
+
+  appendLiteral(out, u"[[");
+  appendText(out, name);
+  appendLiteral(out, u"]]\n");
+  // The pronunciation has no line end of its own: the audio line brings one,
+  // and without it the next label follows on the same line.
+  if (!info.ipa.empty()) {
+    appendLiteral(out, u"ipa  :");
+    appendText(out, info.ipa);
+  }
+  if (parser.showAudio() && !info.audio.empty()) {
+    appendLiteral(out, u"\naudio:");
+    appendText(out, info.audio);
+    appendLiteral(out, u"\n");
+  }
+  // Sub-sections in code-unit order of their names, not page order.
+  for (const auto& [sectionName, text] : info.sections) {
+    if (parser.showSectionNames()) {
+      appendLiteral(out, u"[");
+      appendText(out, sectionName);
+      appendLiteral(out, u"]\n");
+    }
+    appendText(out, text);
+    appendLiteral(out, u"\n");
+  }
+}
+
 template <class Out>
 void writeEntry(TLexoraParser& parser, Out& out) {
-  for (int32_t i = 0; i < parser.languages().count(); ++i) {
-    const __kvstrW& name = nameAt(parser.languages(), i);
-    const TLexoraParser::ParsedInfo& info = parser.slotInfo(i);
-
-    appendLiteral(out, u"[[");
-    appendText(out, name);
-    appendLiteral(out, u"]]\n");
-    // The pronunciation has no line end of its own: the audio line brings one,
-    // and without it the next label follows on the same line.
-    if (!info.ipa.empty()) {
-      appendLiteral(out, u"ipa  :");
-      appendText(out, info.ipa);
-    }
-    if (parser.showAudio() && !info.audio.empty()) {
-      appendLiteral(out, u"\naudio:");
-      appendText(out, info.audio);
-      appendLiteral(out, u"\n");
-    }
-    // Sub-sections in code-unit order of their names, not page order.
-    for (const auto& [sectionName, text] : info.sections) {
-      if (parser.showSectionNames()) {
-        appendLiteral(out, u"[");
-        appendText(out, sectionName);
-        appendLiteral(out, u"]\n");
-      }
-      appendText(out, text);
-      appendLiteral(out, u"\n");
-    }
-  }
+  for (int32_t i = 0; i < parser.languages().count(); ++i) writeBlock(parser, i, out);
 }
 }  // namespace
 
-int64_t TLexoraParser::entryLength() {
+// A page that repeats one heading over many sub-sections asks for the same
+// long block again and again, an entry that grows with the square of the
+// page: each record's block is counted once, and the count ends once past
+// `limit`, so it takes time in proportion to the page.
+int64_t TLexoraParser::entryLength(int64_t limit) {
   if (!hasEditSection_) return 0;  // not an entry page
-  TLengthCount count;
-  writeEntry(*this, count);
-  return count.units;
+  std::unordered_map<const ParsedInfo*, int64_t> blockUnits;
+  int64_t units = 0;
+  for (int32_t i = 0; i < languages_.count() && units <= limit; ++i) {
+    const auto [known, isNew] = blockUnits.try_emplace(&slotInfo(i), 0);
+    if (isNew) {
+      TLengthCount count;
+      writeBlock(*this, i, count);
+      known->second = count.units;
+    }
+    units += known->second;
+  }
+  return units;
 }
 
 void TLexoraParser::assembleResult(__kvstrbufW& out) {

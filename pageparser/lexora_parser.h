@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <vector>
 
@@ -107,7 +108,9 @@ class TLexoraParser final : public THtmlStreamParser {
   /// span): one block per h2 headline, in page order.
   void assembleResult(__kvstrbufW& out);
   /// How many units assembleResult would append, without building the text.
-  int64_t entryLength();
+  /// The count stops once past `limit`: a result above `limit` says only that
+  /// the entry is longer than that.
+  int64_t entryLength(int64_t limit = std::numeric_limits<int64_t>::max());
   /// Writes the entry text that assembleResult would append straight to
   /// [out, out + room), no NUL added, so that it can be built in its final
   /// storage; stops when the room is full. Returns the units written:

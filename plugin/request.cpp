@@ -22,6 +22,10 @@ constexpr const char16_t* kVoiceFolder = u"VoiceFiles";
 constexpr const char16_t* kFilePrefix = u"c1_";
 /// The second argument of downloadFile, which this plug-in never fills.
 constexpr const char16_t* kNoExtra = u"";
+/// Failed downloads take no slot, so the calls are bounded apart from the
+/// slots: a page that repeats one language heading would otherwise ask the
+/// host for the same file once per repeat.
+constexpr int32_t kMaxDownloadCalls = 2 * DX_MAX_AUDIO_FILES;
 
 using FetchPageFn = decltype(HostCallbacks::fetchPage);
 using DownloadFileFn = decltype(HostCallbacks::downloadFile);
@@ -93,12 +97,14 @@ bool fetchPageText(FetchPageFn fetchPage, const char* pageUrl, __kvstrW& pageTex
 
 // Asks the host to download the audio link of each language section, in page
 // order, and reports each file that arrived in the next free slot. The stage
-// ends at the first empty answer or once every slot is filled: the record has
-// no room for more, and the host's cancel pointer follows the last slot.
+// ends at the first empty answer, once every slot is filled (the record has
+// no room for more, and the host's cancel pointer follows the last slot) or
+// after kMaxDownloadCalls calls, whichever comes first.
 void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* basePath,
                    DownloadFileFn downloadFile, LookupResult& result) {
   int32_t stored = 0;
-  for (int32_t i = 0; stored < DX_MAX_AUDIO_FILES; ++i) {
+  int32_t calls = 0;
+  for (int32_t i = 0; stored < DX_MAX_AUDIO_FILES && calls < kMaxDownloadCalls; ++i) {
     const __kvstrW link = parser.audioLinkAt(i);
     if (link.empty()) return;
     if (*link.str() == kNoAudioMark[0]) continue;  // this section has no audio link
@@ -107,6 +113,7 @@ void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* b
     toUtf8(linkBytes, link.str(), -1);
     const __kvstrA audioUrl = resolveUrl(pageUrl, linkBytes.str());
     const __kvstrW localPath = makeAudioPath(basePath, audioUrl.str(), kVoiceFolder, kFilePrefix);
+    ++calls;
     if (downloadFile(audioUrl.str(), kNoExtra, localPath.str()) != 0) continue;  // not arrived
 
     // A name that cannot be allocated is not reported; the slot keeps what
@@ -145,8 +152,9 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   // The store holds copies of all it keeps: the page's text goes before the
   // entry is built, so the two never take memory at the same time.
   pageText = __kvstrW();
-  const int64_t entryUnits = parser.entryLength();
-  if (entryUnits > maxEntryUnits(pageUnits)) return 0;
+  const int64_t maxUnits = maxEntryUnits(pageUnits);
+  const int64_t entryUnits = parser.entryLength(maxUnits);
+  if (entryUnits > maxUnits) return 0;
   if (entryUnits == 0) return 0;  // the page holds no entry
   // A text buffer cannot hold more; such an entry is refused before any
   // download, as building it in a buffer would be.

@@ -608,6 +608,24 @@ TEST(AssembleResultIntoTest, SmallRoom_FilledAndNoFurther) {
   EXPECT_EQ(page.parser.assembleResultInto(nullptr, 5), 0);
 }
 
+// A heading repeated over many sub-sections asks for an entry that grows with
+// the square of the page: the count stops at the block that passes its limit.
+TEST(EntryLengthTest, Count_StopsAtTheBlockPastTheLimit) {
+  std::u16string html = h2(u"English");
+  for (int i = 0; i < 100; ++i) {
+    const std::string n = std::to_string(i);
+    html += h3(u"S" + std::u16string(n.begin(), n.end())) + u"<ol><li>a</li></ol>";
+  }
+  for (int i = 0; i < 100; ++i) html += h2(u"English");
+  ParsedPage page(html);
+  // 101 blocks of "[[English]]\n" and 100 sub-sections "[S0]\n1.a\n" to "[S99]\n1.a\n".
+  const int64_t block = 12 + 10 * 9 + 90 * 10;
+  EXPECT_EQ(page.parser.entryLength(), 101 * block);
+  EXPECT_EQ(page.parser.entryLength(101 * block), 101 * block);
+  EXPECT_EQ(page.parser.entryLength(50), block);
+  EXPECT_EQ(page.parser.entryLength(block), 2 * block);
+}
+
 TEST(AssembleResultIntoTest, WithoutEditSection_WritesNothing) {
   ParsedPage page(u"<h2><span class=\"mw-headline\">English</span></h2>");
   std::u16string room = u"##";

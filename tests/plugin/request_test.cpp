@@ -441,6 +441,38 @@ TEST_F(RequestTest, MoreThanSixteenFiles_StopsAtSixteenSlots) {
   }
 }
 
+// Failed downloads take no slot, so the calls have a bound of their own: a
+// page that repeats its language heading would ask for the file once per
+// repeat.
+TEST_F(RequestTest, FailingDownloads_StopAfterThirtyTwoCalls) {
+  std::string repeats;
+  for (int i = 0; i < 100; ++i) repeats += "<h2><span class=\"mw-headline\">English</span></h2>\n";
+  std::string manySections;
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    manySections += languageSection("L" + n, ("/w/" + n + ".ogg").c_str(), "sense");
+  }
+  const struct {
+    std::string page;
+    int failing;  // the first this many calls fail
+    size_t stored;
+  } kCases[] = {
+      {entryPage(languageSection("English", kCatAudio, "one") + repeats), 1000, 0},
+      {entryPage(manySections), 1000, 0},
+      {entryPage(manySections), 20, 12},  // the calls run out before the slots
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(&c - kCases);
+    TearDown();
+    SetUp();
+    gHost.page = c.page;
+    gHost.downloadFails.assign(static_cast<size_t>(c.failing), true);
+    EXPECT_EQ(lookUp(u"cat"), 1);
+    EXPECT_EQ(gHost.downloads.size(), 32u);
+    EXPECT_EQ(audioNames().size(), c.stored);
+  }
+}
+
 // --- the page string and bad arguments ---
 
 TEST_F(RequestTest, PageBytes_EndAtTheFirstZeroByte) {
