@@ -1,5 +1,6 @@
 #include "bench/pages.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -7,26 +8,39 @@
 namespace {
 
 std::string readSample(const char* relative) {
-  std::ifstream in(std::string(DX_SOURCE_DIR) + "/samples/pages/" + relative, std::ios::binary);
+  std::ifstream in(std::string(DX_SOURCE_DIR) + "/samples/" + relative, std::ios::binary);
   if (!in) throw std::runtime_error(std::string("missing sample page ") + relative);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
 }
 
-// Splits a sample page into the chrome before its first language heading, the
-// article, and the chrome from the footer on.
+// Where a sample's first language section begins, and where its headline
+// (the language's name) is written after that.
+struct SampleLayout {
+  const char* path;          ///< below samples/
+  const char* sectionStart;  ///< begins each language section
+  const char* headline;      ///< the element whose text is the name
+};
+
+const SampleLayout kClassicSample = {"pages/en.lexora.org/wiki/run.html", "<h2", "mw-headline"};
+const SampleLayout kMarkup3Sample = {"pages-markup3/en.lexora.org/wiki/dog.html",
+                                     "<div class=\"mw-heading mw-heading2\">", "<h2"};
+
+// Splits a sample page into the chrome before its first language section, the
+// article (that section alone), and the chrome from the footer on.
 struct PageParts {
   std::string head, article, tail;
 };
 
-PageParts splitSample(const std::string& page) {
-  const size_t start = page.find("<h2");
-  size_t end = page.find("<div class=\"printfooter\"");
-  if (start == std::string::npos || end == std::string::npos || end < start) {
-    throw std::runtime_error("sample page without h2 or printfooter");
+PageParts splitSample(const std::string& page, const char* sectionStart) {
+  const size_t start = page.find(sectionStart);
+  const size_t footer = page.find("<div class=\"printfooter\"");
+  if (start == std::string::npos || footer == std::string::npos || footer < start) {
+    throw std::runtime_error("sample page without a language section or printfooter");
   }
-  return {page.substr(0, start), page.substr(start, end - start), page.substr(end)};
+  const size_t end = std::min(footer, page.find(sectionStart, start + 1));
+  return {page.substr(0, start), page.substr(start, end - start), page.substr(footer)};
 }
 
 // Repeats `unit` (with `open` before and `close` after the whole) until the
@@ -45,8 +59,8 @@ const char* const kSectionOpen =
     "<h3><span class=\"mw-headline\">Noun</span></h3>\n";
 
 // Where the name of the article's first language headline sits.
-size_t languageNameEnd(const std::string& article) {
-  const size_t headline = article.find("mw-headline", article.find("<h2"));
+size_t languageNameEnd(const std::string& article, const char* headlineElement) {
+  const size_t headline = article.find(headlineElement, article.find("<h2"));
   const size_t nameStart = article.find('>', headline);
   const size_t nameEnd = article.find('<', nameStart);
   if (headline == std::string::npos || nameEnd == std::string::npos) {
@@ -59,9 +73,9 @@ size_t languageNameEnd(const std::string& article) {
 // "English 2", ...), as a page with many languages has them. Repeating one
 // name would make every repeat a block with all the repeats' text, an entry
 // that grows with the square of the page.
-std::string realistic(size_t bytes) {
-  const PageParts parts = splitSample(readSample("en.lexora.org/wiki/run.html"));
-  const size_t nameEnd = languageNameEnd(parts.article);
+std::string realistic(size_t bytes, const SampleLayout& sample) {
+  const PageParts parts = splitSample(readSample(sample.path), sample.sectionStart);
+  const size_t nameEnd = languageNameEnd(parts.article, sample.headline);
   const std::string before = parts.article.substr(0, nameEnd);
   const std::string after = parts.article.substr(nameEnd);
   std::string page = parts.head + parts.article;
@@ -144,7 +158,8 @@ std::string headingOverSections(size_t bytes) {
 
 const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
   static const std::vector<std::pair<PageShape, const char*>> shapes = {
-      {PageShape::Realistic, "realistic"},          {PageShape::ManyShortRuns, "short_runs"},
+      {PageShape::Realistic, "realistic"},          {PageShape::RealisticMarkup3, "realistic_markup3"},
+      {PageShape::ManyShortRuns, "short_runs"},
       {PageShape::ManyLanguages, "many_languages"}, {PageShape::OneLongLine, "one_line"},
       {PageShape::ManyAttributes, "attributes"},    {PageShape::DeepNesting, "deep_nesting"},
       {PageShape::RepeatedHeading, "repeated_heading"},
@@ -155,7 +170,8 @@ const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
 
 std::string makePage(PageShape shape, size_t bytes) {
   switch (shape) {
-    case PageShape::Realistic: return realistic(bytes);
+    case PageShape::Realistic: return realistic(bytes, kClassicSample);
+    case PageShape::RealisticMarkup3: return realistic(bytes, kMarkup3Sample);
     case PageShape::ManyShortRuns: return manyShortRuns(bytes);
     case PageShape::ManyLanguages: return manyLanguages(bytes);
     case PageShape::OneLongLine: return oneLongLine(bytes);

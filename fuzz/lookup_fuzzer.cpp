@@ -2,7 +2,8 @@
 // handed to downloadFile lies inside the voice-file folder, every URL sent to
 // the host is well-formed UTF-8, at most 16 audio slots are written, the entry
 // text is well-formed UTF-16 without a carriage return, and (under
-// LeakSanitizer) nothing leaks.
+// LeakSanitizer) nothing leaks. Built twice: DX_FUZZ_CURRENT_MARKUP says which
+// page markup mode the configuration beside the program must select.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "fuzz/well_formed.h"
 #include "platform/platform.h"
+#include "plugin/config.h"
 #include "plugin/lexoradx.h"
 #include "plugin/request.h"
 
@@ -50,6 +52,14 @@ int32_t downloadFile(const char* url, const char16_t* empty, const char16_t* loc
 }
 
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The program is this process's module: its configuration file is the one
+  // the module would read.
+  loadConfiguration(nullptr);
+  check(currentMarkupEnabled() == (DX_FUZZ_CURRENT_MARKUP != 0));
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
