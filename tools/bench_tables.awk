@@ -1,7 +1,8 @@
 # The benchmark tables of ./lexoradx bench, from Google Benchmark CSV files
 # (fields: name, iterations, real time, CPU time, unit, bytes per second, ...),
 # names "kind/shape/bytes": MiB/s per kind and shape by page size, how far the
-# rate falls from 1 MB to 10 MB, and the whole lookup over libxml2's SAX pass.
+# rate falls from 1 MB to 10 MB, the whole lookup over libxml2's SAX pass, and
+# what current-markup mode costs on the classic realistic page.
 /^"[a-z0-9_]+\// {
   gsub(/"/, "", $1)
   n = split($1, part, "/")
@@ -30,4 +31,8 @@ END {
     ten = rate[x, 10485760] > 0 ? rate[r, 10485760] / rate[x, 10485760] : ""
     printf "%-28s %s %s\n", shape, cell(one), cell(ten)
   }
+  c = "lookup/realistic"; m = "lookup/realistic_current"
+  if (rate[m, 1048576] > 0 && rate[m, 10485760] > 0)
+    printf "\ncurrent-markup mode on the classic realistic page: %+.1f %% time at 1 MB, %+.1f %% at 10 MB\n",
+           100 * (rate[c, 1048576] / rate[m, 1048576] - 1), 100 * (rate[c, 10485760] / rate[m, 10485760] - 1)
 }
