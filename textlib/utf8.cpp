@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#ifdef DX_SIMD_SSE2
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -87,21 +91,54 @@ int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
 
 namespace {
 
-/// Whether the 8 bytes at `p` are all ASCII and none is the NUL.
-bool isPlainAsciiBlock(const unsigned char* p) {
+#ifdef DX_SIMD_SSE2
+constexpr int32_t kAsciiBlock = 16;
+
+/// How many of the 16 bytes at `p` lead the block as plain ASCII (none is the
+/// NUL): 16 for a whole block, else the index of the first that is not.
+int32_t plainAsciiPrefix(const unsigned char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // A byte of 0x80 or more has its high bit; the NUL compares equal to zero.
+  const __m128i stops = _mm_or_si128(bytes, _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+  const int mask = _mm_movemask_epi8(stops);
+  return mask == 0 ? kAsciiBlock : __builtin_ctz(static_cast<unsigned>(mask));
+}
+
+void widenAsciiBlock(const unsigned char* p, char16_t* out) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i zero = _mm_setzero_si128();
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+}
+#else
+constexpr int32_t kAsciiBlock = 8;
+
+/// 8 when the 8 bytes at `p` are all ASCII and none is the NUL, else 0: the
+/// block is then read a byte at a time.
+int32_t plainAsciiPrefix(const unsigned char* p) {
   uint64_t w;
   std::memcpy(&w, p, sizeof w);
   // A byte of 0 borrows and sets its high bit; a byte of 0x80 or more has it.
-  return (((w - 0x0101010101010101ULL) | w) & 0x8080808080808080ULL) == 0;
+  return (((w - 0x0101010101010101ULL) | w) & 0x8080808080808080ULL) == 0 ? kAsciiBlock : 0;
 }
+
+void widenAsciiBlock(const unsigned char* p, char16_t* out) {
+  for (int32_t i = 0; i < kAsciiBlock; ++i) out[i] = p[i];
+}
+#endif
 
 // The units of the decoded text, written out.
 struct TUnitWriter {
   char16_t* out;
   void unit(char16_t c) { *out++ = c; }
-  void ascii8(const unsigned char* p) {
-    for (int i = 0; i < 8; ++i) out[i] = p[i];
-    out += 8;
+  /// [p, p + n) is plain ASCII, n at most kAsciiBlock.
+  void ascii(const unsigned char* p, int32_t n) {
+    if (n == kAsciiBlock) {
+      widenAsciiBlock(p, out);
+    } else {
+      for (int32_t i = 0; i < n; ++i) out[i] = p[i];
+    }
+    out += n;
   }
 };
 
@@ -109,18 +146,21 @@ struct TUnitWriter {
 struct TUnitCounter {
   int64_t count = 0;
   void unit(char16_t) { ++count; }
-  void ascii8(const unsigned char*) { count += 8; }
+  void ascii(const unsigned char*, int32_t n) { count += n; }
 };
 
 // The one decoding loop, for writing and for counting alike, so that the count
 // fromUtf8 allocates by is exactly what the decoding then writes. Plain ASCII,
-// the bulk of any page, goes eight bytes at a time.
+// the bulk of any page, goes a block at a time, and the ASCII that leads a
+// block before another byte goes at once where the block test tells where.
 template <class Sink>
 void decodeUnits(const unsigned char* p, const unsigned char* end, Sink& sink) {
   for (;;) {
-    while (end - p >= 8 && isPlainAsciiBlock(p)) {
-      sink.ascii8(p);
-      p += 8;
+    while (end - p >= kAsciiBlock) {
+      const int32_t plain = plainAsciiPrefix(p);
+      sink.ascii(p, plain);
+      p += plain;
+      if (plain < kAsciiBlock) break;
     }
     if (p >= end || !*p) return;
     if (*p < 0x80) {

@@ -264,6 +264,40 @@ TEST(Utf8DecodeTest, AsciiBlocks_Table) {
   }
 }
 
+// The block scan stops at the first byte that is not plain ASCII wherever it
+// lies in a block (16 bytes with SSE2, 8 without) and hands the ASCII before it
+// on at once: one stop at every position of three blocks' worth of "A".
+TEST(Utf8DecodeTest, StopAtEveryBlockPosition_Table) {
+  const struct {
+    const char* stop;
+    const char* want;  // for the stop
+    bool goesOn;       // whether the "A"s after it are decoded
+  } kCases[] = {
+      {"C3 A9", "00E9", true},       // a valid sequence: its character
+      {"80", "FFFD", true},          // a byte that leads nothing
+      {"E3 41", "FFFD 0041", true},  // a sequence cut by ASCII, which is read afresh
+      {"00", "", false},             // the NUL ends the text
+  };
+  constexpr size_t kRun = 48;
+  auto runOfA = [](size_t n) {
+    std::string hex;
+    for (size_t i = 0; i < n; ++i) hex += " 0041";
+    return hex;
+  };
+  for (const auto& c : kCases) {
+    for (size_t at = 0; at < kRun; ++at) {
+      SCOPED_TRACE(testing::Message() << c.stop << " at " << at);
+      const std::string bytes = std::string(at, 'A') + bytesOf(c.stop) + std::string(kRun - at, 'A');
+      std::string want = runOfA(at) + (*c.want ? " " : "") + c.want + runOfA(c.goesOn ? kRun - at : 0);
+      want.erase(0, want.find_first_not_of(' '));
+      EXPECT_EQ(decodeExact(bytes, static_cast<int32_t>(bytes.size())), want);
+      __kvstrW wide;
+      fromUtf8(wide, bytes.data(), static_cast<int32_t>(bytes.size()));
+      EXPECT_EQ(hexOf(wide.str(), wide.length()), want);
+    }
+  }
+}
+
 TEST(Utf8DecodeTest, FromUtf8_ReplacesTarget) {
   __kvstrW target(u"old");
   fromUtf8(target, "\xE3\x81\x82\xF0\x9F\x98\x80", -1);
