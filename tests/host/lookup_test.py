@@ -608,6 +608,10 @@ class InstallTest(unittest.TestCase):
             status, out, err = run_lookup("-n", "-dfr", "chat", exe=program, env=env, cwd="/")
             self.assertEqual((status, out), (FOUND, read_text(samples("expected", "fr.lexora.org",
                                                                       "chat.txt"))), err)
+            # The installed INI turns current-markup mode on.
+            status, out, err = run_lookup("-n", "--pages", samples("pages-markup3"), "dog",
+                                          exe=program, env=env, cwd="/")
+            self.assertEqual((status, out), (FOUND, expected("dog")), err)
             man_page = os.path.join(prefix, "share", "man", "man1", "lexoradx-lookup.1")
             self.assertIn(".TH LEXORADX-LOOKUP", read_text(man_page))
             if shutil.which("man"):
