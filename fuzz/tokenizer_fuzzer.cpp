@@ -1,8 +1,10 @@
 // The tokenizer, with attribute parsing of every start tag, on arbitrary
-// pages: every reported pointer lies inside the current line.
+// pages read line by line and in place: every reported pointer lies inside
+// the current line.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "html/stream_parser.h"
@@ -34,9 +36,21 @@ class TCheckingParser final : public THtmlStreamParser {
   void onText(const char16_t* p, int32_t length) override { checkRun(p, length); }
   void onCommentText(const char16_t* p, int32_t length) override { checkRun(p, length); }
 
+ protected:
+  char16_t** inPlaceCursor() override {
+    char16_t** cursor = THtmlStreamParser::inPlaceCursor();
+    if (cursor) {
+      begin_ = *cursor;
+      end_ = *cursor + std::char_traits<char16_t>::length(*cursor);
+    }
+    return cursor;
+  }
+
  private:
   void checkRange(const char16_t* from, const char16_t* to) const {
     check(begin_ <= from && from <= to && to <= end_);
+    // Lines read in place were cut as they ended; no range reaches across one.
+    check(std::char_traits<char16_t>::find(from, static_cast<size_t>(to - from), u'\0') == nullptr);
   }
   void checkRun(const char16_t* p, int32_t length) const {
     check(length > 0);
@@ -55,8 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fromUtf8(page, reinterpret_cast<const char*>(data), static_cast<int32_t>(size));
   // An exact-size copy, so that ASan sees any read past the text's NUL.
   std::vector<char16_t> text(page.str(), page.str() + page.length() + 1);
-  TCheckingParser parser;
-  parser.setInput(text.data());
-  parser.parse();
+  TCheckingParser byLine;
+  byLine.setInput(text.data());
+  byLine.parse();
+  TCheckingParser inPlace;
+  inPlace.setWritableInput(text.data());
+  inPlace.parse();
   return 0;
 }

@@ -1,11 +1,13 @@
 // A small, forgiving, callback-driven HTML tokenizer.
 //
-// `parse` pulls the input a chunk at a time through `readChunk` and reports
-// start tags, end tags, text runs and comments through the handler slots. Every
-// pointer handed to a handler points into the current chunk and is valid only
-// during the call: [name, end) for tags (end at the ">" or, for a tag cut by
-// the chunk's end, at the chunk's NUL), [p, p + length) for text. Handlers copy
-// what they keep. No tree is built, no entity decoded.
+// `parse` reads its input line by line and reports start tags, end tags, text
+// runs and comments through the handler slots. A source whose text lies in
+// writable memory lends it whole (inPlaceCursor); any other delivers chunks
+// through `readChunk`. Either way each line is scanned where it lies and its
+// end cut to a NUL. Every pointer handed to a handler points into the current
+// line and is valid only during the call: [name, end) for tags (end at the ">"
+// or, for a tag cut by the line's end, at the line's NUL), [p, p + length) for
+// text. Handlers copy what they keep. No tree is built, no entity decoded.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,7 @@ class THtmlParser {
 
   /// Replaces `chunk` with the next piece of input (no NUL inside; may be
   /// empty) and returns true, or returns false when the input is exhausted.
+  /// A CR or LF inside a chunk ends a line there, as in a lent text.
   virtual bool readChunk(__kvstrW& chunk) = 0;
   // The handler slots do nothing here; a derived class overrides what it needs.
   /// A start tag: [name, end) is the name and attributes as written, `name`
@@ -34,19 +37,13 @@ class THtmlParser {
   virtual void onCommentBegin(const char16_t* p);
   /// "-->" was seen; `p` points at its first "-".
   virtual void onCommentEnd(const char16_t* p);
-  /// [p, p + length) is text between tags; length > 0, cut at chunk ends.
+  /// [p, p + length) is text between tags; length > 0, cut at line ends.
   virtual void onText(const char16_t* p, int32_t length);
-  /// [p, p + length) is text inside a comment; length > 0, cut at chunk ends.
+  /// [p, p + length) is text inside a comment; length > 0, cut at line ends.
   virtual void onCommentText(const char16_t* p, int32_t length);
 
-  /// The next chunk as a NUL-terminated text that stays valid until the next
-  /// call, or null at the end of the input. This one fills `buffer` through
-  /// readChunk; a source that can hand out its chunks where they lie
-  /// overrides it and leaves `buffer` alone.
-  virtual const char16_t* nextChunk(__kvstrW& buffer);
-
-  /// Tokenizes the whole input (until nextChunk answers null or stopRequested
-  /// is set). Always returns true.
+  /// Tokenizes the whole input (until it is exhausted or stopRequested is
+  /// set). Always returns true.
   bool parse();
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,
@@ -59,7 +56,7 @@ class THtmlParser {
   static __kvstrW getAttribute(const char16_t* tagText, const char16_t* end,
                                const char16_t* attributeName);
 
-  /// Checked before each chunk; parse ends once it is set.
+  /// Checked before each line (each chunk); parse ends once it is set.
   bool stopRequested = false;
 
  protected:
@@ -67,16 +64,13 @@ class THtmlParser {
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
 
-  /// For a source whose text lies in writable memory: the rest of it, or null
-  /// (this default) to be fed through nextChunk. parse then finds each line
-  /// end itself while it tokenizes, in one pass: CR, LF and CRLF end a line
-  /// and become its NUL before the line's last reports, and continueAt is told
-  /// where the next line begins. At the text's NUL the input is exhausted. The
-  /// text is shorter than INT32_MAX units, as any __kvstrW. A report made
-  /// before the line's end comes while the line is not yet cut, so handlers
-  /// read only what they are given, or, past a run, up to its "<".
-  virtual char16_t* writableRest();
-  /// After a line of writableRest was cut: `next` is where the following line
-  /// begins, or the text's NUL after the last line.
-  virtual void continueAt(char16_t* next);
+  /// For a source whose text lies in writable memory: the address of its
+  /// cursor into that text, asked once per parse; or null (this default) to
+  /// be read through readChunk. parse moves the cursor line by line, each
+  /// line's CR, LF or CRLF becoming its NUL, until the cursor reaches the
+  /// text's NUL. The text is shorter than INT32_MAX units, as any __kvstrW.
+  /// A report made before the line's end comes while the line is not yet
+  /// cut, so handlers read only what they are given, or, past a run, up to
+  /// its "<".
+  virtual char16_t** inPlaceCursor();
 };

@@ -1,6 +1,6 @@
-// The tokenizer fed line by line from a wide text in memory, or from a text
-// file when no text was given. Line terminators (CR, LF, CRLF) never reach the
-// tokenizer, so a tag or text run spanning lines arrives cut at each line end.
+// The tokenizer fed from a wide text in memory, or from a text file when no
+// text was given. Line terminators (CR, LF, CRLF) never reach the handlers, so
+// a tag or text run spanning lines arrives cut at each line end.
 #pragma once
 
 #include "html/html_parser.h"
@@ -10,38 +10,31 @@ class THtmlStreamParser : public THtmlParser {
  public:
   THtmlStreamParser() = default;
 
-  /// Reads `text` in place: the caller keeps it alive through parse().
+  /// Reads `text` line by line, each line copied (readChunk): the caller keeps
+  /// it alive through parse() and gets it back unchanged.
   bool setInput(const char16_t* text);
-  /// Reads `text` in place and ends each line where it lies, writing a NUL
-  /// over its CR or LF, so that no line is copied; parse() finds the line ends
-  /// as it tokenizes, in the same pass. The caller keeps the text (shorter
-  /// than INT32_MAX units, as any __kvstrW) alive through parse() and gets it
-  /// back cut into lines.
+  /// Reads `text` in place: parse() ends each line where it lies, writing a
+  /// NUL over its CR or LF, so that no line is copied. The caller keeps the
+  /// text (shorter than INT32_MAX units, as any __kvstrW) alive through
+  /// parse() and gets it back cut into lines.
   bool setWritableInput(char16_t* text);
-  /// Delivers the next line without its terminator; false at the end.
+  /// Delivers the next line of a text given to setInput (or of the file)
+  /// without its terminator; false at the end.
   bool readChunk(__kvstrW& chunk) override;
-  /// With a writable input, the next line where it lies; else as readChunk.
-  const char16_t* nextChunk(__kvstrW& buffer) override;
 
   /// Where reading stands: after a whole parse, the NUL that ends the text.
-  const char16_t* position() const { return input; }
+  const char16_t* position() const { return writableInput ? writableInput : input; }
 
  protected:
   ~THtmlStreamParser() = default;
 
-  /// The rest of a writable input, for parse to cut into lines itself.
-  char16_t* writableRest() override;
-  void continueAt(char16_t* next) override;
-
-  /// The end of the line that begins at `input`: its CR, LF or the text's
-  /// NUL, or the chunk limit. `*next` receives where the following line begins.
-  const char16_t* findLineEnd(const char16_t** next) const;
+  /// The writable input's cursor, which parse moves along.
+  char16_t** inPlaceCursor() override { return writableInput ? &writableInput : nullptr; }
 
   /// The fallback input, used only while no text was set; never opened here.
   TIFile file;
-  /// The rest of the caller's text, or null.
+  /// The rest of the text given to setInput, or null.
   const char16_t* input = nullptr;
-  /// The rest of the caller's text when it may be written (setWritableInput),
-  /// else null; it moves along with `input`.
+  /// The rest of the text given to setWritableInput, or null.
   char16_t* writableInput = nullptr;
 };

@@ -1,17 +1,18 @@
-// The tokenizer: one pass over each chunk, four modes, reports by pointer.
+// The tokenizer: one pass over each line, four modes, reports by pointer.
 //
-// What must outlive a chunk (the mode, the open tag's name and kind) sits in
-// TRunState; the pending text and comment starts are cursors of one chunk. Each
+// What must outlive a line (the mode, the open tag's name and kind) sits in
+// TRunState; the pending text and comment starts are cursors of one line. Each
 // scanner first skips to the next unit that matters in its mode, then decides,
 // and returns where it stopped. Lookahead for "<!--" and "-->" compares unit by
 // unit against units that are neither NUL, CR nor LF, so it never reads past
-// the chunk's NUL, nor past a line end.
+// the line's end.
 //
-// A source with writable lines (writableRest) is read in one pass: the chunk
-// is the rest of the text, every scanner also stops at CR and LF, and the line
-// end is cut there, a NUL written over its terminator before the reports that
-// close the line. Handlers therefore get what a copied line gives them: runs
-// ending before "<" mid-line, and the line's NUL after a run or tag at its end.
+// Every line is read where it lies, in writable memory: the whole input of a
+// source that lends its text, or each chunk readChunk delivered. The scan
+// stops at CR, LF and NUL alike, and the line end is cut there, a NUL written
+// over its terminator before the reports that close the line. Handlers
+// therefore see runs ending before "<" mid-line, and the line's NUL after a
+// run or tag at its end.
 #include "html/html_parser.h"
 
 #include <cstdint>
@@ -40,19 +41,17 @@ inline void prefetchAhead(const char16_t* p) { __builtin_prefetch(addressAfter(p
 constexpr uint64_t unitBit(char16_t c) { return uint64_t{1} << c; }
 constexpr bool inSet(char16_t c, uint64_t set) { return c < 64 && ((set >> c) & 1) != 0; }
 
-/// The units a scanner stops at, for chunks that are whole lines (the NUL ends
-/// them) or for the rest of a writable text (CR and LF end a line too).
-template <bool kCutsLines>
+/// The units the scanners stop at; CR, LF and the NUL end a line.
 struct TStops {
-  static constexpr uint64_t kChunkEnd = unitBit(0) | (kCutsLines ? unitBit(u'\r') | unitBit(u'\n') : 0);
-  static constexpr uint64_t kText = kChunkEnd | unitBit(u'<');
-  static constexpr uint64_t kTag = kChunkEnd | unitBit(u'>') | unitBit(u'"');
-  static constexpr uint64_t kQuoted = kChunkEnd | unitBit(u'"');
-  static constexpr uint64_t kComment = kChunkEnd | unitBit(u'-');
+  static constexpr uint64_t kLineEnd = unitBit(0) | unitBit(u'\r') | unitBit(u'\n');
+  static constexpr uint64_t kText = kLineEnd | unitBit(u'<');
+  static constexpr uint64_t kTag = kLineEnd | unitBit(u'>') | unitBit(u'"');
+  static constexpr uint64_t kQuoted = kLineEnd | unitBit(u'"');
+  static constexpr uint64_t kComment = kLineEnd | unitBit(u'-');
 
-  static constexpr bool endsChunk(char16_t c) { return inSet(c, kChunkEnd); }
-  /// Control characters and the space, but never a unit that ends the chunk.
-  static constexpr bool isBlank(char16_t c) { return c <= 32 && !endsChunk(c); }
+  static constexpr bool endsLine(char16_t c) { return inSet(c, kLineEnd); }
+  /// Control characters and the space, but never a unit that ends the line.
+  static constexpr bool isBlank(char16_t c) { return c <= 32 && !endsLine(c); }
   static const char16_t* skipBlanks(const char16_t* p) {
     while (isBlank(*p)) ++p;
     return p;
@@ -68,43 +67,35 @@ struct TStops {
 };
 
 int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
-  // A chunk is a __kvstrW, whose length fits an int32_t.
+  // A line lies in a text shorter than INT32_MAX units, as any __kvstrW.
   return static_cast<int32_t>(end - begin);
 }
 
 enum class Mode { Text, Tag, Quoted, Comment };
 
-/// What survives from one chunk to the next.
+/// What survives from one line to the next.
 struct TRunState {
   Mode mode = Mode::Text;
   /// First unit of the open tag's name; null once the tag was reported early
-  /// because the chunk ended inside it.
+  /// because the line ended inside it.
   const char16_t* tagName = nullptr;
   bool isEndTag = false;
 };
 
-/// Tokenizes one chunk for the handler, moving the run state along. With
-/// kCutsLines the chunk is the rest of a writable text and the scan ends at
-/// the first line end, which it cuts.
-template <bool kCutsLines>
-class TChunkScan {
-  using Stops = TStops<kCutsLines>;
-
+/// Tokenizes one line for the handler, moving the run state along.
+class TLineScan {
  public:
-  TChunkScan(THtmlParser& handler, TRunState& run, const char16_t* chunk)
+  TLineScan(THtmlParser& handler, TRunState& run, const char16_t* line)
       : handler_(handler),
         run_(run),
-        textStart_(run.mode == Mode::Text ? chunk : nullptr),
-        commentStart_(run.mode == Mode::Comment ? chunk : nullptr) {}
+        textStart_(run.mode == Mode::Text ? line : nullptr),
+        commentStart_(run.mode == Mode::Comment ? line : nullptr) {}
 
-  /// Tokenizes the chunk up to its NUL.
-  void scan(const char16_t* p) { finishChunk(scanToChunkEnd(p)); }
-
-  /// Tokenizes the line that begins at `line` (a writable text's rest) and
-  /// cuts it: its CR, LF or CRLF becomes one NUL. Returns where the next line
-  /// begins, or the text's NUL after the last line.
+  /// Tokenizes the line that begins at `line` and cuts it: its CR, LF or CRLF
+  /// becomes one NUL. Returns where the next line begins, or the text's NUL
+  /// after the last line.
   char16_t* scanLine(char16_t* line) {
-    const char16_t* const end = scanToChunkEnd(line);
+    const char16_t* const end = scanToLineEnd(line);
     char16_t* const cut = line + (end - line);
     char16_t* next = cut;
     if (*cut == u'\r') {
@@ -113,21 +104,21 @@ class TChunkScan {
       next += 1;
     }
     // Before the reports that close the line: a handler may read a run or a
-    // tag up to the line's NUL, as it does on a copied line.
+    // tag up to the line's NUL.
     *cut = 0;
-    finishChunk(cut);
+    finishLine(cut);
     return next;
   }
 
  private:
-  /// Runs the scanners until the chunk ends; returns where it ended.
-  const char16_t* scanToChunkEnd(const char16_t* p) {
+  /// Runs the scanners until the line ends; returns where it ended.
+  const char16_t* scanToLineEnd(const char16_t* p) {
     // A big page no longer fits the cache, and the branches of a tag-dense
     // text keep the processor from running far enough ahead to hide the wait
     // for memory: the text a few pages ahead is asked for, once per cache
     // line the scan enters.
     const char16_t* nextPrefetch = p;
-    while (!Stops::endsChunk(*p)) {
+    while (!TStops::endsLine(*p)) {
       if (p >= nextPrefetch) {
         prefetchAhead(p);
         nextPrefetch = addressAfter(p, kCacheLineBytes);
@@ -144,8 +135,8 @@ class TChunkScan {
 
   const char16_t* scanText(const char16_t* p) {
     if (!textStart_) textStart_ = p;
-    p = Stops::skipTo(p, Stops::kText);
-    if (*p != u'<') return p;  // the chunk's end
+    p = TStops::skipTo(p, TStops::kText);
+    if (*p != u'<') return p;  // the line's end
     flushText(p);
     return openMarkup(p);
   }
@@ -161,14 +152,14 @@ class TChunkScan {
     }
     run_.isEndTag = p[1] == u'/';
     p += run_.isEndTag ? 2 : 1;
-    p = Stops::skipBlanks(p);
+    p = TStops::skipBlanks(p);
     run_.tagName = p;
     run_.mode = Mode::Tag;
     return p;
   }
 
   const char16_t* scanTag(const char16_t* p) {
-    p = Stops::skipTo(p, Stops::kTag);
+    p = TStops::skipTo(p, TStops::kTag);
     switch (*p) {
       case u'"':
         run_.mode = Mode::Quoted;
@@ -178,27 +169,27 @@ class TChunkScan {
         run_.mode = Mode::Text;
         return p + 1;
       default:
-        return p;  // the chunk's end
+        return p;  // the line's end
     }
   }
 
   const char16_t* scanQuoted(const char16_t* p) {
-    p = Stops::skipTo(p, Stops::kQuoted);
-    if (*p != u'"') return p;  // the chunk's end
+    p = TStops::skipTo(p, TStops::kQuoted);
+    if (*p != u'"') return p;  // the line's end
     run_.mode = Mode::Tag;
     return p + 1;
   }
 
   const char16_t* scanComment(const char16_t* p) {
     for (;; ++p) {
-      p = Stops::skipTo(p, Stops::kComment);
-      if (*p != u'-') return p;  // the chunk's end
+      p = TStops::skipTo(p, TStops::kComment);
+      if (*p != u'-') return p;  // the line's end
       if (p[1] == u'-' && p[2] == u'>') break;
     }
     if (commentStart_) {
       // Blanks before "-->" are never units of "-->", and the comment text
       // holds no line end, so this stops at p at the latest.
-      commentStart_ = Stops::skipBlanks(commentStart_);
+      commentStart_ = TStops::skipBlanks(commentStart_);
       if (commentStart_ != p) handler_.onCommentText(commentStart_, lengthBetween(commentStart_, p));
       commentStart_ = nullptr;
     }
@@ -212,8 +203,8 @@ class TChunkScan {
     textStart_ = nullptr;
   }
 
-  /// Reports the open tag once: a tag cut by the chunk's end is reported there
-  /// and its rest, in the next chunk, is consumed silently.
+  /// Reports the open tag once: a tag cut by the line's end is reported there
+  /// and its rest, on the next line, is consumed silently.
   void reportTag(const char16_t* end) {
     if (!run_.tagName) return;
     if (run_.isEndTag) {
@@ -224,8 +215,8 @@ class TChunkScan {
     run_.tagName = nullptr;
   }
 
-  /// `end` is the chunk's NUL (a cut line's included).
-  void finishChunk(const char16_t* end) {
+  /// `end` is the line's NUL.
+  void finishLine(const char16_t* end) {
     switch (run_.mode) {
       case Mode::Tag:
       case Mode::Quoted:
@@ -236,7 +227,7 @@ class TChunkScan {
         flushText(end);
         break;
       case Mode::Comment:
-        // Leading blanks are skipped only before "-->", not at a chunk's end.
+        // Leading blanks are skipped only before "-->", not at a line's end.
         if (commentStart_ && commentStart_ != end) {
           handler_.onCommentText(commentStart_, lengthBetween(commentStart_, end));
         }
@@ -252,6 +243,11 @@ class TChunkScan {
   const char16_t* commentStart_;
 };
 
+/// Tokenizes and cuts the line at `line`; returns where the next one begins.
+char16_t* tokenizeLine(THtmlParser& handler, TRunState& run, char16_t* line) {
+  return TLineScan(handler, run, line).scanLine(line);
+}
+
 }  // namespace
 
 void THtmlParser::onStartTag(const char16_t*, const char16_t*) {}
@@ -261,23 +257,22 @@ void THtmlParser::onCommentEnd(const char16_t*) {}
 void THtmlParser::onText(const char16_t*, int32_t) {}
 void THtmlParser::onCommentText(const char16_t*, int32_t) {}
 
-const char16_t* THtmlParser::nextChunk(__kvstrW& buffer) { return readChunk(buffer) ? buffer.str() : nullptr; }
-
-char16_t* THtmlParser::writableRest() { return nullptr; }
-void THtmlParser::continueAt(char16_t*) {}
+char16_t** THtmlParser::inPlaceCursor() { return nullptr; }
 
 bool THtmlParser::parse() {
-  __kvstrW buffer;
   TRunState run;
-  while (!stopRequested) {
-    if (char16_t* line = writableRest()) {
-      if (!*line) break;  // the text's NUL where a line would begin: the end
-      continueAt(TChunkScan<true>(*this, run, line).scanLine(line));
-      continue;
-    }
-    const char16_t* p = nextChunk(buffer);
-    if (!p) break;
-    TChunkScan<false>(*this, run, p).scan(p);
+  if (char16_t** cursor = inPlaceCursor()) {
+    while (!stopRequested && **cursor) *cursor = tokenizeLine(*this, run, *cursor);
+    return true;
+  }
+  __kvstrW chunk;
+  char16_t emptyLine[1] = {0};
+  while (!stopRequested && readChunk(chunk)) {
+    // Every chunk is scanned, an empty one too; a line end inside one cuts it.
+    char16_t* line = chunk.data() ? chunk.data() : emptyLine;
+    do {
+      line = tokenizeLine(*this, run, line);
+    } while (*line);
   }
   return true;
 }

@@ -7,9 +7,9 @@
 // A pointer that is not where it should be shows as "?" (end neither at ">"
 // nor at the NUL, B not after "<!--", C not at "-->", a text run followed by
 // neither "<" nor the NUL, comment text by neither "-" nor the NUL), a
-// pointer outside the chunk or a length below 1 as "!OUT". A chunk is what
-// readChunk delivered or, for a writable input, the line writableRest begins
-// (up to its CR, LF or NUL).
+// pointer outside the chunk, a range across a line's cut or a length below 1
+// as "!OUT". A chunk is what readChunk delivered or, for a writable input, the
+// whole text.
 #pragma once
 
 #include <cstdint>
@@ -110,21 +110,20 @@ class TEventRecorder final : public Base {
   }
 
  protected:
-  char16_t* writableRest() override {
-    char16_t* rest = Base::writableRest();
-    if (rest) {
-      // The line the tokenizer is about to scan; it is cut only at its end.
-      chunkBegin_ = rest;
-      chunkEnd_ = rest;
-      while (*chunkEnd_ && *chunkEnd_ != u'\r' && *chunkEnd_ != u'\n') ++chunkEnd_;
+  char16_t** inPlaceCursor() override {
+    char16_t** cursor = Base::inPlaceCursor();
+    if (cursor) {
+      chunkBegin_ = *cursor;
+      chunkEnd_ = *cursor + std::char_traits<char16_t>::length(*cursor);
     }
-    return rest;
+    return cursor;
   }
 
  private:
   bool inChunk(const char16_t* p, const char16_t* end) const {
-    if (!chunkBegin_) return false;
-    return p && end && chunkBegin_ <= p && p <= end && end <= chunkEnd_;
+    if (!chunkBegin_ || !p || !end || p < chunkBegin_ || end < p || chunkEnd_ < end) return false;
+    // The lines already read were cut; a range must not reach across a cut.
+    return std::char_traits<char16_t>::find(p, static_cast<size_t>(end - p), u'\0') == nullptr;
   }
   void log(std::string event) { events_.push_back(std::move(event)); }
   void logTag(const char* kind, const char16_t* name, const char16_t* end) {

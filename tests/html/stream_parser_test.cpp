@@ -58,42 +58,6 @@ TEST(StreamParserTest, ReadChunk_SplitsAtEveryLineEnd) {
   }
 }
 
-// A writable text is cut into lines where it lies: each chunk points into the
-// text, the line's CR or LF became its NUL, and the caller's buffer is unused.
-TEST(StreamParserTest, WritableInput_EndsLinesWhereTheyLie) {
-  const struct {
-    const char16_t* text;
-    const char* want;
-  } kCases[] = {
-      {u"", ""},
-      {u"a", "[a]"},
-      {u"x\r", "[x]"},
-      {u"\r\n", "[]"},
-      {u"\r\r", "[][]"},
-      {u"a\r\n\nb", "[a][][b]"},
-      {u"a\nb\rc\r\nd", "[a][b][c][d]"},
-      {u"a\r\r\nb", "[a][][b]"},
-      {u" <b>x</b> \r\n\ty", "[ <b>x</b> ][\\x09y]"},
-  };
-  for (const auto& row : kCases) {
-    std::u16string text(row.text);
-    SCOPED_TRACE(render(text.data(), text.data() + text.size()));
-    TLineReader parser;
-    EXPECT_TRUE(parser.setWritableInput(&text[0]));
-    std::string chunks;
-    __kvstrW buffer(u"stale");
-    for (int guard = 0; guard < 100; ++guard) {
-      const char16_t* line = parser.nextChunk(buffer);
-      if (!line) break;
-      EXPECT_TRUE(line >= text.data() && line <= text.data() + text.size());
-      chunks += "[" + render(line, line + std::char_traits<char16_t>::length(line)) + "]";
-    }
-    EXPECT_EQ(chunks, row.want);
-    EXPECT_EQ(std::u16string(buffer.str()), u"stale");
-    EXPECT_EQ(parser.nextChunk(buffer), nullptr);  // and stays at the end
-  }
-}
-
 // The same page gives the same events read in place as read line by line.
 TEST(StreamParserTest, WritableInput_SameEventsAsCopiedLines) {
   class TLog final : public THtmlStreamParser {

@@ -212,6 +212,13 @@ TEST(TokenizerTest, Blanks_AreControlCharactersAndSpaceOnly) {
   }
 }
 
+// A chunk's CR or LF ends a line there, as in a text read in place.
+TEST(TokenizerTest, LineEndInsideAChunk_CutsItThere) {
+  const TRun run = tokenize({u"a\r\nb<c\nd>e\r", u"<!--x\ny-->"});
+  EXPECT_EQ(run.record, "T[a] T[b] S[c]~ T[e] B M[x] M[y] C");
+  EXPECT_EQ(run.warnings, 1);
+}
+
 TEST(TokenizerTest, EmptyInput_NoCalls) {
   const TRun none = tokenize({});
   EXPECT_EQ(none.record, "");
