@@ -28,11 +28,13 @@ int32_t readFully(int handle, void* into, int32_t bytes) {
   return got;
 }
 
-// Reads one line by the line rules, handing the collected characters to
-// `flush` in blocks. False when the file ended before any character was
-// collected (dropped NUL and Ctrl-Z characters do not count).
-template <class Unit, class Flush>
-bool collectLine(TTextFileBuffer& in, Flush flush) {
+// Reads one line by the line rules into `line` (emptied first), gathering
+// units in blocks so that a long line grows in few appends. False when the
+// file ended before any character was collected (dropped NUL and Ctrl-Z
+// characters do not count).
+template <class Unit>
+bool collectLine(TTextFileBuffer& in, std::basic_string<Unit>& line) {
+  line.clear();
   Unit block[kLineBlock];
   int32_t pending = 0;
   bool collected = false;
@@ -40,25 +42,25 @@ bool collectLine(TTextFileBuffer& in, Flush flush) {
     const int c = in.readChar();
     switch (c) {
       case -1:  // end of file: ends the line, if there is one
-        flush(block, pending);
+        line.append(block, static_cast<size_t>(pending));
         return collected;
       case 0:       // NUL
       case kCtrlZ:  // Ctrl-Z
         break;
       case 10:  // LF
-        flush(block, pending);
+        line.append(block, static_cast<size_t>(pending));
         return true;
       case 13: {  // CR: an LF right after it belongs to the same line end
         const int after = in.readChar();
         if (after != -1 && after != 10) in.unreadChar(after);
-        flush(block, pending);
+        line.append(block, static_cast<size_t>(pending));
         return true;
       }
       default:
         block[pending++] = static_cast<Unit>(c);
         collected = true;
-        if (pending == kLineBlock - 1) {
-          flush(block, pending);
+        if (pending == kLineBlock) {
+          line.append(block, static_cast<size_t>(pending));
           pending = 0;
         }
         break;
@@ -284,12 +286,7 @@ uint16_t TIFile::detectByteOrderMark() {
 }
 
 void TIFile::discardBuffered() {
-  if (!reader_) return;
-  if (encoding_ == FileEncoding::Utf8) {
-    static_cast<TTextFileBufferUTF8*>(reader_)->discard();
-  } else {
-    reader_->discard();
-  }
+  if (reader_) reader_->discard();
 }
 
 int TIFile::rewind() {
@@ -323,9 +320,7 @@ int TIFile::readLine(__kvstrW& line) {
 
 int TIFile::readAnsiLine(__kvstrW& line) {
   std::string bytes;
-  const bool found = collectLine<char>(
-      *reader_, [&bytes](const char* block, int32_t n) { bytes.append(block, static_cast<size_t>(n)); });
-  if (!found) return -1;
+  if (!collectLine(*reader_, bytes)) return -1;
   const auto count = static_cast<int32_t>(bytes.size());
   char16_t* wide = kvdetail::allocateArray<char16_t>(int64_t{count} + 1);
   int32_t units = count ? platform::MultiByteToWideChar(bytes.data(), count, wide, count) : 0;
@@ -336,9 +331,13 @@ int TIFile::readAnsiLine(__kvstrW& line) {
 }
 
 int TIFile::readMarkedLine(__kvstrW& line) {
-  if (char16_t* text = line.data()) *text = 0;
-  const bool found = collectLine<char16_t>(*reader_, [&line](const char16_t* block, int32_t n) {
-    if (n) line.append(block, n);
-  });
-  return found ? line.length() : -1;
+  std::u16string units;
+  if (!collectLine(*reader_, units)) {
+    line = __kvstrW();
+    return -1;
+  }
+  // Dropped NULs never reach `units`, so the copy takes every unit.
+  const auto count = static_cast<int32_t>(units.size());
+  line.assign(units.data(), count);
+  return count;
 }

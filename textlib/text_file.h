@@ -34,7 +34,7 @@ class TTextFileBuffer {
   virtual void* buffer() = 0;
 
   /// Drops the buffered data: the next read refills from the descriptor.
-  void discard() { pos_ = size_; }
+  virtual void discard() { pos_ = size_; }
 
  protected:
   int handle_;
@@ -93,7 +93,7 @@ class TTextFileBufferUTF8 : public TTextFileBufferT<unsigned char> {
   /// surrogate to waiting), so that the buffer keeps bytes, never units.
   void unreadChar(int c) override;
   /// Also forgets a low surrogate still waiting.
-  void discard();
+  void discard() override;
 
  private:
   /// Moves the unread rest to the start, reads behind it and right-aligns the

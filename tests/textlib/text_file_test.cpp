@@ -1,7 +1,7 @@
 // Text files read line by line: files are written byte for byte into a fresh
 // temporary folder in every encoding (ANSI, UTF-8 with and without a mark,
 // UTF-16 in both byte orders) and read back through TIFile. Cases cover the
-// line-end rules, dropped NUL and Ctrl-Z, long lines across the 255-unit block
+// line-end rules, dropped NUL and Ctrl-Z, long lines across the 256-unit block
 // and the 4096-element buffer, characters cut by a refill, and seek/tell.
 #include "textlib/text_file.h"
 
@@ -178,8 +178,8 @@ TEST_F(TextFileTest, Open_DetectsMarkAndEncoding) {
 // --- long lines and buffer boundaries ---
 
 TEST_F(TextFileTest, LongLines_ArriveWhole) {
-  // Lengths around the 255-unit block and past the 4096-element buffer.
-  const int kLengths[] = {254, 255, 256, 510, 511, 4095, 4096, 4097, 9000};
+  // Lengths around the 256-unit block and past the 4096-element buffer.
+  const int kLengths[] = {255, 256, 257, 512, 513, 4095, 4096, 4097, 9000};
   std::u16string wide;
   std::string narrow;
   Lines want;
