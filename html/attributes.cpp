@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "textlib/text_util.h"
+
 namespace {
 
 constexpr bool isBlank(char16_t c) { return c >= 1 && c <= 32; }
@@ -127,7 +129,7 @@ __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end,
   if (!attributeName || !*attributeName || !tagText || !end) return __kvstrW();
   // The last attribute of that name wins, as in parseAttributes' map, but
   // nothing is stored on the way: start tags are asked for one value often.
-  const int32_t nameLength = kvdetail::textLength(attributeName);
+  const int32_t nameLength = textLength(attributeName);
   const char16_t* found = nullptr;
   int32_t foundLength = 0;
   forEachAttribute(tagText, end,

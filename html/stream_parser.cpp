@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "textlib/text_util.h"
+
 namespace {
 
 /// A chunk is a __kvstrW, so a longer line is delivered in pieces of this size.
@@ -53,7 +55,7 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   // The line holds no NUL (the scan stopped at the first), so it is copied in
   // one block rather than unit by unit.
   const size_t length = static_cast<size_t>(lineEnd - input);
-  char16_t* line = kvdetail::allocateArray<char16_t>(static_cast<int64_t>(length) + 1);
+  char16_t* line = allocateArray<char16_t>(static_cast<int64_t>(length) + 1);
   std::memcpy(line, input, length * sizeof(char16_t));
   line[length] = 0;
   chunk.attach(line);

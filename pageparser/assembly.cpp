@@ -36,6 +36,12 @@ struct TUnitWriter {
   }
 };
 
+// Appends to a text buffer; no piece holds a NUL, so append takes it whole.
+struct TBufferWriter {
+  __kvstrbufW& out;
+  void appendRange(const char16_t* src, int32_t n) { out.append(src, n); }
+};
+
 template <class Out, size_t N>
 void appendLiteral(Out& out, const char16_t (&literal)[N]) {
   out.appendRange(literal, static_cast<int32_t>(N - 1));
@@ -46,7 +52,7 @@ void appendText(Out& out, const __kvstrW& text) {
   out.appendRange(text.str(), text.length());
 }
 template <class Out>
-void appendText(Out& out, const TSectionText& text) {
+void appendText(Out& out, const __kvstrbufT<char16_t>& text) {
   out.appendRange(text.str(), text.length());
 }
 
@@ -122,11 +128,12 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
 
   const int64_t units = entryLength();
   // An entry past the buffer's range cannot be built; the growth below then
-  // refuses it with std::bad_alloc as it always did.
+  // refuses it with std::bad_alloc.
   if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
     out.reserve(static_cast<int32_t>(units));
   }
-  writeEntry(*this, out);
+  TBufferWriter writer{out};
+  writeEntry(*this, writer);
 }
 
 int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {

@@ -76,6 +76,37 @@ const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
   return next;
 }
 
+void appendCharacter(__kvstrbufT<char16_t>& out, char32_t character) {
+  if (character > 0xFFFF) {
+    const char16_t pair[2] = {static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10)),
+                              static_cast<char16_t>(0xDC00 + (character & 0x3FF))};
+    out.append(pair, 2);
+  } else {
+    out.append(static_cast<char16_t>(character));
+  }
+}
+
+void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length) {
+  if (!text || length <= 0) return;
+  const char16_t* const end = text + length;
+  const char16_t* p = text;
+  while (p < end && *p) {
+    // Copy the stretch up to the next ampersand in one piece.
+    const char16_t* stretch = p;
+    while (p < end && *p && *p != u'&') ++p;
+    if (p != stretch) out.append(stretch, static_cast<int32_t>(p - stretch));
+    if (p == end || !*p) break;
+    char32_t character = 0;
+    if (const char16_t* next = readEntity(p + 1, character)) {
+      appendCharacter(out, character);  // 0 appends nothing: consumed silently
+      p = next;
+    } else {
+      out.append(u'&');  // not a reference: copied, scanning goes on after it
+      ++p;
+    }
+  }
+}
+
 __kvstrW decodeEntities(const char16_t* text, int32_t length) {
   if (!text || length <= 0) return __kvstrW();
   __kvstrbufW buffer;

@@ -16,40 +16,6 @@
 /// Marks a language section without an audio link in audioLinkAt's answer.
 extern const char16_t kNoAudioMark[2];
 
-/// The text of one sub-section while the page is read. Runs are appended one
-/// by one, so the storage grows by half again when it runs short (a few
-/// reallocations for any length) instead of being copied whole per run.
-/// Reads as the empty text until something is appended.
-class TSectionText {
- public:
-  TSectionText() = default;
-  TSectionText(const TSectionText&) = delete;
-  TSectionText& operator=(const TSectionText&) = delete;
-  ~TSectionText();
-
-  /// Appends the units of [src, src + n), stopping at a NUL. The whole range
-  /// must be readable (a run, a literal, a text with its own length).
-  void append(const char16_t* src, int32_t n);
-  /// Appends one unit (a NUL appends nothing).
-  void append(char16_t c) { append(&c, 1); }
-
-  int32_t length() const { return length_; }
-  bool empty() const { return length_ == 0; }
-  /// Whether the text ends with `c` (never for the empty text).
-  bool endsWith(char16_t c) const { return length_ > 0 && data_[length_ - 1] == c; }
-  /// NUL-terminated; valid until the next append.
-  const char16_t* str() const { return data_ ? data_ : kEmptyText; }
-
- private:
-  /// The capacity to grow to when `needed` units (the NUL's included) must
-  /// fit. An allocation that fails throws std::bad_alloc and leaves the text.
-  int64_t grownCapacity(int64_t needed) const;
-
-  char16_t* data_ = nullptr;
-  int32_t length_ = 0;
-  int32_t capacity_ = 0;  ///< units allocated, the NUL's included
-};
-
 /// The page markups the parser reads. Classic: edit links of class
 /// "editsection" and headline spans of class "mw-headline" inside the
 /// headings. Current: the classic markup and both later ones as well, whose

@@ -6,11 +6,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "textlib/text_util.h"
 #include "textlib/utf8.h"
 
 namespace {
-
-using kvdetail::textLength;
 
 // The bytes a URL carries unescaped: ! ' ( ) * - . digits letters _ ~.
 constexpr std::array<bool, 256> makeUnreservedTable() {
@@ -163,7 +162,7 @@ std::string removeDotSegments(std::string_view in) {
 void percentEncode(__kvstrA& target, const char* text) {
   const int32_t length = textLength(text);
   // Room for every byte escaped, plus the NUL.
-  char* out = kvdetail::allocateArray<char>(3 * int64_t{length} + 1);
+  char* out = allocateArray<char>(3 * int64_t{length} + 1);
   char* p = out;
   for (int32_t i = 0; i < length; ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
@@ -274,7 +273,7 @@ __kvstrW replaceAll(const char16_t* text, const char16_t* find, const char16_t* 
       ++i;
     }
   }
-  char16_t* out = kvdetail::allocateArray<char16_t>(resultLength + 1);
+  char16_t* out = allocateArray<char16_t>(resultLength + 1);
   char16_t* p = out;
   for (int32_t i = 0; i < textLen;) {
     if (matchesAt(i)) {

@@ -1,5 +1,6 @@
 #include "textlib/kvstr.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -8,36 +9,11 @@
 const char16_t kEmptyText[1] = {0};
 const char kEmptyNarrowText[1] = {0};
 
-namespace kvdetail {
-template <class T> T* allocateArray(int64_t count) {
-  // Counts come from 32-bit lengths; anything past that cannot be addressed.
-  if (count <= 0 || count > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
-  return new T[static_cast<size_t>(count)];
-}
-template char16_t* allocateArray<char16_t>(int64_t);
-template char* allocateArray<char>(int64_t);
-}  // namespace kvdetail
-
-namespace {
-// Copies up to `n` elements of `src` to `dst`, stopping at a NUL; returns how
-// many were copied. A null `src` copies nothing. Never reads past the NUL:
-// callers may give a count beyond the text.
-template <class T> int32_t copyUntilNul(T* dst, const T* src, int32_t n) {
-  if (!src) return 0;
-  int32_t i = 0;
-  while (i < n && src[i]) {
-    dst[i] = src[i];
-    ++i;
-  }
-  return i;
-}
-}  // namespace
-
 template <class T>
 __kvstrT<T>::__kvstrT(const T* src) {
-  const int32_t n = kvdetail::textLength(src);
+  const int32_t n = textLength(src);
   if (n == 0) return;
-  text_ = kvdetail::allocateArray<T>(int64_t{n} + 1);
+  text_ = allocateArray<T>(int64_t{n} + 1);
   std::memcpy(text_, src, (static_cast<size_t>(n) + 1) * sizeof(T));
 }
 
@@ -63,7 +39,7 @@ __kvstrT<T>& __kvstrT<T>::operator=(__kvstrT&& other) noexcept {
 template <class T>
 const T* __kvstrT<T>::assign(const T* src, int32_t n) {
   if (n < 0) n = 0;
-  T* fresh = kvdetail::allocateArray<T>(int64_t{n} + 1);
+  T* fresh = allocateArray<T>(int64_t{n} + 1);
   const int32_t copied = copyUntilNul(fresh, src, n);
   fresh[copied] = 0;
   T* old = text_;
@@ -76,7 +52,7 @@ template <class T>
 void __kvstrT<T>::append(const T* src, int32_t n) {
   if (n < 0) n = 0;
   const int32_t have = length();
-  T* fresh = kvdetail::allocateArray<T>(int64_t{have} + n + 1);
+  T* fresh = allocateArray<T>(int64_t{have} + n + 1);
   if (have) std::memcpy(fresh, text_, static_cast<size_t>(have) * sizeof(T));
   const int32_t copied = copyUntilNul(fresh + have, src, n);
   fresh[have + copied] = 0;
@@ -92,44 +68,50 @@ void __kvstrT<T>::attach(T* array) {
 }
 
 template <class T>
-int64_t __kvstrbufT<T>::grownCapacity(int64_t capacity, int64_t needed) {
-  // Half as much again as the old capacity, so that building a text of any
-  // length reallocates only logarithmically often; never less than needed, and
-  // always whole steps. Past the 32-bit range the allocation itself refuses.
-  constexpr int64_t kLargest = std::numeric_limits<int32_t>::max() / kGrowthStep * kGrowthStep;
-  const int64_t wanted = needed > capacity + capacity / 2 ? needed : capacity + capacity / 2;
-  const int64_t grown = (wanted + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
-  // The extra half never makes a size that fits fail.
+__kvstrbufT<T>::~__kvstrbufT() {
+  std::free(data_);
+}
+
+template <class T>
+int64_t __kvstrbufT<T>::grownCapacity(int64_t, int64_t needed) const {
+  return (needed + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
+}
+
+int64_t TSectionText::grownCapacity(int64_t capacity, int64_t needed) const {
+  // A new text starts with a few dozen units, so that short sub-sections stay
+  // small; the extra half never makes a size that fits fail.
+  constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
+  constexpr int64_t kSmallest = 32;
+  int64_t grown = capacity + capacity / 2;
+  if (grown < kSmallest) grown = kSmallest;
+  if (grown < needed) grown = needed;
   return grown > kLargest && needed <= kLargest ? kLargest : grown;
+}
+
+// The storage comes from the C allocator, so that growing a large text can
+// extend it in place (or remap it) instead of copying it.
+template <class T>
+const T* __kvstrbufT<T>::grow(int64_t needed, const T* src) {
+  const int64_t grown = grownCapacity(capacity_, needed);
+  if (grown > std::numeric_limits<int32_t>::max() || static_cast<uint64_t>(grown) > SIZE_MAX / sizeof(T)) {
+    throw std::bad_alloc();
+  }
+  const bool ownText = data_ && src >= data_ && src < data_ + capacity_;
+  const std::ptrdiff_t offset = ownText ? src - data_ : 0;
+  void* moved = std::realloc(data_, static_cast<size_t>(grown) * sizeof(T));
+  if (!moved) throw std::bad_alloc();  // the old storage stays as it was
+  data_ = static_cast<T*>(moved);
+  capacity_ = static_cast<int32_t>(grown);
+  data_[length_] = 0;
+  return ownText ? data_ + offset : src;
 }
 
 template <class T>
 void __kvstrbufT<T>::append(const T* src, int32_t n) {
   if (n < 0) n = 0;
   const int64_t needed = int64_t{length_} + n + 1;
-  if (capacity_ < needed) {
-    const int64_t grown = grownCapacity(capacity_, needed);
-    T* fresh = kvdetail::allocateArray<T>(grown);
-    if (length_) std::memcpy(fresh, data_, static_cast<size_t>(length_) * sizeof(T));
-    // Copy before freeing the old array: `src` may point into it.
-    const int32_t copied = copyUntilNul(fresh + length_, src, n);
-    delete[] data_;
-    data_ = fresh;
-    capacity_ = static_cast<int32_t>(grown);
-    length_ += copied;
-  } else {
-    length_ += copyUntilNul(data_ + length_, src, n);
-  }
-  data_[length_] = 0;
-}
-
-template <class T>
-void __kvstrbufT<T>::appendRange(const T* src, int32_t n) {
-  if (n <= 0 || !src || int64_t{length_} + n + 1 > capacity_) {
-    append(src, n);  // growing (or nothing to do): the ordinary way
-    return;
-  }
-  length_ += kvdetail::copyRangeUntilNul(data_ + length_, src, n);
+  if (needed > capacity_) src = grow(needed, src);
+  length_ += copyUntilNul(data_ + length_, src, n);
   data_[length_] = 0;
 }
 
@@ -137,14 +119,7 @@ template <class T>
 void __kvstrbufT<T>::reserve(int32_t n) {
   if (n < 0) n = 0;
   const int64_t needed = int64_t{length_} + n + 1;
-  if (capacity_ >= needed) return;
-  const int64_t grown = (needed + kGrowthStep - 1) / kGrowthStep * kGrowthStep;
-  T* fresh = kvdetail::allocateArray<T>(grown);
-  if (length_) std::memcpy(fresh, data_, static_cast<size_t>(length_) * sizeof(T));
-  fresh[length_] = 0;
-  delete[] data_;
-  data_ = fresh;
-  capacity_ = static_cast<int32_t>(grown);
+  if (needed > capacity_) grow(needed, nullptr);
 }
 
 bool operator<(const __kvstrW& a, const __kvstrW& b) {

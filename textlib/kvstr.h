@@ -10,46 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-/// The shared empty texts that absent strings read as.
-extern const char16_t kEmptyText[1];
-extern const char kEmptyNarrowText[1];
-
-namespace kvdetail {
-template <class T> const T* emptyText();
-template <> inline const char16_t* emptyText<char16_t>() { return kEmptyText; }
-template <> inline const char* emptyText<char>() { return kEmptyNarrowText; }
-
-/// Number of elements before the first NUL of `s` (0 for null).
-template <class T> int32_t textLength(const T* s) {
-  if (!s) return 0;
-  const T* p = s;
-  while (*p) ++p;
-  return static_cast<int32_t>(p - s);
-}
-
-/// new T[count] with `count` checked to be positive and addressable.
-template <class T> T* allocateArray(int64_t count);
-
-/// Copies the range [src, src + n), which must be readable whole, to `dst`,
-/// stopping at a NUL; returns how many elements were copied. Blocks of eight
-/// without a NUL are copied whole, which the compiler turns into vector moves.
-template <class T> int32_t copyRangeUntilNul(T* dst, const T* src, int32_t n) {
-  if (!src) return 0;
-  constexpr int32_t kBlock = 8;
-  int32_t i = 0;
-  for (; n - i >= kBlock; i += kBlock) {
-    bool hasNul = false;
-    for (int32_t k = 0; k < kBlock; ++k) hasNul |= src[i + k] == 0;
-    if (hasNul) break;
-    for (int32_t k = 0; k < kBlock; ++k) dst[i + k] = src[i + k];
-  }
-  while (i < n && src[i]) {
-    dst[i] = src[i];
-    ++i;
-  }
-  return i;
-}
-}  // namespace kvdetail
+#include "textlib/text_util.h"
 
 template <class T>
 class __kvstrT {
@@ -72,9 +33,9 @@ class __kvstrT {
   /// Takes ownership of `array` (allocated with new T[]); frees the old one.
   void attach(T* array);
 
-  int32_t length() const { return kvdetail::textLength(text_); }
+  int32_t length() const { return textLength(text_); }
   bool empty() const { return !text_ || !*text_; }
-  const T* str() const { return text_ ? text_ : kvdetail::emptyText<T>(); }
+  const T* str() const { return text_ ? text_ : emptyText<T>(); }
   /// Element `i` of the text; callers ask only for at(0) on an absent string.
   const T* at(int32_t i) const { return str() + i; }
   /// The owned array itself, or null when absent.
@@ -114,10 +75,11 @@ inline bool operator!=(const __kvstrW& a, const __kvstrW& b) { return !(a == b);
 /// Whole-text equality with a NUL-terminated literal.
 bool operator==(const __kvstrW& a, const char16_t* b);
 
-/// Growable buffer: capacity counts the NUL, length does not. Capacity is
-/// always a whole number of 1024-character steps: when it runs short it grows
-/// to the needed size or half as much again as before, whichever is larger,
-/// rounded up to the next step, so long texts are built in linear time.
+/// Growable buffer: capacity counts the NUL, length does not. Reads as the
+/// empty text until the first append. grownCapacity, the one growth rule a
+/// derived buffer may change, says how far it grows when it runs short; every
+/// growth obtains its storage before it changes anything, so a
+/// std::bad_alloc leaves the buffer as it was.
 template <class T>
 class __kvstrbufT {
  public:
@@ -126,37 +88,59 @@ class __kvstrbufT {
   __kvstrbufT() = default;
   __kvstrbufT(const __kvstrbufT&) = delete;
   __kvstrbufT& operator=(const __kvstrbufT&) = delete;
-  virtual ~__kvstrbufT() { delete[] data_; }
+  virtual ~__kvstrbufT();
 
   /// Appends at most `n` elements of `src`, stopping at a NUL. The room is
-  /// sized from `n`, not from what `src` really holds.
+  /// sized from `n`, not from what `src` really holds. `src` may point into
+  /// this buffer.
   void append(const T* src, int32_t n);
   /// Appends one element (a NUL element appends nothing).
   void append(T c) { append(&c, 1); }
-  /// append for a range [src, src + n) that is readable whole (a string's own
-  /// text and length, say), which lets long texts be copied in blocks.
-  void appendRange(const T* src, int32_t n);
-  /// Makes room for `n` more elements and the NUL at once: the capacity
-  /// becomes that size rounded up to whole steps, unless it is already enough.
+  /// Makes room for `n` more elements and the NUL at once.
   void reserve(int32_t n);
 
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }
-  const T* str() const { return data_ ? data_ : kvdetail::emptyText<T>(); }
+  bool empty() const { return length_ == 0; }
+  /// Whether the text ends with `c` (never for the empty text).
+  bool endsWith(T c) const { return length_ > 0 && data_[length_ - 1] == c; }
+  /// NUL-terminated; valid until the next append.
+  const T* str() const { return data_ ? data_ : emptyText<T>(); }
+
+ protected:
+  /// The capacity to grow to from `capacity` when `needed` elements (the
+  /// NUL's included) must fit; never less than `needed`. This one rounds
+  /// `needed` up to whole steps of kGrowthStep.
+  virtual int64_t grownCapacity(int64_t capacity, int64_t needed) const;
 
  private:
-  /// The capacity to grow to from `capacity` when `needed` elements must fit.
-  static int64_t grownCapacity(int64_t capacity, int64_t needed);
+  /// Makes the capacity at least `needed`, moving the text; returns where
+  /// `src` now lies when it pointed into the old storage.
+  const T* grow(int64_t needed, const T* src);
 
   T* data_ = nullptr;
   int32_t capacity_ = 0;
   int32_t length_ = 0;
 };
 
+/// The buffer of short texts (a decoded reference, a trace line): it grows
+/// in steps of 1024 characters.
 class __kvstrbufW : public __kvstrbufT<char16_t> {
  public:
   __kvstrbufW() = default;
   ~__kvstrbufW() override = default;
+};
+
+/// The text of one sub-section while the page is read, appended run by run:
+/// it grows by half again when it runs short, so a long text takes a few
+/// reallocations rather than one per step.
+class TSectionText : public __kvstrbufT<char16_t> {
+ public:
+  TSectionText() = default;
+  ~TSectionText() override = default;
+
+ protected:
+  int64_t grownCapacity(int64_t capacity, int64_t needed) const override;
 };
 
 /// Writes an optional "-" and the decimal digits of `value`, then a NUL, to

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "textlib/text_util.h"
 #include "textlib/utf8.h"
 
 namespace {
@@ -322,7 +323,7 @@ int TIFile::readAnsiLine(__kvstrW& line) {
   std::string bytes;
   if (!collectLine(*reader_, bytes)) return -1;
   const auto count = static_cast<int32_t>(bytes.size());
-  char16_t* wide = kvdetail::allocateArray<char16_t>(int64_t{count} + 1);
+  char16_t* wide = allocateArray<char16_t>(int64_t{count} + 1);
   int32_t units = count ? platform::MultiByteToWideChar(bytes.data(), count, wide, count) : 0;
   if (units < 0) units = 0;  // a failed conversion gives an empty line
   wide[units] = 0;

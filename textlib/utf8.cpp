@@ -6,6 +6,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "textlib/text_util.h"
+
 namespace {
 
 constexpr bool isHighSurrogate(uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
@@ -75,7 +77,7 @@ uint32_t decodeSequence(const unsigned char*& p, const unsigned char* end) {
 
 int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
   char* const start = out;
-  if (count < 0) count = kvdetail::textLength(text);
+  if (count < 0) count = textLength(text);
   for (int32_t i = 0; i < count && text[i]; ++i) {
     uint32_t c = text[i];
     if (isHighSurrogate(c) && i + 1 < count && isLowSurrogate(text[i + 1])) {
@@ -182,7 +184,7 @@ const unsigned char* bytesOf(const char* bytes) { return reinterpret_cast<const 
 }  // namespace
 
 int32_t decodeUtf8(const char* bytes, int32_t count, char16_t* out) {
-  if (count < 0) count = kvdetail::textLength(bytes);
+  if (count < 0) count = textLength(bytes);
   TUnitWriter writer{out};
   decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, writer);
   *writer.out = 0;
@@ -208,8 +210,8 @@ void toUtf8(__kvstrA& target, const char16_t* text, int32_t count) {
     if (char* d = target.data()) *d = 0;
     return;
   }
-  if (count < 0) count = kvdetail::textLength(text);
-  char* fresh = kvdetail::allocateArray<char>(4 * int64_t{count} + 1);
+  if (count < 0) count = textLength(text);
+  char* fresh = allocateArray<char>(4 * int64_t{count} + 1);
   encodeUtf8(text, count, fresh);
   target.attach(fresh);
 }
@@ -219,12 +221,12 @@ void fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
     if (char16_t* d = target.data()) *d = 0;
     return;
   }
-  if (count < 0) count = kvdetail::textLength(bytes);
+  if (count < 0) count = textLength(bytes);
   // Counted first, so that a page-sized text takes exactly its own size rather
   // than the worst case of one unit per byte.
   TUnitCounter counter;
   decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, counter);
-  char16_t* fresh = kvdetail::allocateArray<char16_t>(counter.count + 1);
+  char16_t* fresh = allocateArray<char16_t>(counter.count + 1);
   decodeUtf8(bytes, count, fresh);
   target.attach(fresh);
 }

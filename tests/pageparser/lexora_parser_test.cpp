@@ -453,33 +453,6 @@ TEST(AppendSectionTextTest, LineFeedRules) {
   }
 }
 
-TEST(SectionTextTest, ManyRuns_KeepEveryUnitInOrder) {
-  TSectionText text;
-  EXPECT_TRUE(text.empty());
-  EXPECT_EQ(std::u16string(text.str()), u"");
-  EXPECT_FALSE(text.endsWith(u'\n'));
-  for (int i = 0; i < 100000; ++i) text.append(i % 2 ? u"b\n" : u"a", i % 2 ? 2 : 1);
-  ASSERT_EQ(text.length(), 150000);
-  const std::u16string all(text.str());
-  EXPECT_EQ(all.size(), 150000u);
-  EXPECT_EQ(all.substr(0, 6), u"ab\nab\n");
-  EXPECT_EQ(all.substr(149994), u"ab\nab\n");
-  EXPECT_TRUE(text.endsWith(u'\n'));
-}
-
-TEST(SectionTextTest, Append_StopsAtNulAndSurvivesItsOwnText) {
-  TSectionText text;
-  const char16_t withNul[] = {u'x', u'y', 0, u'z'};
-  text.append(withNul, 4);
-  EXPECT_EQ(std::u16string(text.str()), u"xy");
-  text.append(u'\0');  // appends nothing
-  EXPECT_EQ(text.length(), 2);
-  // Appending the text to itself while it grows: the source moves with it.
-  for (int i = 0; i < 6; ++i) text.append(text.str(), text.length());
-  EXPECT_EQ(text.length(), 128);
-  EXPECT_EQ(std::u16string(text.str()).substr(120), u"xyxyxyxy");
-}
-
 TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
   ParsedPage page(inNoun(u"<ol><table>"));
   ASSERT_EQ(page.parser.tagState(), P::TS_TABLE | P::TS_OL);

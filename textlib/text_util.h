@@ -1,0 +1,42 @@
+// Text helpers that the string classes and the layers above them share: the
+// shared empty texts, lengths up to the NUL, checked array allocation and the
+// one copy that stops at a NUL.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+
+/// The shared empty texts that absent strings read as.
+extern const char16_t kEmptyText[1];
+extern const char kEmptyNarrowText[1];
+
+template <class T> const T* emptyText();
+template <> inline const char16_t* emptyText<char16_t>() { return kEmptyText; }
+template <> inline const char* emptyText<char>() { return kEmptyNarrowText; }
+
+/// Number of elements before the first NUL of `s` (0 for null).
+template <class T> int32_t textLength(const T* s) {
+  if (!s) return 0;
+  return static_cast<int32_t>(std::char_traits<T>::length(s));
+}
+
+/// new T[count], with `count` checked to be positive and within the 32-bit
+/// lengths of the string types; anything past that throws std::bad_alloc.
+template <class T> T* allocateArray(int64_t count) {
+  if (count <= 0 || count > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
+  return new T[static_cast<size_t>(count)];
+}
+
+/// Copies at most `n` elements of `src` to `dst`, stopping at a NUL, and
+/// returns how many were copied. Never reads past that NUL, so `n` may exceed
+/// the text; a null `src` copies nothing. The ranges must not overlap.
+template <class T> int32_t copyUntilNul(T* dst, const T* src, int32_t n) {
+  if (!src || n <= 0) return 0;
+  const T* nul = std::char_traits<T>::find(src, static_cast<size_t>(n), T());
+  const int32_t count = nul ? static_cast<int32_t>(nul - src) : n;
+  std::memcpy(dst, src, static_cast<size_t>(count) * sizeof(T));
+  return count;
+}
