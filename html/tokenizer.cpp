@@ -51,9 +51,9 @@ struct TStops {
 
   static constexpr bool endsLine(char16_t c) { return inSet(c, kLineEnd); }
   /// Control characters and the space, but never a unit that ends the line.
-  static constexpr bool isBlank(char16_t c) { return c <= 32 && !endsLine(c); }
+  static constexpr bool isBlankInLine(char16_t c) { return c <= 32 && !endsLine(c); }
   static const char16_t* skipBlanks(const char16_t* p) {
-    while (isBlank(*p)) ++p;
+    while (isBlankInLine(*p)) ++p;
     return p;
   }
   /// The first unit at or after `p` in `set`. Most units are letters, above

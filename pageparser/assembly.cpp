@@ -16,15 +16,15 @@ namespace {
 // The entry is written twice over the same code: once into a counter, so
 // that the buffer is sized in one step, then into the buffer. Every piece is a
 // NUL-terminated string taken whole, so the count is exact.
-struct TLengthCount {
+struct TEntryCounter {
   int64_t units = 0;
   void appendRange(const char16_t*, int32_t n) { units += n; }
 };
 
-// Writes into storage sized beforehand by TLengthCount. No piece holds a NUL
+// Writes into storage sized beforehand by TEntryCounter. No piece holds a NUL
 // (strings are measured up to their first, section texts never take one), so
 // copying whole ranges gives what the buffer's NUL-stopping append gives.
-struct TUnitWriter {
+struct TEntryRoomWriter {
   char16_t* out;
   int64_t room;
   void appendRange(const char16_t* src, int32_t n) {
@@ -37,7 +37,7 @@ struct TUnitWriter {
 };
 
 // Appends to a text buffer; no piece holds a NUL, so append takes it whole.
-struct TBufferWriter {
+struct TEntryBufferWriter {
   __kvstrbufW& out;
   void appendRange(const char16_t* src, int32_t n) { out.append(src, n); }
 };
@@ -114,7 +114,7 @@ int64_t TLexoraParser::entryLength(int64_t limit) {
   for (int32_t i = 0; i < languages_.count() && units <= limit; ++i) {
     const auto [known, isNew] = blockUnits.try_emplace(&slotInfo(i), 0);
     if (isNew) {
-      TLengthCount count;
+      TEntryCounter count;
       writeBlock(*this, i, count);
       known->second = count.units;
     }
@@ -132,13 +132,13 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
   if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
     out.reserve(static_cast<int32_t>(units));
   }
-  TBufferWriter writer{out};
+  TEntryBufferWriter writer{out};
   writeEntry(*this, writer);
 }
 
 int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
   if (!hasEditSection_ || !out || room <= 0) return 0;  // not an entry page, or no room
-  TUnitWriter writer{out, room};
+  TEntryRoomWriter writer{out, room};
   writeEntry(*this, writer);
   return room - writer.room;
 }

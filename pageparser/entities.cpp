@@ -4,14 +4,14 @@
 #include "pageparser/entities.h"
 
 namespace {
-struct NamedReference {
+struct TNamedReference {
   const char16_t* name;  // with its ";"
   int32_t length;
   char16_t character;
 };
 
 // Tried in this order; the nbsp reference becomes a plain space.
-constexpr NamedReference kNamedReferences[] = {
+constexpr TNamedReference kNamedReferences[] = {
     {u"lt;", 3, u'<'},    {u"gt;", 3, u'>'},    {u"amp;", 4, u'&'},
     {u"quot;", 5, u'"'},  {u"nbsp;", 5, u' '},
 };
@@ -53,7 +53,7 @@ int32_t parseDecimalReference(const char16_t* position) {
 }
 
 const char16_t* readEntity(const char16_t* position, char32_t& character) {
-  for (const NamedReference& reference : kNamedReferences) {
+  for (const TNamedReference& reference : kNamedReferences) {
     if (startsWith(position, reference.name, reference.length)) {
       character = reference.character;
       return position + reference.length;

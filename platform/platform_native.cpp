@@ -129,16 +129,17 @@ BSTR allocateBstr(const void* bytes, uint32_t length, Fill fill = Fill::Zeros) {
 
 // --- profile (INI) reading ---
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+/// The white space trimmed from INI names and values.
+bool isIniSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
 char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
-/// [begin, end) with the blanks on both sides removed.
+/// `s` with the INI white space on both sides removed.
 std::u16string_view trimmed(std::u16string_view s) {
   size_t b = 0;
   size_t e = s.size();
-  while (b < e && isBlank(s[b])) ++b;
-  while (e > b && isBlank(s[e - 1])) --e;
+  while (b < e && isIniSpace(s[b])) ++b;
+  while (e > b && isIniSpace(s[e - 1])) --e;
   return s.substr(b, e - b);
 }
 
