@@ -2,8 +2,8 @@
 # Run as: cmake -DSOURCE_DIR=<tree> -P check_layers.cmake
 # Folders, lowest first, with their layer; a folder may include its own layer
 # and those below. The top layer's folders build on everything else.
-set(folders platform textlib html pageparser plugin host bench fuzz tests)
-set(layers  0        1       2    3          4      5    5     5    5)
+set(folders unicode platform textlib html pageparser plugin host bench fuzz tests)
+set(layers  0       1        2       3    4          5      6    6     6    6)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: SOURCE_DIR not given")

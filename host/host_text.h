@@ -8,16 +8,15 @@
 #include <string_view>
 
 #include "plugin/lexoradx.h"
+#include "unicode/utf.h"
 
 namespace host {
 
-/// UTF-8 form of the NUL-terminated `text` (null reads as empty). An unpaired
-/// surrogate becomes U+FFFD, as the plug-in's own path conversion does.
-std::string utf16ToUtf8(const char16_t* text);
-/// UTF-16 form of `bytes`; false (and `out` unspecified) when they are not
-/// well-formed UTF-8 (overlong forms, surrogates and values past U+10FFFF
-/// included).
-bool utf8ToUtf16(std::string_view bytes, std::u16string& out);
+/// The strict conversions the platform layer uses for paths too: unpaired
+/// surrogates become U+FFFD, and utf8ToUtf16 answers false for bytes that are
+/// not well-formed UTF-8.
+using unicode::utf16ToUtf8;
+using unicode::utf8ToUtf16;
 
 /// `text` as the body of a JSON string: quote, backslash and the control
 /// characters escaped, everything else (UTF-8 included) passed through.

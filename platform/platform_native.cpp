@@ -14,93 +14,18 @@
 #include <cstring>
 #include <string_view>
 
+#include "unicode/utf.h"
+
 namespace platform {
 namespace {
 
-// --- UTF-8 <-> UTF-16 for paths and output (unpaired surrogates and
-// malformed bytes become U+FFFD, so every input gives some text) ---
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-std::string toUtf8(const char16_t* text) {
-  std::string out;
-  for (const char16_t* p = text; *p; ++p) {
-    char32_t c = *p;
-    if (isHighSurrogate(*p) && isLowSurrogate(p[1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-      ++p;
-    } else if (isHighSurrogate(*p) || isLowSurrogate(*p)) {
-      c = kReplacement;
-    }
-    appendUtf8(out, c);
-  }
-  return out;
-}
-
-void appendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out += static_cast<char16_t>(c);
-  } else {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 + (c >> 10));
-    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  }
-}
-
-/// Decodes one character at `p` (before `end`); advances `p` past it. A
-/// malformed or cut sequence yields U+FFFD for its first byte only.
-char32_t decodeOne(const unsigned char*& p, const unsigned char* end) {
-  const unsigned char lead = *p++;
-  if (lead < 0x80) return lead;
-  int more = 0;
-  char32_t c = 0;
-  char32_t least = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    more = 1, c = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    more = 2, c = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    more = 3, c = lead & 0x07, least = 0x10000;
-  } else {
-    return kReplacement;
-  }
-  if (end - p < more) return kReplacement;
-  for (int i = 0; i < more; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return kReplacement;
-    c = (c << 6) | (p[i] & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return kReplacement;
-  p += more;
-  return c;
-}
+// Paths and output cross as UTF-8: unpaired surrogates and malformed bytes
+// become U+FFFD, so every input gives some text.
+std::string toUtf8(const char16_t* text) { return unicode::utf16ToUtf8(text); }
 
 std::u16string fromUtf8(const char* bytes, size_t length) {
   std::u16string out;
-  out.reserve(length);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes);
-  const auto* end = p + length;
-  while (p < end) appendUtf16(out, decodeOne(p, end));
+  unicode::utf8ToUtf16(std::string_view(bytes, length), out);
   return out;
 }
 

@@ -41,17 +41,24 @@ TEST(HostTextTest, Utf8ToUtf16_AcceptsWellFormedOnly) {
   std::u16string out;
   EXPECT_TRUE(utf8ToUtf16("\xe3\x81\x82\xf0\x9f\x98\x80", out));
   EXPECT_EQ(out, u"\u3042\xd83d\xde00");
-  const char* const kMalformed[] = {
-      "\xe9",              // Latin-1, a lead byte without its continuation
-      "\xc0\xaf",          // overlong "/"
-      "\xed\xa0\x80",      // an encoded surrogate
-      "\xf4\x90\x80\x80",  // past U+10FFFF
-      "\xe3\x81",          // cut short
-      "\x80",              // continuation without a lead
+  // Each byte that does not begin a well-formed sequence becomes U+FFFD (the
+  // text the platform layer makes of a malformed path); the bytes after it
+  // are read afresh.
+  const struct {
+    const char* bytes;
+    std::u16string want;
+  } kMalformed[] = {
+      {"\xe9x", u"\ufffdx"},                              // Latin-1, a lead byte without its continuation
+      {"\xc0\xaf", u"\ufffd\ufffd"},                       // overlong "/"
+      {"\xed\xa0\x80", u"\ufffd\ufffd\ufffd"},              // an encoded surrogate
+      {"\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd"},     // past U+10FFFF
+      {"a\xe3\x81", u"a\ufffd\ufffd"},                     // cut short
+      {"\x80<", u"\ufffd<"},                               // continuation without a lead
   };
-  for (const char* bytes : kMalformed) {
-    SCOPED_TRACE(testing::PrintToString(bytes));
-    EXPECT_FALSE(utf8ToUtf16(bytes, out));
+  for (const auto& row : kMalformed) {
+    SCOPED_TRACE(testing::PrintToString(row.bytes));
+    EXPECT_FALSE(utf8ToUtf16(row.bytes, out));
+    EXPECT_EQ(out, row.want);
   }
 }
 
