@@ -310,6 +310,18 @@ TEST(KvstrbufTest, AppendOwnTextWhileGrowing_CopiesBeforeFreeing) {
   EXPECT_EQ(text(b), half.substr(0, 999) + u"r" + half.substr(0, 999) + u"r");
 }
 
+// A count past the buffer's own text copies the text once, with or without
+// room: the copy stops at the NUL that ends it.
+TEST(KvstrbufTest, AppendOwnTextWithLargerCount_CopiesItOnce) {
+  for (bool reserved : {false, true}) {
+    __kvstrbufW b;
+    b.append(u"ab", 2);
+    if (reserved) b.reserve(100);
+    b.append(b.str(), 10);
+    EXPECT_EQ(text(b), u"abab");
+  }
+}
+
 // --- decimal formatting ---
 
 TEST(FormatDecimalTest, Values_Table) {
