@@ -128,10 +128,11 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
 __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
   if (!attributeName || !*attributeName || !tagText || !end) return __kvstrW();
   // The last attribute of that name wins, as in parseAttributes' map, but
-  // nothing is stored on the way: start tags are asked for one value often.
+  // no map is built: start tags are asked for one value often.
   const int32_t nameLength = textLength(attributeName);
-  const char16_t* found = nullptr;
-  int32_t foundLength = 0;
+  // The value is copied while the walk runs: a valueless attribute's "0"
+  // lives only as long as the walk.
+  __kvstrW result;
   forEachAttribute(tagText, end,
                    [&](const char16_t* nameStart, const char16_t* nameEnd, const char16_t* value,
                        int32_t valueLength) {
@@ -140,11 +141,12 @@ __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end,
                                                              static_cast<size_t>(nameLength)) != 0) {
                        return;
                      }
-                     found = value;
-                     foundLength = valueLength;
+                     // An empty value reads as absent, as a copy out of the map did.
+                     if (valueLength > 0) {
+                       result.assign(value, valueLength);
+                     } else {
+                       result = __kvstrW();
+                     }
                    });
-  // An empty value reads as absent, as a copy out of the map did.
-  __kvstrW result;
-  if (found && foundLength > 0) result.assign(found, foundLength);
   return result;
 }
