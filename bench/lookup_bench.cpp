@@ -89,7 +89,7 @@ void BM_Lookup(benchmark::State& state, PageShape shape, bool currentMarkup) {
   const TQuietStdout quiet;
   for (auto _ : state) {
     LookupResult result{};
-    found = runLookup(1, u"run", &result, basePath.c_str(), &callbacks);
+    found = runLookup(1, u"run", &result, basePath.c_str(), &callbacks) == LookupOutcome::Found;
     freeResult(result);
   }
   state.counters["found"] = found;

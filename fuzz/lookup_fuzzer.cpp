@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BSTR canary = reinterpret_cast<BSTR>(&result);
   result.cancelFlag = &cancel;
   result.extraText = canary;
-  const int32_t found = runLookup(1, u"fuzz", &result, u"/tmp/lexoradx-fuzz-lookup/base", &callbacks);
+  const bool found =
+      runLookup(1, u"fuzz", &result, u"/tmp/lexoradx-fuzz-lookup/base", &callbacks) == LookupOutcome::Found;
 
   check(result.extraText == canary && result.cancelFlag == &cancel);
   check(found == (result.entryText != nullptr));

@@ -27,7 +27,7 @@ extern "C" int32_t DX_STDCALL dxEnumerate(int32_t index, DictionaryInfo* record)
 extern "C" int32_t DX_STDCALL dxRequest(int32_t dictIndex, const char16_t* word, LookupResult* result,
                                         const char16_t* basePath, HostCallbacks* callbacks) {
   try {
-    return runLookup(dictIndex, word, result, basePath, callbacks);
+    return runLookup(dictIndex, word, result, basePath, callbacks) == LookupOutcome::Found ? 1 : 0;
   } catch (...) {
     return 0;
   }

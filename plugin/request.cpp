@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "pageparser/lexora_parser.h"
 #include "platform/platform.h"
@@ -126,15 +125,15 @@ void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* b
 
 }  // namespace
 
-int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result, const char16_t* basePath,
+LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result, const char16_t* basePath,
                   HostCallbacks* callbacks) {
   const DictionaryInfo* dictionary = dictionaryAt(dictIndex);
-  if (!dictionary || !result || !callbacks || !callbacks->fetchPage) return 0;
+  if (!dictionary || !result || !callbacks || !callbacks->fetchPage) return LookupOutcome::BadArguments;
 
   const __kvstrA pageUrl = pageUrlFor(*dictionary, word);
   __kvstrW pageText;  // read in place by the parser, so it outlives the parse
-  if (!fetchPageText(callbacks->fetchPage, pageUrl.str(), pageText)) return 0;
-  if (isCancelled(*result)) return 0;
+  if (!fetchPageText(callbacks->fetchPage, pageUrl.str(), pageText)) return LookupOutcome::FetchFailed;
+  if (isCancelled(*result)) return LookupOutcome::Cancelled;
 
   // The page's text is not needed after the parse, so its lines are ended
   // where they lie instead of being copied one by one.
@@ -154,27 +153,26 @@ int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result,
   pageText = __kvstrW();
   const int64_t maxUnits = maxEntryUnits(pageUnits);
   const int64_t entryUnits = parser.entryLength(maxUnits);
-  if (entryUnits > maxUnits) return 0;
-  if (entryUnits == 0) return 0;  // the page holds no entry
-  // A text buffer cannot hold more; such an entry is refused before any
-  // download, as building it in a buffer would be.
-  if (entryUnits >= std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
+  if (entryUnits > maxUnits) return LookupOutcome::EntryTooLarge;
+  if (entryUnits == 0) return LookupOutcome::NoEntry;
+  // A string cannot hold more; such an entry is refused before any download.
+  if (entryUnits >= std::numeric_limits<int32_t>::max()) return LookupOutcome::EntryTooLarge;
 
   // Once started, the stage runs through every link; the cancel value is
   // looked at only after it.
   if (audioEnabled() && callbacks->downloadFile) {
     runAudioStage(parser, pageUrl.str(), basePath, callbacks->downloadFile, *result);
   }
-  if (isCancelled(*result)) return 0;
+  if (isCancelled(*result)) return LookupOutcome::Cancelled;
 
   // The entry is written straight into the string handed to the host.
   BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
-  if (!text) return 0;  // out of memory: report no entry rather than an empty one
+  if (!text) return LookupOutcome::OutOfMemory;  // no entry rather than an empty one
   char16_t* const room = reinterpret_cast<char16_t*>(text);
   const int64_t written = parser.assembleResultInto(room, entryUnits);
   // The count is exact, so this never fills anything; the room comes unset,
   // and no unwritten unit may reach the host.
   for (int64_t i = written; i < entryUnits; ++i) room[i] = 0;
   result->entryText = text;
-  return 1;
+  return LookupOutcome::Found;
 }

@@ -8,12 +8,29 @@
 
 #include "plugin/lexoradx.h"
 
+/// How a lookup ended. dxRequest answers 1 for Found (result->entryText set)
+/// and 0 for every other outcome.
+enum class LookupOutcome {
+  Found,
+  /// A dictionary index outside the table, or a null `result`, `callbacks` or
+  /// fetchPage: nothing was called.
+  BadArguments,
+  /// The host's fetchPage reported failure.
+  FetchFailed,
+  /// The host's cancel value was set after the fetch or after the audio stage.
+  Cancelled,
+  /// The page holds no entry.
+  NoEntry,
+  /// The entry would be far beyond the page's size, or past what a string holds.
+  EntryTooLarge,
+  /// The string for the entry text could not be allocated.
+  OutOfMemory,
+};
+
 /// One lookup, the whole work of dxRequest, which passes its five arguments
-/// on unchanged and returns this result (1 with result->entryText set, or 0).
-/// A dictionary index outside the table, a null `result`, `callbacks` or
-/// fetchPage gives 0 without a call; a null downloadFile skips the audio stage;
-/// a null result->cancelFlag reads as not cancelled. At most 16 audio file
-/// names are stored. Running out of memory throws std::bad_alloc after every
-/// resource held here has been released; the export catches it.
-int32_t runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result, const char16_t* basePath,
+/// on unchanged. A null downloadFile skips the audio stage; a null
+/// result->cancelFlag reads as not cancelled. At most 16 audio file names are
+/// stored. Running out of memory throws std::bad_alloc after every resource
+/// held here has been released; the export catches it.
+LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* result, const char16_t* basePath,
                   HostCallbacks* callbacks);

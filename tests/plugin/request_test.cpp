@@ -166,7 +166,7 @@ class RequestTest : public ::testing::Test {
     fs::remove_all(folder, ignored);
   }
 
-  int32_t lookUp(const char16_t* word, int32_t dictIndex = 1) {
+  LookupOutcome lookUp(const char16_t* word, int32_t dictIndex = 1) {
     return runLookup(dictIndex, word, &record, basePath.c_str(), &callbacks);
   }
   // The names in the record's slots, up to the first slot the host still holds.
@@ -222,7 +222,7 @@ TEST_F(RequestTest, PageUrl_IsTheBaseUrlAndTheEncodedWord) {
     SCOPED_TRACE(c.url);
     gHost.fetchedUrls.clear();
     gHost.pageMode = PageMode::FailFetch;
-    EXPECT_EQ(lookUp(c.word, c.dict), 0);
+    EXPECT_EQ(lookUp(c.word, c.dict), LookupOutcome::FetchFailed);
     ASSERT_EQ(gHost.fetchedUrls.size(), 1u);
     EXPECT_EQ(gHost.fetchedUrls[0], c.url);
   }
@@ -231,7 +231,7 @@ TEST_F(RequestTest, PageUrl_IsTheBaseUrlAndTheEncodedWord) {
 // --- the paths of a lookup ---
 
 TEST_F(RequestTest, EntryWithAudio_ReturnsTextAndReportsTheFile) {
-  ASSERT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
   ASSERT_EQ(gHost.downloads.size(), 1u);
   EXPECT_EQ(gHost.downloads[0].url, kCatAudio);
@@ -243,15 +243,15 @@ TEST_F(RequestTest, EntryWithAudio_ReturnsTextAndReportsTheFile) {
   EXPECT_EQ(record.extraText, nullptr);
 }
 
-TEST_F(RequestTest, FailedFetch_ReturnsZeroAndTouchesNothing) {
+TEST_F(RequestTest, FailedFetch_IsReportedAndTouchesNothing) {
   gHost.pageMode = PageMode::FailFetch;
-  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::FetchFailed);
   EXPECT_EQ(record.entryText, kHostSlot);
   EXPECT_EQ(untouchedSlots(), 16u);
   EXPECT_TRUE(gHost.downloads.empty());
 }
 
-TEST_F(RequestTest, PagesWithoutEntry_ReturnZeroWithoutDownloads) {
+TEST_F(RequestTest, PagesWithoutEntry_AreNoEntryWithoutDownloads) {
   const struct {
     const char* name;
     PageMode mode;
@@ -267,7 +267,7 @@ TEST_F(RequestTest, PagesWithoutEntry_ReturnZeroWithoutDownloads) {
     SCOPED_TRACE(c.name);
     gHost.pageMode = c.mode;
     gHost.page = c.page;
-    EXPECT_EQ(lookUp(u"cat"), 0);
+    EXPECT_EQ(lookUp(u"cat"), LookupOutcome::NoEntry);
     EXPECT_EQ(record.entryText, kHostSlot);
     EXPECT_EQ(untouchedSlots(), 16u);
     EXPECT_TRUE(gHost.downloads.empty());
@@ -275,9 +275,9 @@ TEST_F(RequestTest, PagesWithoutEntry_ReturnZeroWithoutDownloads) {
   EXPECT_FALSE(fs::exists(folder / "VoiceFiles"));
 }
 
-TEST_F(RequestTest, CancelBeforeTheCall_StillFetchesThenReturnsZero) {
+TEST_F(RequestTest, CancelBeforeTheCall_StillFetchesThenIsCancelled) {
   gHost.cancelValue = 1;
-  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Cancelled);
   EXPECT_EQ(gHost.fetchedUrls.size(), 1u);
   EXPECT_TRUE(gHost.downloads.empty());
   EXPECT_EQ(record.entryText, kHostSlot);
@@ -288,7 +288,7 @@ TEST_F(RequestTest, CancelDuringTheAudioStage_KeepsTheFilesButNoText) {
   gHost.page = entryPage(languageSection("English", "/w/a.ogg", "one") +
                          languageSection("French", "/w/b.ogg", "two"));
   gHost.cancelAfterDownloads = 1;
-  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Cancelled);
   EXPECT_EQ(gHost.downloads.size(), 2u);  // the stage runs through once started
   EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_w_a.ogg", u"c1_w_b.ogg"}));
   EXPECT_EQ(record.entryText, kHostSlot);
@@ -296,14 +296,14 @@ TEST_F(RequestTest, CancelDuringTheAudioStage_KeepsTheFilesButNoText) {
 
 TEST_F(RequestTest, NullCancelPointer_CountsAsNotCancelled) {
   record.cancelFlag = nullptr;
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
 }
 
 TEST_F(RequestTest, AudioSwitchOff_ReturnsTextOnly) {
   TAudioSwitchOff off;
   ASSERT_FALSE(audioEnabled());
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
   EXPECT_TRUE(gHost.downloads.empty());
   EXPECT_EQ(untouchedSlots(), 16u);
@@ -316,7 +316,7 @@ TEST_F(RequestTest, OnlyTheSecondOfThreeSectionsHasAudio_FillsSlotZero) {
   gHost.page = entryPage(languageSection("English", nullptr, "one") +
                          languageSection("French", "http://media.lexora.org/f/fr/Fr-chat.ogg", "two") +
                          languageSection("German", nullptr, "three"));
-  EXPECT_EQ(lookUp(u"chat"), 1);
+  EXPECT_EQ(lookUp(u"chat"), LookupOutcome::Found);
   ASSERT_EQ(gHost.downloads.size(), 1u);
   EXPECT_EQ(gHost.downloads[0].url, "http://media.lexora.org/f/fr/Fr-chat.ogg");
   EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_f_fr_Fr-chat.ogg"});
@@ -327,7 +327,7 @@ TEST_F(RequestTest, FirstDownloadFails_SecondFileLandsInSlotZero) {
   gHost.page = entryPage(languageSection("English", "/w/a.ogg", "one") +
                          languageSection("French", "/w/b.ogg", "two"));
   gHost.downloadFails = {true};
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   ASSERT_EQ(gHost.downloads.size(), 2u);
   EXPECT_EQ(gHost.downloads[0].url, "http://en.lexora.org/w/a.ogg");  // relative: joined with the page's host
   EXPECT_EQ(gHost.downloads[1].url, "http://en.lexora.org/w/b.ogg");
@@ -337,7 +337,7 @@ TEST_F(RequestTest, FirstDownloadFails_SecondFileLandsInSlotZero) {
 TEST_F(RequestTest, DuplicateLanguageNames_DownloadTheFileTwice) {
   gHost.page = entryPage(languageSection("English", kCatAudio, "one") +
                          languageSection("English", "/w/other.ogg", "two"));
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   ASSERT_EQ(gHost.downloads.size(), 2u);
   EXPECT_EQ(gHost.downloads[1].url, kCatAudio);  // a language keeps its first link
   EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_a_ab_En-cat.ogg", u"c1_a_ab_En-cat.ogg"}));
@@ -350,7 +350,7 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
   std::string repeats;
   for (int i = 0; i < 1000; ++i) repeats += "<h2><span class=\"mw-headline\">English</span></h2>\n";
   gHost.page = entryPage(languageSection("English", kCatAudio, std::string(2000, 'x')) + repeats);
-  EXPECT_EQ(lookUp(u"cat"), 0);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::EntryTooLarge);
   EXPECT_EQ(record.entryText, kHostSlot);
   EXPECT_TRUE(gHost.downloads.empty());
 
@@ -359,7 +359,7 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
   gHost.page = entryPage(languageSection("English", kCatAudio, std::string(2000, 'x')) +
                          "<h2><span class=\"mw-headline\">English</span></h2>\n"
                          "<h2><span class=\"mw-headline\">English</span></h2>\n");
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(gHost.downloads.size(), 3u);
 }
 
@@ -367,7 +367,7 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
 // would have put a carriage return into the entry text.
 TEST_F(RequestTest, ReferencesToCarriageReturn_NeverReachTheEntry) {
   gHost.page = entryPage(languageSection("English", nullptr, "one&#13;&#10;two &#13\nthree&#0013;"));
-  ASSERT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), u"[[English]]\n[Noun]\n1.one\ntwo three\n");
 }
 
@@ -376,7 +376,7 @@ TEST_F(RequestTest, ReferencesToCarriageReturn_NeverReachTheEntry) {
 TEST_F(RequestTest, InvalidUtf8_BecomesReplacementCharacters) {
   gHost.page = entryPage(languageSection("English", "/w/a\xC0\xAF.ogg",
                                          "one\xE3</li><li>two\xC0\x80three\xED\xA0\x80"));
-  ASSERT_EQ(lookUp(u"cat"), 1);
+  ASSERT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText),
             u"[[English]]\nipa  :/kat/\naudio:/w/a\uFFFD\uFFFD.ogg\n[Noun]\n"
             u"1.one\uFFFD\n2.two\uFFFD\uFFFDthree\uFFFD\uFFFD\uFFFD\n");
@@ -391,7 +391,7 @@ TEST_F(RequestTest, AudioLinks_ResolveAgainstThePageUrl) {
                          languageSection("French", kCatAudio, "two") +
                          languageSection("German", "x.ogg", "three") +
                          languageSection("Dutch", ".evil.example/x.ogg", "four"));
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   ASSERT_EQ(gHost.downloads.size(), 4u);
   EXPECT_EQ(gHost.downloads[0].url, kCatAudio);
   EXPECT_EQ(gHost.downloads[2].url, "http://en.lexora.org/wiki/x.ogg");
@@ -402,7 +402,7 @@ TEST_F(RequestTest, AudioLinks_ResolveAgainstThePageUrl) {
 
 TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
   gHost.page = entryPage(languageSection("English", "/..\\..\\x:y.ogg", "one"));
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   ASSERT_EQ(gHost.downloads.size(), 1u);
   EXPECT_EQ(gHost.downloads[0].localPath, voiceFolder + u"c1_.._.._x_y.ogg");
   EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_.._.._x_y.ogg"});
@@ -433,7 +433,7 @@ TEST_F(RequestTest, MoreThanSixteenFiles_StopsAtSixteenSlots) {
     gHost.page = entryPage(sections);
     gHost.downloadFails = c.fails;
     const int32_t* const cancelPointer = record.cancelFlag;
-    EXPECT_EQ(lookUp(u"cat"), 1);
+    EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
     EXPECT_EQ(gHost.downloads.size(), c.downloads);
     EXPECT_EQ(untouchedSlots(), 0u);
     EXPECT_EQ(record.cancelFlag, cancelPointer);
@@ -467,7 +467,7 @@ TEST_F(RequestTest, FailingDownloads_StopAfterThirtyTwoCalls) {
     SetUp();
     gHost.page = c.page;
     gHost.downloadFails.assign(static_cast<size_t>(c.failing), true);
-    EXPECT_EQ(lookUp(u"cat"), 1);
+    EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
     EXPECT_EQ(gHost.downloads.size(), 32u);
     EXPECT_EQ(audioNames().size(), c.stored);
   }
@@ -478,7 +478,7 @@ TEST_F(RequestTest, FailingDownloads_StopAfterThirtyTwoCalls) {
 TEST_F(RequestTest, PageBytes_EndAtTheFirstZeroByte) {
   gHost.page = catPage() + std::string(1, '\0') +
                languageSection("French", "/w/hidden.ogg", "hidden");
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
   EXPECT_EQ(gHost.downloads.size(), 1u);
 }
@@ -491,7 +491,7 @@ TEST_F(RequestTest, PageWithoutTerminatingZero_IsReadUpToItsByteLength) {
   const std::string page = catPage();
   gHost.page = page + languageSection("French", "/w/hidden.ogg", "hidden");
   gHost.unboundedLength = static_cast<int32_t>(page.size());
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
 
   // The block is exactly as long as the bytes: reading on would overrun it.
@@ -499,27 +499,27 @@ TEST_F(RequestTest, PageWithoutTerminatingZero_IsReadUpToItsByteLength) {
   SetUp();
   gHost.pageMode = PageMode::Unbounded;
   gHost.unboundedLength = static_cast<int32_t>(gHost.page.size());
-  EXPECT_EQ(lookUp(u"cat"), 1);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
 }
 #endif
 
-TEST_F(RequestTest, BadArguments_ReturnZeroWithoutCalls) {
+TEST_F(RequestTest, BadArguments_AreRefusedWithoutCalls) {
   for (int32_t dict : {-1, 3, 4, INT32_MIN, INT32_MAX}) {
     SCOPED_TRACE(dict);
-    EXPECT_EQ(lookUp(u"cat", dict), 0);
+    EXPECT_EQ(lookUp(u"cat", dict), LookupOutcome::BadArguments);
   }
-  EXPECT_EQ(runLookup(1, u"cat", nullptr, basePath.c_str(), &callbacks), 0);
-  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), nullptr), 0);
+  EXPECT_EQ(runLookup(1, u"cat", nullptr, basePath.c_str(), &callbacks), LookupOutcome::BadArguments);
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), nullptr), LookupOutcome::BadArguments);
   HostCallbacks noFetch{nullptr, fakeDownloadFile};
-  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &noFetch), 0);
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &noFetch), LookupOutcome::BadArguments);
   EXPECT_TRUE(gHost.fetchedUrls.empty());
   EXPECT_EQ(record.entryText, kHostSlot);
 }
 
 TEST_F(RequestTest, NullDownloadCallback_SkipsTheAudioStage) {
   HostCallbacks fetchOnly{fakeFetchPage, nullptr};
-  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &fetchOnly), 1);
+  EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &fetchOnly), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
   EXPECT_EQ(untouchedSlots(), 16u);
 }
