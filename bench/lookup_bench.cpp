@@ -1,8 +1,8 @@
-// A whole lookup through runLookup with in-memory callbacks: the page served
-// at once, the audio stage on, every download answered at once. Beside each,
-// libxml2's HTML SAX pass over the same page, in the same run, so that the
-// ratio of the two holds under whatever load the machine has. Reported in
-// bytes of page HTML per second. Pages in the latest markup are read in
+// A whole lookup through runLookup with the fake host of the tests: the page
+// served from memory, the audio stage on, every download answered at once.
+// Beside each, libxml2's HTML SAX pass over the same page, in the same run,
+// so that the ratio of the two holds under whatever load the machine has.
+// Reported in bytes of page HTML per second. Pages in the latest markup are read in
 // current-markup mode, the others in the classic mode; the realistic classic
 // page is read in both, which prices the mode.
 #include <benchmark/benchmark.h>
@@ -19,24 +19,10 @@
 #include "platform/platform.h"
 #include "plugin/config.h"
 #include "plugin/request.h"
+#include "tests/support/fake_host.h"
 #include "textlib/utf8.h"
 
 namespace {
-
-const std::string* gPage = nullptr;
-
-int32_t fetchPage(const char*, BSTR* page) {
-  *page = platform::SysAllocStringByteLen(gPage->data(), static_cast<uint32_t>(gPage->size()));
-  return 1;
-}
-
-int32_t downloadFile(const char*, const char16_t*, const char16_t*) { return 0; }
-
-void freeResult(LookupResult& result) {
-  platform::SysFreeString(result.entryText);
-  for (BSTR& name : result.audioFiles) platform::SysFreeString(name);
-  result = LookupResult{};
-}
 
 // The parser's diagnostic lines (heading traces on standard output, open-tag
 // warnings on standard error) go to /dev/null while a benchmark runs, as a
@@ -81,8 +67,9 @@ void selectMarkup(bool current) {
 void BM_Lookup(benchmark::State& state, PageShape shape, bool currentMarkup) {
   selectMarkup(currentMarkup);
   const std::string page = makePage(shape, static_cast<size_t>(state.range(0)));
-  gPage = &page;
-  HostCallbacks callbacks{fetchPage, downloadFile};
+  fakehost::gHost = fakehost::TFakeHost();
+  fakehost::gHost.page = page;
+  HostCallbacks callbacks = fakehost::callbacks();
   const std::string base = "/tmp/lexoradx-bench/base";
   const std::u16string basePath(base.begin(), base.end());
   int32_t found = 0;
@@ -90,7 +77,9 @@ void BM_Lookup(benchmark::State& state, PageShape shape, bool currentMarkup) {
   for (auto _ : state) {
     LookupResult result{};
     found = runLookup(1, u"run", &result, basePath.c_str(), &callbacks) == LookupOutcome::Found;
-    freeResult(result);
+    fakehost::freeResult(result);
+    fakehost::gHost.fetchedUrls.clear();
+    fakehost::gHost.downloads.clear();
   }
   state.counters["found"] = found;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * page.size()));

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "fuzz/well_formed.h"
@@ -15,16 +14,13 @@
 #include "plugin/config.h"
 #include "plugin/lexoradx.h"
 #include "plugin/request.h"
+#include "tests/support/fake_host.h"
 
 namespace {
 
 // Names the broken invariant before the fuzzer records the input.
 #define check(ok) \
   ((ok) ? (void)0 : (std::fprintf(stderr, "%s:%d: %s\n", __FILE__, __LINE__, #ok), std::abort()))
-
-const uint8_t* gPage = nullptr;
-size_t gPageSize = 0;
-int gDownloads = 0;
 
 // The voice-file folder that the base path below leads to.
 const std::u16string& voiceFolder() {
@@ -33,22 +29,12 @@ const std::u16string& voiceFolder() {
   return folder;
 }
 
-int32_t fetchPage(const char* url, BSTR* page) {
-  check(url && std::strncmp(url, "http://en.lexora.org/wiki/", 26) == 0);
-  *page = platform::SysAllocStringByteLen(reinterpret_cast<const char*>(gPage),
-                                          static_cast<uint32_t>(gPageSize));
-  return 1;
-}
-
-int32_t downloadFile(const char* url, const char16_t* empty, const char16_t* localPath) {
-  check(url && empty && *empty == 0 && localPath);
-  check(isWellFormedUtf8(url));
-  const std::u16string path(localPath);
+void checkDownload(const fakehost::TDownload& download) {
+  check(download.url != "(null)" && isWellFormedUtf8(download.url.c_str()) && download.extra.empty());
+  const std::u16string& path = download.localPath;
   check(path.compare(0, voiceFolder().size(), voiceFolder()) == 0);
   const std::u16string name = path.substr(voiceFolder().size());
   check(name.find(u'/') == std::u16string::npos && name.find(u'\\') == std::u16string::npos);
-  ++gDownloads;
-  return gDownloads % 3 == 0;  // every third download fails
 }
 
 }  // namespace
@@ -63,11 +49,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
-  gPage = data;
-  gPageSize = size;
-  gDownloads = 0;
+  fakehost::gHost = fakehost::TFakeHost();
+  fakehost::gHost.page.assign(reinterpret_cast<const char*>(data), size);
+  // Every third download fails.
+  for (int call = 0; call < 64; ++call) fakehost::gHost.downloadFails.push_back(call % 3 == 2);
 
-  HostCallbacks callbacks{fetchPage, downloadFile};
+  HostCallbacks callbacks = fakehost::callbacks();
   const int32_t cancel = 0;
   LookupResult result{};
   BSTR canary = reinterpret_cast<BSTR>(&result);
@@ -76,6 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool found =
       runLookup(1, u"fuzz", &result, u"/tmp/lexoradx-fuzz-lookup/base", &callbacks) == LookupOutcome::Found;
 
+  const fakehost::TFakeHost& host = fakehost::gHost;
+  check(host.fetchedUrls.size() == 1 && host.fetchedUrls[0].compare(0, 26, "http://en.lexora.org/wiki/") == 0);
+  for (const fakehost::TDownload& download : host.downloads) checkDownload(download);
   check(result.extraText == canary && result.cancelFlag == &cancel);
   check(found == (result.entryText != nullptr));
   if (result.entryText) {
@@ -90,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ++stored;
     platform::SysFreeString(name);
   }
-  check(stored <= DX_MAX_AUDIO_FILES && stored <= gDownloads);
+  check(stored <= DX_MAX_AUDIO_FILES && static_cast<size_t>(stored) <= host.downloads.size());
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "plugin/lexoradx.h"
+#include "tests/support/fake_host.h"
 
 #if !defined(_WIN32)
 #include <dlfcn.h>
@@ -258,36 +259,13 @@ TEST(ModuleTest, OnlyTheTwoEntriesAreVisible) {
 
 // A host whose page has one language section with an audio link: with the
 // audio stage on, a lookup asks for exactly one download.
-struct SwitchProbe {
-  static int downloads;
-
-  static int32_t fetchPage(const char* /*url*/, BSTR* page) {
-    static const char kPage[] =
-        "<html><body>\n<span class=\"editsection\">[edit]</span>\n"
-        "<h2><span class=\"mw-headline\">English</span></h2>\n"
-        "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
-        "<ul><li><span class=\"unicode audiolink\"><a href=\"/a/ab/En-cat.ogg\">audio</a></span></li></ul>\n"
-        "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>A small animal.</li></ol>\n"
-        "<div class=\"printfooter\">footer</div>\n</body></html>\n";
-    // A native host's BSTR: malloc'd block, 4-byte length, bytes, two-byte NUL.
-    const uint32_t length = sizeof kPage;  // with the page's own zero byte
-    auto* block = static_cast<unsigned char*>(std::malloc(4 + length + 2));
-    std::memcpy(block, &length, 4);
-    std::memcpy(block + 4, kPage, length);
-    std::memset(block + 4 + length, 0, 2);
-    *page = reinterpret_cast<BSTR>(block + 4);
-    return 1;
-  }
-  static int32_t downloadFile(const char* /*url*/, const char16_t* /*empty*/, const char16_t* /*localPath*/) {
-    ++downloads;
-    return 1;  // not stored: nothing to report or clean up
-  }
-};
-int SwitchProbe::downloads = 0;
-
-void freeBstr(BSTR text) {
-  if (text) std::free(reinterpret_cast<unsigned char*>(text) - 4);
-}
+const char kSwitchPage[] =
+    "<html><body>\n<span class=\"editsection\">[edit]</span>\n"
+    "<h2><span class=\"mw-headline\">English</span></h2>\n"
+    "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
+    "<ul><li><span class=\"unicode audiolink\"><a href=\"/a/ab/En-cat.ogg\">audio</a></span></li></ul>\n"
+    "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>A small animal.</li></ol>\n"
+    "<div class=\"printfooter\">footer</div>\n</body></html>\n";
 
 TEST(ModuleConfigurationTest, CopyInDottedFolder_ReadsItsOwnFile) {
   // Each copy is a module of its own (distinct path, local symbols): it
@@ -318,19 +296,21 @@ TEST(ModuleConfigurationTest, CopyInDottedFolder_ReadsItsOwnFile) {
     ASSERT_TRUE(copy.loaded()) << dlerror();
     const auto request = copy.function<DxRequestFn>("dxRequest");
     ASSERT_NE(request, nullptr);
-    HostCallbacks callbacks{&SwitchProbe::fetchPage, &SwitchProbe::downloadFile};
+    fakehost::gHost = fakehost::TFakeHost();
+    fakehost::gHost.page = kSwitchPage;
+    fakehost::gHost.downloadFails = {true};  // not stored: nothing to report or clean up
+    HostCallbacks callbacks = fakehost::callbacks();
     LookupResult result{};
     const int32_t notCancelled = 0;
     result.cancelFlag = &notCancelled;
     const std::u16string basePath = (folder.path() / "host.exe").u16string();
-    SwitchProbe::downloads = 0;
 
     EXPECT_EQ(request(1, u"cat", &result, basePath.c_str(), &callbacks), 1);
-    EXPECT_EQ(SwitchProbe::downloads, row.downloads);
+    EXPECT_EQ(fakehost::gHost.downloads.size(), static_cast<size_t>(row.downloads));
     EXPECT_EQ(fs::exists(folder.path() / "VoiceFiles"), row.downloads == 1);
     EXPECT_NE(result.entryText, nullptr);
     EXPECT_EQ(result.audioFiles[0], nullptr);
-    freeBstr(result.entryText);
+    fakehost::freeResult(result);
   }
 }
 #endif

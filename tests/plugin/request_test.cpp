@@ -1,13 +1,10 @@
-// The lookup request in-process, against a fake host: plain functions (the
-// callbacks are C function pointers) that record every call in one static
-// record and serve a page written inline. Every BSTR the plug-in hands over
-// is freed here, so the sanitizer build reports any string it leaks.
+// The lookup request in-process, against the shared fake host serving pages
+// written inline. Every BSTR the plug-in hands over is freed here, so the
+// sanitizer build reports any string it leaks.
 #include "plugin/request.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
@@ -16,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "plugin/config.h"
+#include "tests/support/fake_host.h"
 
 namespace fs = std::filesystem;
 
@@ -51,67 +49,8 @@ std::string catPage() { return entryPage(languageSection("English", kCatAudio, "
 
 // --- the fake host ---
 
-struct Download {
-  std::string url;
-  std::u16string extra;
-  std::u16string localPath;
-};
-
-enum class PageMode { Normal, FailFetch, LeaveVariable, Unbounded, Throw };
-
-struct FakeHost {
-  PageMode pageMode = PageMode::Normal;
-  std::string page;          // the bytes served (may hold zero bytes)
-  int32_t unboundedLength = 0;  // Unbounded: the byte length the BSTR claims
-  std::vector<std::string> fetchedUrls;
-  std::vector<Download> downloads;
-  std::vector<bool> downloadFails;  // by call number; missing entries succeed
-  int32_t cancelValue = 0;
-  int32_t cancelAfterDownloads = -1;  // sets cancelValue once this many downloads were asked
-  bool throwInDownload = false;
-};
-FakeHost gHost;
-
-BSTR kBogusPage = reinterpret_cast<BSTR>(static_cast<uintptr_t>(0x10));
-
-// A native BSTR exactly as big as its bytes, with no terminating zero, whose
-// length prefix may claim fewer bytes than it holds (the layout of lexoradx.h).
-BSTR allocateUnterminated(const std::string& bytes, uint32_t claimedLength) {
-  auto* block = static_cast<unsigned char*>(std::malloc(4 + bytes.size()));
-  std::memcpy(block, &claimedLength, 4);
-  std::memcpy(block + 4, bytes.data(), bytes.size());
-  return reinterpret_cast<BSTR>(block + 4);
-}
-
-int32_t DX_CDECL fakeFetchPage(const char* url, BSTR* page) {
-  gHost.fetchedUrls.emplace_back(url);
-  switch (gHost.pageMode) {
-    case PageMode::FailFetch:
-      *page = kBogusPage;  // must be neither read nor freed
-      return 0;
-    case PageMode::LeaveVariable:
-      return 1;
-    case PageMode::Unbounded:
-      *page = allocateUnterminated(gHost.page, static_cast<uint32_t>(gHost.unboundedLength));
-      return 1;
-    case PageMode::Throw:
-      *page = platform::SysAllocStringByteLen(gHost.page.data(), static_cast<uint32_t>(gHost.page.size()));
-      throw std::bad_alloc();
-    case PageMode::Normal:
-      break;
-  }
-  *page = platform::SysAllocStringByteLen(gHost.page.data(), static_cast<uint32_t>(gHost.page.size()));
-  return 1;
-}
-
-int32_t DX_CDECL fakeDownloadFile(const char* url, const char16_t* extra, const char16_t* localPath) {
-  const size_t call = gHost.downloads.size();
-  gHost.downloads.push_back({url, extra ? extra : u"(null)", localPath});
-  if (gHost.throwInDownload) throw std::bad_alloc();
-  if (static_cast<int32_t>(gHost.downloads.size()) == gHost.cancelAfterDownloads) gHost.cancelValue = 1;
-  const bool fails = call < gHost.downloadFails.size() && gHost.downloadFails[call];
-  return fails ? 7 : 0;
-}
+using fakehost::gHost;
+using fakehost::PageMode;
 
 // Stands in for strings the host put into the record before the call.
 char16_t gHostSlotText[] = u"host";
@@ -143,7 +82,7 @@ class TAudioSwitchOff {
 class RequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    gHost = FakeHost();
+    gHost = fakehost::TFakeHost();
     gHost.page = catPage();
     for (BSTR& slot : record.audioFiles) slot = kHostSlot;
     record.entryText = kHostSlot;
@@ -157,11 +96,7 @@ class RequestTest : public ::testing::Test {
     voiceFolder = folder.u16string() + kSep + u"VoiceFiles" + kSep;
   }
   void TearDown() override {
-    // The host owns every string the plug-in wrote into the record.
-    if (record.entryText != kHostSlot) platform::SysFreeString(record.entryText);
-    for (BSTR slot : record.audioFiles) {
-      if (slot != kHostSlot) platform::SysFreeString(slot);
-    }
+    fakehost::freeResult(record, kHostSlot);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
@@ -184,7 +119,7 @@ class RequestTest : public ::testing::Test {
     return n;
   }
 
-  HostCallbacks callbacks{fakeFetchPage, fakeDownloadFile};
+  HostCallbacks callbacks = fakehost::callbacks();
   LookupResult record{};
   fs::path folder;
   std::u16string basePath;
@@ -355,7 +290,7 @@ TEST_F(RequestTest, HeadingRepeatedThousandsOfTimes_IsRefusedNotBuilt) {
   EXPECT_TRUE(gHost.downloads.empty());
 
   // A few repeats, as real pages have them, still give the entry.
-  gHost = FakeHost();
+  gHost = fakehost::TFakeHost();
   gHost.page = entryPage(languageSection("English", kCatAudio, std::string(2000, 'x')) +
                          "<h2><span class=\"mw-headline\">English</span></h2>\n"
                          "<h2><span class=\"mw-headline\">English</span></h2>\n");
@@ -511,14 +446,14 @@ TEST_F(RequestTest, BadArguments_AreRefusedWithoutCalls) {
   }
   EXPECT_EQ(runLookup(1, u"cat", nullptr, basePath.c_str(), &callbacks), LookupOutcome::BadArguments);
   EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), nullptr), LookupOutcome::BadArguments);
-  HostCallbacks noFetch{nullptr, fakeDownloadFile};
+  HostCallbacks noFetch{nullptr, fakehost::downloadFile};
   EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &noFetch), LookupOutcome::BadArguments);
   EXPECT_TRUE(gHost.fetchedUrls.empty());
   EXPECT_EQ(record.entryText, kHostSlot);
 }
 
 TEST_F(RequestTest, NullDownloadCallback_SkipsTheAudioStage) {
-  HostCallbacks fetchOnly{fakeFetchPage, nullptr};
+  HostCallbacks fetchOnly{fakehost::fetchPage, nullptr};
   EXPECT_EQ(runLookup(1, u"cat", &record, basePath.c_str(), &fetchOnly), LookupOutcome::Found);
   EXPECT_EQ(text(record.entryText), kCatEntry);
   EXPECT_EQ(untouchedSlots(), 16u);
