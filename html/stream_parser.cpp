@@ -1,13 +1,16 @@
 // Line-by-line reading of a text given to setInput: CR, LF and CRLF end a
-// line, and no terminator reaches the tokenizer. A writable text needs none of
-// this: parse reads it in place.
+// line, and no terminator reaches the tokenizer. Block-by-block decoding of
+// UTF-8 input, each block whole lines, which parse cuts in place as it cuts a
+// writable text; that text needs nothing from here.
 #include "html/stream_parser.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "textlib/text_util.h"
+#include "textlib/utf8.h"
 
 namespace {
 
@@ -31,6 +34,25 @@ const char16_t* findLineEnd(const char16_t* line, const char16_t** next) {
   return lineEnd;
 }
 
+/// A block of UTF-8 input is at least this long, then runs on to the end of
+/// the line it ends in: small enough to stay in the cache while it is
+/// tokenized, large enough that its allocation costs nothing.
+constexpr std::ptrdiff_t kUtf8BlockBytes = 64 << 10;
+
+/// Where the block of UTF-8 input that begins at `from` ends: just after the
+/// first line terminator from kUtf8BlockBytes on (a CRLF whole), or at `end`.
+/// A CR or LF byte is never part of a sequence, valid or not, so the block
+/// decodes to exactly the units the whole input gives there.
+const char* utf8BlockEnd(const char* from, const char* end) {
+  if (end - from <= kUtf8BlockBytes) return end;
+  const char* const p = from + kUtf8BlockBytes;
+  const size_t rest = static_cast<size_t>(end - p);
+  const auto* lf = static_cast<const char*>(std::memchr(p, '\n', rest));
+  const auto* cr = static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<size_t>(lf - p) : rest));
+  if (cr) return cr + (end - cr > 1 && cr[1] == '\n' ? 2 : 1);
+  return lf ? lf + 1 : end;
+}
+
 }  // namespace
 
 bool THtmlStreamParser::setInput(const char16_t* text) {
@@ -45,7 +67,27 @@ bool THtmlStreamParser::setWritableInput(char16_t* text) {
   return true;
 }
 
+bool THtmlStreamParser::setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded) {
+  input = nullptr;
+  writableInput = nullptr;
+  utf8Input = bytes ? bytes : "";
+  utf8End = utf8Input + (bytes && count > 0 ? count : 0);
+  utf8AllDecoded = std::move(allDecoded);
+  decodedUnits_ = 0;
+  return true;
+}
+
 bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
+  if (utf8Input) {
+    if (utf8Input == utf8End) return false;
+    const char* const blockEnd = utf8BlockEnd(utf8Input, utf8End);
+    decodedUnits_ += fromUtf8(chunk, utf8Input, static_cast<int32_t>(blockEnd - utf8Input));
+    utf8Input = blockEnd;
+    // A page that is one long line is one block: its bytes may go before the
+    // block is tokenized.
+    if (blockEnd == utf8End && utf8AllDecoded) utf8AllDecoded();
+    return true;
+  }
   if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
 
   const char16_t* next = nullptr;

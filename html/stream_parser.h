@@ -1,7 +1,10 @@
-// The tokenizer fed from a wide text in memory, or from a text file when no
-// text was given. Line terminators (CR, LF, CRLF) never reach the handlers, so
-// a tag or text run spanning lines arrives cut at each line end.
+// The tokenizer fed from a wide text in memory, from UTF-8 bytes a block of
+// lines at a time, or from a text file when neither was given. Line
+// terminators (CR, LF, CRLF) never reach the handlers, so a tag or text run
+// spanning lines arrives cut at each line end.
 #pragma once
+
+#include <functional>
 
 #include "html/html_parser.h"
 #include "textlib/text_file.h"
@@ -18,12 +21,23 @@ class THtmlStreamParser : public THtmlParser {
   /// text (shorter than INT32_MAX units, as any __kvstrW) alive through
   /// parse() and gets it back cut into lines.
   bool setWritableInput(char16_t* text);
+  /// Reads the UTF-8 bytes [bytes, bytes + count), which hold no zero byte,
+  /// a block of whole lines at a time: each block is decoded, then tokenized
+  /// in place, so that the wide text of the whole input never exists at once.
+  /// The caller keeps the bytes alive until `allDecoded` is called (once the
+  /// last block is decoded, before it is tokenized; never for empty input),
+  /// or through parse() when it is empty.
+  bool setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded = {});
   /// Delivers the next line of a text given to setInput (or of the file)
-  /// without its terminator; false at the end.
+  /// without its terminator, or the next block of UTF-8 input; false at the
+  /// end.
   bool readChunk(__kvstrW& chunk) override;
 
   /// Where reading stands: after a whole parse, the NUL that ends the text.
   const char16_t* position() const { return writableInput ? writableInput : input; }
+  /// Units of wide text decoded from UTF-8 input so far: after a whole parse,
+  /// the length of the input's text.
+  int64_t decodedUnits() const { return decodedUnits_; }
 
  protected:
   ~THtmlStreamParser() = default;
@@ -37,4 +51,9 @@ class THtmlStreamParser : public THtmlParser {
   const char16_t* input = nullptr;
   /// The rest of the text given to setWritableInput, or null.
   char16_t* writableInput = nullptr;
+  /// The rest [utf8Input, utf8End) of the bytes given to setUtf8Input, or null.
+  const char* utf8Input = nullptr;
+  const char* utf8End = nullptr;
+  std::function<void()> utf8AllDecoded;
+  int64_t decodedUnits_ = 0;
 };

@@ -43,6 +43,11 @@ class TPageString {
   /// Lets go of the variable unread: after a failed fetch it holds nothing of
   /// the plug-in's.
   void abandon() { text_ = nullptr; }
+  /// Frees the page once it has been read.
+  void clear() {
+    platform::SysFreeString(text_);
+    text_ = nullptr;
+  }
 
   /// The page bytes before the first zero byte, never reading past the
   /// string's own byte length: a host may forget the terminating zero.
@@ -82,16 +87,12 @@ __kvstrA pageUrlFor(const DictionaryInfo& dictionary, const char16_t* word) {
   return url;
 }
 
-// Asks the host for the page and converts its bytes to `pageText`; false when
-// the host reports failure (the variable is then not read).
-bool fetchPageText(FetchPageFn fetchPage, const char* pageUrl, __kvstrW& pageText) {
-  TPageString page;
-  if (fetchPage(pageUrl, page.variable()) == 0) {
-    page.abandon();
-    return false;
-  }
-  fromUtf8(pageText, page.bytes(), page.byteCount());
-  return true;
+// Asks the host for the page; false when the host reports failure (the
+// variable is then not read).
+bool fetchPage(FetchPageFn fetch, const char* pageUrl, TPageString& page) {
+  if (fetch(pageUrl, page.variable()) != 0) return true;
+  page.abandon();
+  return false;
 }
 
 // Asks the host to download the audio link of each language section, in page
@@ -131,26 +132,17 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   if (!dictionary || !result || !callbacks || !callbacks->fetchPage) return LookupOutcome::BadArguments;
 
   const __kvstrA pageUrl = pageUrlFor(*dictionary, word);
-  __kvstrW pageText;  // read in place by the parser, so it outlives the parse
-  if (!fetchPageText(callbacks->fetchPage, pageUrl.str(), pageText)) return LookupOutcome::FetchFailed;
+  TPageString page;  // decoded by the parser a block at a time, so it outlives the parse
+  if (!fetchPage(callbacks->fetchPage, pageUrl.str(), page)) return LookupOutcome::FetchFailed;
   if (isCancelled(*result)) return LookupOutcome::Cancelled;
 
-  // The page's text is not needed after the parse, so its lines are ended
-  // where they lie instead of being copied one by one.
-  const char16_t* const pageStart = pageText.str();
+  // The page's bytes are the one copy of the page: the parser decodes and
+  // tokenizes a block of lines at a time, and the bytes go once the last
+  // block is decoded. The store holds copies of all it keeps.
   TLexoraParser parser(currentMarkupEnabled() ? PageMarkup::Current : PageMarkup::Classic);
-  if (char16_t* text = pageText.data()) {
-    parser.setWritableInput(text);
-  } else {
-    parser.setInput(pageStart);  // an empty page
-  }
+  parser.setUtf8Input(page.bytes(), page.byteCount(), [&page] { page.clear(); });
   parser.parse();
-  // The parse read up to the text's first NUL: its length, with no pass of
-  // its own over the page.
-  const int64_t pageUnits = parser.position() - pageStart;
-  // The store holds copies of all it keeps: the page's text goes before the
-  // entry is built, so the two never take memory at the same time.
-  pageText = __kvstrW();
+  const int64_t pageUnits = parser.decodedUnits();
   const int64_t maxUnits = maxEntryUnits(pageUnits);
   const int64_t entryUnits = parser.entryLength(maxUnits);
   if (entryUnits > maxUnits) return LookupOutcome::EntryTooLarge;

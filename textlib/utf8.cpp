@@ -216,10 +216,10 @@ void toUtf8(__kvstrA& target, const char16_t* text, int32_t count) {
   target.attach(fresh);
 }
 
-void fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
+int32_t fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
   if (!bytes || count == 0) {
     if (char16_t* d = target.data()) *d = 0;
-    return;
+    return 0;
   }
   if (count < 0) count = textLength(bytes);
   // Counted first, so that a page-sized text takes exactly its own size rather
@@ -227,6 +227,7 @@ void fromUtf8(__kvstrW& target, const char* bytes, int32_t count) {
   TUnitCounter counter;
   decodeUnits(bytesOf(bytes), bytesOf(bytes) + count, counter);
   char16_t* fresh = allocateArray<char16_t>(counter.count + 1);
-  decodeUtf8(bytes, count, fresh);
+  const int32_t units = decodeUtf8(bytes, count, fresh);
   target.attach(fresh);
+  return units;
 }

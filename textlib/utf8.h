@@ -16,8 +16,8 @@
 /// count empties `target` without freeing its array.
 void toUtf8(__kvstrA& target, const char16_t* text, int32_t count);
 /// Replaces `target` with the UTF-16 form of `bytes`, exactly sized; `count`
-/// as for toUtf8.
-void fromUtf8(__kvstrW& target, const char* bytes, int32_t count);
+/// as for toUtf8. Returns the units of the new text.
+int32_t fromUtf8(__kvstrW& target, const char* bytes, int32_t count);
 
 /// Writes the UTF-8 form of at most `count` units of `text` (stopping at a NUL;
 /// a negative count means up to the NUL) to `out`, then a NUL. `out` must hold

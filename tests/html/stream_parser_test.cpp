@@ -1,9 +1,12 @@
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "html/stream_parser.h"
 #include "tests/html/event_recorder.h"
+#include "textlib/utf8.h"
 
 namespace {
 
@@ -213,6 +216,66 @@ TEST(StreamParserTest, Position_AfterParse_AtTheTextsEnd) {
     }
     parser.parse();
     EXPECT_EQ(parser.position(), text.data() + text.size());
+  }
+}
+
+// UTF-8 input is decoded a block of whole lines at a time (64 KiB, then on to
+// the next line end). Whatever lies where a block would end (a line end, a
+// CRLF, a tag or comment cut by a line end, a sequence, a stray byte, a line
+// longer than a block), the events are those of the whole text read line by
+// line, and the units counted are the whole text's.
+TEST(StreamParserTest, Utf8Input_AtBlockEdges_SameEventsAsTheWholeText) {
+  constexpr size_t kBlock = 64 << 10;
+  const char* const kEdges[] = {
+      "\n<b>x</b>",       "\r\n<b>x",          "\r\r<i>\n",
+      "<a\nhref=1>t</a>", "<a\r\nhref=1>t</a>", "\xC3\xA9<b>",
+      "\xE3\x81\x82\xE3", "\x80\n\xF0\x9F\x98\x80", "<!-- c\r\n d -->y",
+  };
+  for (size_t row = 0; row < std::size(kEdges); ++row) {
+    const std::string edge = kEdges[row];
+    for (size_t before = 0; before < 8; ++before) {
+      const std::string bytes = "<p>" + std::string(kBlock - 3 - before, 'a') + edge + "\n<li>" +
+                                std::string(kBlock, 'z') + "</li>\r\n";
+      SCOPED_TRACE(testing::Message() << "edge " << row << ", " << before << " bytes before it");
+      // An exact-size copy, so that the sanitizer build sees a read past it.
+      const std::unique_ptr<char[]> exact(new char[bytes.size()]);
+      std::copy(bytes.begin(), bytes.end(), exact.get());
+      __kvstrW text;
+      fromUtf8(text, bytes.data(), static_cast<int32_t>(bytes.size()));
+
+      TEventRecorder<THtmlStreamParser> whole;
+      whole.setInput(text.str());
+      TEventRecorder<THtmlStreamParser> blocks;
+      // The last block is decoded, and the bytes let go, before it is read.
+      std::string readWhenDecoded;
+      int decodedCalls = 0;
+      blocks.setUtf8Input(exact.get(), static_cast<int32_t>(bytes.size()), [&] {
+        ++decodedCalls;
+        readWhenDecoded = blocks.record();
+      });
+      testing::internal::CaptureStderr();
+      whole.parse();
+      const std::string wholeWarnings = testing::internal::GetCapturedStderr();
+      testing::internal::CaptureStderr();
+      blocks.parse();
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), wholeWarnings);
+      EXPECT_EQ(blocks.record(), whole.record());
+      EXPECT_EQ(blocks.decodedUnits(), text.length());
+      EXPECT_EQ(decodedCalls, 1);
+      EXPECT_EQ(readWhenDecoded.find("S[li]"), std::string::npos);
+    }
+  }
+}
+
+TEST(StreamParserTest, Utf8Input_Empty_NoEventsAndNothingDecoded) {
+  for (const char* bytes : {static_cast<const char*>(nullptr), ""}) {
+    TEventRecorder<THtmlStreamParser> parser;
+    int decodedCalls = 0;
+    parser.setUtf8Input(bytes, 0, [&decodedCalls] { ++decodedCalls; });
+    EXPECT_TRUE(parser.parse());
+    EXPECT_EQ(parser.record(), "");
+    EXPECT_EQ(parser.decodedUnits(), 0);
+    EXPECT_EQ(decodedCalls, 0);
   }
 }
 
