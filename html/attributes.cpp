@@ -30,10 +30,10 @@ enum class State { Between, Name, AfterEquals, QuotedValue, BareValue };
 /// value comes with the value "0".
 template <class Take>
 void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take) {
-  // Valueless attributes get this value.
-  char16_t zero[12];
-  const char16_t* const zeroEnd = formatDecimal(0, zero);
-  const int32_t zeroLength = lengthBetween(zero, zeroEnd);
+  // Valueless attributes get this value; it outlives the walk, as the tag
+  // text does.
+  static constexpr char16_t zero[] = u"0";
+  constexpr int32_t zeroLength = 1;
   const char16_t* q = tagText;
   while (q < end && *q > 32) ++q;
   while (q < end && isBlank(*q)) ++q;
@@ -125,14 +125,13 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
                    });
 }
 
-__kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
-  if (!attributeName || !*attributeName || !tagText || !end) return __kvstrW();
+std::u16string_view THtmlParser::attributeValue(const char16_t* tagText, const char16_t* end,
+                                               const char16_t* attributeName) {
+  if (!attributeName || !*attributeName || !tagText || !end) return {};
   // The last attribute of that name wins, as in parseAttributes' map, but
-  // no map is built: start tags are asked for one value often.
+  // nothing is built or copied: start tags are asked for one value often.
   const int32_t nameLength = textLength(attributeName);
-  // The value is copied while the walk runs: a valueless attribute's "0"
-  // lives only as long as the walk.
-  __kvstrW result;
+  std::u16string_view found;
   forEachAttribute(tagText, end,
                    [&](const char16_t* nameStart, const char16_t* nameEnd, const char16_t* value,
                        int32_t valueLength) {
@@ -141,12 +140,15 @@ __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end,
                                                              static_cast<size_t>(nameLength)) != 0) {
                        return;
                      }
-                     // An empty value reads as absent, as a copy out of the map did.
-                     if (valueLength > 0) {
-                       result.assign(value, valueLength);
-                     } else {
-                       result = __kvstrW();
-                     }
+                     found = std::u16string_view(value, static_cast<size_t>(valueLength));
                    });
+  return found;
+}
+
+__kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
+  const std::u16string_view value = attributeValue(tagText, end, attributeName);
+  // An empty value reads as absent, as a copy out of the map did.
+  __kvstrW result;
+  if (!value.empty()) result.assign(value.data(), static_cast<int32_t>(value.size()));
   return result;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <map>
+#include <string_view>
 
 #include "textlib/kvstr.h"
 
@@ -55,6 +56,10 @@ class THtmlParser {
   /// [tagText, end), or an absent string.
   static __kvstrW getAttribute(const char16_t* tagText, const char16_t* end,
                                const char16_t* attributeName);
+  /// getAttribute's value where it lies, without a copy: empty when absent
+  /// or empty; valid as long as the tag text.
+  static std::u16string_view attributeValue(const char16_t* tagText, const char16_t* end,
+                                            const char16_t* attributeName);
 
   /// Checked before each line (each chunk); parse ends once it is set.
   bool stopRequested = false;

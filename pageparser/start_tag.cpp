@@ -18,8 +18,8 @@ bool textHolds(const char16_t* begin, const char16_t* end, std::u16string_view p
 }
 
 // Whether the blank-separated class list names `wanted` as one of its classes.
-bool classListHas(const __kvstrW& classList, std::u16string_view wanted) {
-  std::u16string_view rest(classList.str());
+bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
+  std::u16string_view rest = classList;
   while (!rest.empty()) {
     const size_t blank = rest.find_first_of(u" \t\n\f\r");
     if (rest.substr(0, blank) == wanted) return true;
@@ -68,7 +68,8 @@ void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t*
 }
 
 void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) {
-  const __kvstrW spanClass = getAttribute(name, end, u"class");
+  // Looked at where it lies: most spans match none of these, and none needs a copy.
+  const std::u16string_view spanClass = attributeValue(name, end, u"class");
   if (spanClass == u"mw-headline") {
     spanKind_ = SPAN_HEADLINE;
   } else if (spanClass == u"editsection") {
@@ -90,8 +91,7 @@ void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) 
 void TLexoraParser::captureButtonAudio(const char16_t* name, const char16_t* end) {
   // The URL runs from the first "http://" through the first ".ogg" after it;
   // whatever script surrounds it is discarded.
-  const __kvstrW onclick = getAttribute(name, end, u"onclick");
-  const std::u16string_view script(onclick.str());
+  const std::u16string_view script = attributeValue(name, end, u"onclick");
   const size_t urlStart = script.find(u"http://");
   if (urlStart == std::u16string_view::npos) return;
   const size_t oggStart = script.find(u".ogg", urlStart);
@@ -112,7 +112,7 @@ void TLexoraParser::followCurrentMarkupTags(const char16_t* name, const char16_t
   if (tagIs(name, end, u"div")) {
     // Most divs do not name the class at all; only those that might are parsed.
     if (textHolds(name, end, kHeadingWrapperClass) &&
-        classListHas(getAttribute(name, end, u"class"), kHeadingWrapperClass)) {
+        classListHas(attributeValue(name, end, u"class"), kHeadingWrapperClass)) {
       inHeadingWrapper_ = true;
     }
   } else if (tagIs(name, end, u"audio")) {
@@ -126,8 +126,7 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   // The link is the path as written (protocol-relative ones are resolved with
   // the others when the files are fetched); tracking queries and fragments go.
   if (language_.empty()) return;
-  const __kvstrW src = getAttribute(name, end, u"src");
-  const std::u16string_view link(src.str());
+  const std::u16string_view link = attributeValue(name, end, u"src");
   const std::u16string_view path = link.substr(0, link.find_first_of(u"?#"));
   constexpr std::u16string_view kOgg = u".ogg";
   if (path.size() < kOgg.size() || path.substr(path.size() - kOgg.size()) != kOgg) return;
@@ -157,7 +156,7 @@ void TLexoraParser::followListsAndTables(const char16_t* name, const char16_t* e
   } else if (tagIs(name, end, u"div")) {
     // The footer ends the article: nothing more is recorded until a headline
     // sets a list-bearing kind again.
-    if (getAttribute(name, end, u"class") == u"printfooter") sectionKind_ = SK_NONE;
+    if (attributeValue(name, end, u"class") == u"printfooter") sectionKind_ = SK_NONE;
   }
 }
 

@@ -141,10 +141,15 @@ TEST(AttributesTest, GetAttribute_ExactNameOrAbsent) {
                  render(row.name, row.name + std::char_traits<char16_t>::length(row.name)));
     const TTagText text(row.tag, u">");
     __kvstrW value = THtmlParser::getAttribute(text.name, text.end, row.name);
+    // The value where it lies: the same text, empty for an absent one, and
+    // still readable after the call (a valueless attribute's "0" included).
+    const std::u16string_view view = THtmlParser::attributeValue(text.name, text.end, row.name);
     if (row.want) {
       EXPECT_TRUE(value == row.want) << render(value.str(), value.str() + value.length());
+      EXPECT_TRUE(view == row.want) << render(view.data(), view.data() + view.size());
     } else {
       EXPECT_EQ(value.data(), nullptr) << "expected an absent string";
+      EXPECT_TRUE(view.empty());
     }
   }
 }
