@@ -76,14 +76,33 @@ bool sameName(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-bool readWholeFile(const char16_t* path, std::string& bytes) {
-  const int fd = openRead(path);
+/// A profile holds a few short lines; one past this size reads as absent.
+constexpr size_t kMaxProfileBytes = 1 << 20;
+
+// The profile is read whole while the module loads, so only a regular file of
+// sane size is read: a FIFO would block the loading for ever, a device such
+// as /dev/zero or a huge file would take memory without end. The file is
+// opened without waiting for a writer, and its kind checked before reading.
+bool readProfileFile(const char16_t* path, std::string& bytes) {
+  const std::string local = toUtf8(path);
+  int fd;
+  do {
+    fd = ::open(local.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
-  char chunk[4096];
-  int32_t got;
-  while ((got = readFile(fd, chunk, sizeof chunk)) > 0) bytes.append(chunk, static_cast<size_t>(got));
+  struct stat info;
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<uint64_t>(info.st_size) <= kMaxProfileBytes;
+  if (ok) {
+    char chunk[4096];
+    int32_t got = 0;
+    while (bytes.size() <= kMaxProfileBytes && (got = readFile(fd, chunk, sizeof chunk)) > 0) {
+      bytes.append(chunk, static_cast<size_t>(got));
+    }
+    ok = got == 0 && bytes.size() <= kMaxProfileBytes;  // a file that grew meanwhile is refused too
+  }
   closeFile(fd);
-  return got == 0;
+  return ok;
 }
 
 /// The profile file as text: UTF-16LE when it starts with FF FE, otherwise
@@ -240,7 +259,7 @@ int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int3
                               const char16_t* path) {
   if (!section || !key || !path) return defaultValue;
   std::string bytes;
-  if (!readWholeFile(path, bytes)) return defaultValue;
+  if (!readProfileFile(path, bytes)) return defaultValue;
   const std::u16string text = profileText(bytes);
   std::u16string_view value;
   if (!findProfileValue(text, trimmed(section), trimmed(key), value)) return defaultValue;

@@ -12,6 +12,10 @@
 #include <fstream>
 #include <string>
 
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -228,6 +232,34 @@ TEST(ProfileTest, GetPrivateProfileInt_ReadsUtf16AndUtf8MarkedFiles) {
   writeFile(folder / "marked.ini", "\xEF\xBB\xBF[config]\r\nAudioEnabled=0\r\n");
   EXPECT_EQ(platform::GetPrivateProfileIntW(u"config", u"AudioEnabled", 1, text16(folder / "marked.ini").c_str()), 0);
 }
+
+#if !defined(_WIN32)
+// The profile is read while the module loads: a FIFO must not block it, and a
+// device or a huge file must not take memory without end. Each reads as if
+// the key were absent.
+TEST(ProfileTest, GetPrivateProfileInt_OnlyRegularFilesOfSaneSize) {
+  TempFolder folder;
+  const fs::path fifo = folder / "fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string line = "[config]\nAudioEnabled=0\n";
+  writeFile(folder / "large.ini", line + std::string((1 << 20) - line.size(), ';'));
+  writeFile(folder / "larger.ini", line + std::string((1 << 20) - line.size() + 1, ';'));
+  const struct {
+    std::u16string path;
+    int32_t want;
+  } kCases[] = {
+      {text16(fifo), 1},
+      {u"/dev/zero", 1},
+      {text16(folder / "."), 1},  // a folder
+      {text16(folder / "large.ini"), 0},  // 1 MiB exactly is still read
+      {text16(folder / "larger.ini"), 1},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+    EXPECT_EQ(platform::GetPrivateProfileIntW(u"config", u"AudioEnabled", 1, c.path.c_str()), c.want);
+  }
+}
+#endif
 
 // --- folders and files ---
 

@@ -5,8 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
+
+#if defined(DX_WRAPPED_REALLOC)
+// The link sends the array's realloc calls here (--wrap=realloc).
+namespace {
+bool gFailRealloc = false;
+}  // namespace
+extern "C" void* __real_realloc(void* p, size_t size);
+extern "C" void* __wrap_realloc(void* p, size_t size) { return gFailRealloc ? nullptr : __real_realloc(p, size); }
+#endif
 
 namespace {
 
@@ -134,6 +144,27 @@ TEST_F(ObjectArrayTest, MaxCount_RefusesAndLeavesItemWithCaller) {
   }
   EXPECT_EQ(deletedIds, (std::vector<int>{1, 2}));  // the refused item was not taken
   delete third;
+}
+
+// When the storage cannot grow, add refuses and the capacity still counts
+// only the slots the storage has, so the next add cannot write past them.
+TEST_F(ObjectArrayTest, FailedGrowth_KeepsCapacityAndRefuses) {
+#if defined(DX_WRAPPED_REALLOC)
+  static int slots[17];
+  FlexObjectArray<int> array(16, false);
+  for (int i = 0; i < 16; ++i) ASSERT_EQ(array.add(&slots[i]), 0);
+  gFailRealloc = true;
+  EXPECT_EQ(array.add(&slots[16]), -1);
+  EXPECT_EQ(array.add(&slots[16]), -1);
+  gFailRealloc = false;
+  EXPECT_EQ(array.count(), 16);
+  EXPECT_EQ(array.capacity(), 16);
+  EXPECT_EQ(array.add(&slots[16]), 0);  // and it grows once it can
+  EXPECT_EQ(array.capacity(), 32);
+  EXPECT_EQ(array.item(16), &slots[16]);
+#else
+  GTEST_SKIP() << "needs the native link, which wraps realloc";
+#endif
 }
 
 TEST_F(ObjectArrayTest, StringVector_OwnsItsStrings) {
