@@ -14,13 +14,13 @@
 function cell(value) { return value == "" ? sprintf("%9s", "-") : sprintf("%9.1f", value) }
 
 END {
-  printf "%-28s %9s %9s %9s %9s\n", "MiB/s (CPU time)", "100 KB", "1 MB", "10 MB", "1MB÷10MB"
+  printf "%-32s %9s %9s %9s %9s\n", "MiB/s (CPU time)", "100 KB", "1 MB", "10 MB", "1MB÷10MB"
   for (i = 1; i <= rows; ++i) {
     r = order[i]
     flat = (rate[r, 10485760] > 0) ? rate[r, 1048576] / rate[r, 10485760] : ""
-    printf "%-28s %s %s %s %s\n", r, cell(rate[r, 102400]), cell(rate[r, 1048576]), cell(rate[r, 10485760]), cell(flat)
+    printf "%-32s %s %s %s %s\n", r, cell(rate[r, 102400]), cell(rate[r, 1048576]), cell(rate[r, 10485760]), cell(flat)
   }
-  printf "\n%-28s %9s %9s\n", "lookup ÷ libxml2 SAX", "1 MB", "10 MB"
+  printf "\n%-32s %9s %9s\n", "lookup ÷ libxml2 SAX", "1 MB", "10 MB"
   for (i = 1; i <= rows; ++i) {
     r = order[i]
     if (r !~ /^lookup\//) continue
@@ -29,7 +29,7 @@ END {
     if (!(x in seen)) continue
     one = rate[x, 1048576] > 0 ? rate[r, 1048576] / rate[x, 1048576] : ""
     ten = rate[x, 10485760] > 0 ? rate[r, 10485760] / rate[x, 10485760] : ""
-    printf "%-28s %s %s\n", shape, cell(one), cell(ten)
+    printf "%-32s %s %s\n", shape, cell(one), cell(ten)
   }
   c = "lookup/realistic"; m = "lookup/realistic_current"
   if (rate[m, 1048576] > 0 && rate[m, 10485760] > 0)
