@@ -1,8 +1,8 @@
 // A whole lookup with arbitrary bytes served as the page: every local path
 // handed to downloadFile lies inside the voice-file folder, every URL sent to
-// the host is well-formed UTF-8, at most 16 audio slots are written, the entry
-// text is well-formed UTF-16 without a carriage return, and (under
-// LeakSanitizer) nothing leaks. Built twice: DX_FUZZ_CURRENT_MARKUP says which
+// the host is well-formed UTF-8, at most 32 downloads are asked for and at
+// most 16 audio slots written, the entry text is well-formed UTF-16 without a
+// carriage return, and (under LeakSanitizer) nothing leaks. Built twice: DX_FUZZ_CURRENT_MARKUP says which
 // page markup mode the configuration beside the program must select.
 #include <cstdint>
 #include <cstdio>
@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const fakehost::TFakeHost& host = fakehost::gHost;
   check(host.fetchedUrls.size() == 1 && host.fetchedUrls[0].compare(0, 26, "http://en.lexora.org/wiki/") == 0);
+  check(host.downloads.size() <= 2 * DX_MAX_AUDIO_FILES);
   for (const fakehost::TDownload& download : host.downloads) checkDownload(download);
   check(result.extraText == canary && result.cancelFlag == &cancel);
   check(found == (result.entryText != nullptr));
