@@ -2,8 +2,9 @@
 // handed to downloadFile lies inside the voice-file folder, every URL sent to
 // the host is well-formed UTF-8, at most 32 downloads are asked for and at
 // most 16 audio slots written, the entry text is well-formed UTF-16 without a
-// carriage return, and (under LeakSanitizer) nothing leaks. Built twice: DX_FUZZ_CURRENT_MARKUP says which
-// page markup mode the configuration beside the program must select.
+// carriage return, and (under LeakSanitizer) nothing leaks. Built twice:
+// DX_FUZZ_CURRENT_MARKUP says which page markup mode the configuration beside
+// the program must select.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
