@@ -103,6 +103,12 @@ void writeEntry(TLexoraParser& parser, Out& out) {
 }
 }  // namespace
 
+void TLexoraParser::trimSectionTexts() {
+  for (auto& entry : entries_) {
+    for (auto& section : entry.second.sections) section.second.shrinkToFit();
+  }
+}
+
 // A page that repeats one heading over many sub-sections asks for the same
 // long block again and again, an entry that grows with the square of the
 // page: each record's block is counted once, and the count ends once past

@@ -70,6 +70,9 @@ class TLexoraParser final : public THtmlStreamParser {
   void onText(const char16_t* text, int32_t length) override;
   void onCommentText(const char16_t* p, int32_t length) override;
 
+  /// Gives back what the section texts hold beyond their text, once the page
+  /// is read: the entry is then written beside them.
+  void trimSectionTexts();
   /// Appends the entry text to `out` (nothing when the page had no edit-section
   /// span): one block per h2 headline, in page order.
   void assembleResult(__kvstrbufW& out);

@@ -142,6 +142,7 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   TLexoraParser parser(currentMarkupEnabled() ? PageMarkup::Current : PageMarkup::Classic);
   parser.setUtf8Input(page.bytes(), page.byteCount(), [&page] { page.clear(); });
   parser.parse();
+  parser.trimSectionTexts();
   const int64_t pageUnits = parser.decodedUnits();
   const int64_t maxUnits = maxEntryUnits(pageUnits);
   const int64_t entryUnits = parser.entryLength(maxUnits);

@@ -122,6 +122,17 @@ void __kvstrbufT<T>::reserve(int32_t n) {
   if (needed > capacity_) grow(needed, nullptr);
 }
 
+template <class T>
+void __kvstrbufT<T>::shrinkToFit() {
+  if (!data_ || capacity_ == length_ + 1) return;
+  // A shrinking realloc gives the tail back where the block lies; should it
+  // fail, the buffer keeps its storage and is no worse off.
+  if (void* kept = std::realloc(data_, (static_cast<size_t>(length_) + 1) * sizeof(T))) {
+    data_ = static_cast<T*>(kept);
+    capacity_ = length_ + 1;
+  }
+}
+
 bool operator<(const __kvstrW& a, const __kvstrW& b) {
   const char16_t* p = a.str();
   const char16_t* q = b.str();

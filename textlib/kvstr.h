@@ -98,6 +98,9 @@ class __kvstrbufT {
   void append(T c) { append(&c, 1); }
   /// Makes room for `n` more elements and the NUL at once.
   void reserve(int32_t n);
+  /// Gives back the capacity beyond the text and its NUL, for a buffer that
+  /// is done growing.
+  void shrinkToFit();
 
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }

@@ -268,6 +268,20 @@ TEST(KvstrbufTest, Reserve_MakesRoomInWholeStepsOnce) {
   EXPECT_EQ(text(fresh), u"");
 }
 
+TEST(KvstrbufTest, ShrinkToFit_KeepsTheTextAndGrowsAgain) {
+  __kvstrbufW b;
+  b.shrinkToFit();  // nothing held: stays empty
+  EXPECT_EQ(b.capacity(), 0);
+  EXPECT_EQ(text(b), u"");
+  b.append(u"abc", 3);
+  b.shrinkToFit();
+  EXPECT_EQ(b.capacity(), 4);  // the text and its NUL
+  EXPECT_EQ(text(b), u"abc");
+  b.append(u'd');
+  EXPECT_EQ(text(b), u"abcd");
+  EXPECT_EQ(b.capacity(), 1024);
+}
+
 // append stops at a NUL whether or not the buffer had room already.
 TEST(KvstrbufTest, Append_StopsAtNulWithOrWithoutRoom) {
   std::u16string source(40, u'r');
