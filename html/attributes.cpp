@@ -147,7 +147,7 @@ std::u16string_view THtmlParser::attributeValue(const char16_t* tagText, const c
 
 __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
   const std::u16string_view value = attributeValue(tagText, end, attributeName);
-  // An empty value reads as absent, as a copy out of the map did.
+  // An empty value reads as absent, as in parseAttributes' map.
   __kvstrW result;
   if (!value.empty()) result.assign(value.data(), static_cast<int32_t>(value.size()));
   return result;

@@ -113,7 +113,7 @@ class TLineScan {
  private:
   /// Runs the scanners until the line ends; returns where it ended.
   const char16_t* scanToLineEnd(const char16_t* p) {
-    // A big page no longer fits the cache, and the branches of a tag-dense
+    // A big page does not fit the cache, and the branches of a tag-dense
     // text keep the processor from running far enough ahead to hide the wait
     // for memory: the text a few pages ahead is asked for, once per cache
     // line the scan enters.

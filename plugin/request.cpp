@@ -162,10 +162,7 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
   if (!text) return LookupOutcome::OutOfMemory;  // no entry rather than an empty one
   char16_t* const room = reinterpret_cast<char16_t*>(text);
-  const int64_t written = parser.assembleResultInto(room, entryUnits);
-  // The count is exact, so this never fills anything; the room comes unset,
-  // and no unwritten unit may reach the host.
-  for (int64_t i = written; i < entryUnits; ++i) room[i] = 0;
+  parser.assembleResultInto(room, entryUnits);  // the count is exact: it fills the room
   result->entryText = text;
   return LookupOutcome::Found;
 }
