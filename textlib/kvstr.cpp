@@ -109,6 +109,12 @@ const T* __kvstrbufT<T>::grow(int64_t needed, const T* src) {
 template <class T>
 void __kvstrbufT<T>::append(const T* src, int32_t n) {
   if (n < 0) n = 0;
+  // The buffer's own text ends at its length: a copy of it stops there rather
+  // than read what it writes.
+  if (data_ && src >= data_ && src < data_ + length_) {
+    const int32_t own = static_cast<int32_t>(data_ + length_ - src);
+    if (n > own) n = own;
+  }
   const int64_t needed = int64_t{length_} + n + 1;
   if (needed > capacity_) src = grow(needed, src);
   length_ += copyUntilNul(data_ + length_, src, n);

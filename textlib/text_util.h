@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -34,9 +33,8 @@ template <class T> T* allocateArray(int64_t count) {
 /// returns how many were copied. Never reads past that NUL, so `n` may exceed
 /// the text; a null `src` copies nothing. The ranges must not overlap.
 template <class T> int32_t copyUntilNul(T* dst, const T* src, int32_t n) {
-  if (!src || n <= 0) return 0;
-  const T* nul = std::char_traits<T>::find(src, static_cast<size_t>(n), T());
-  const int32_t count = nul ? static_cast<int32_t>(nul - src) : n;
-  std::memcpy(dst, src, static_cast<size_t>(count) * sizeof(T));
-  return count;
+  if (!src) return 0;
+  int32_t i = 0;
+  for (; i < n && src[i]; ++i) dst[i] = src[i];
+  return i;
 }
