@@ -164,14 +164,15 @@ bool operator==(const __kvstrW& a, const __kvstrW& b) { return a == b.str(); }
 char16_t* formatDecimal(int32_t value, char16_t* out) {
   char16_t digits[12];
   int n = 0;
-  // Work in the negative range so that INT32_MIN needs no special case.
-  int64_t v = value;
-  const bool negative = v < 0;
-  if (!negative) v = -v;
+  // The magnitude as unsigned 32 bits, so that INT32_MIN needs no special
+  // case and each digit costs a multiply rather than a 64-bit division: list
+  // numbers are formatted once per list item.
+  const bool negative = value < 0;
+  uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
   do {
-    digits[n++] = static_cast<char16_t>(u'0' - v % 10);
-    v /= 10;
-  } while (v != 0);
+    digits[n++] = static_cast<char16_t>(u'0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
   if (negative) *out++ = u'-';
   while (n) *out++ = digits[--n];
   *out = 0;
