@@ -1,9 +1,10 @@
 // The tokenizer, with attribute parsing of every start tag, on arbitrary
-// pages read line by line and in place: every reported pointer lies inside
-// the current line.
+// pages read line by line and a block of UTF-8 lines at a time: every
+// reported pointer lies inside the current chunk and within one line.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -36,20 +37,10 @@ class TCheckingParser final : public THtmlStreamParser {
   void onText(const char16_t* p, int32_t length) override { checkRun(p, length); }
   void onCommentText(const char16_t* p, int32_t length) override { checkRun(p, length); }
 
- protected:
-  char16_t** inPlaceCursor() override {
-    char16_t** cursor = THtmlStreamParser::inPlaceCursor();
-    if (cursor) {
-      begin_ = *cursor;
-      end_ = *cursor + std::char_traits<char16_t>::length(*cursor);
-    }
-    return cursor;
-  }
-
  private:
   void checkRange(const char16_t* from, const char16_t* to) const {
     check(begin_ <= from && from <= to && to <= end_);
-    // Lines read in place were cut as they ended; no range reaches across one.
+    // Lines of a block were cut as they ended; no range reaches across one.
     check(std::char_traits<char16_t>::find(from, static_cast<size_t>(to - from), u'\0') == nullptr);
   }
   void checkRun(const char16_t* p, int32_t length) const {
@@ -72,8 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TCheckingParser byLine;
   byLine.setInput(text.data());
   byLine.parse();
-  TCheckingParser inPlace;
-  inPlace.setWritableInput(text.data());
-  inPlace.parse();
+  // The bytes up to the first zero byte, which ends the page as its NUL does.
+  const auto* bytes = reinterpret_cast<const char*>(data);
+  const void* zero = std::memchr(bytes, 0, size);
+  const size_t count = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
+  TCheckingParser byBlock;
+  byBlock.setUtf8Input(bytes, static_cast<int32_t>(count));
+  byBlock.parse();
   return 0;
 }

@@ -1,10 +1,9 @@
 // A small, forgiving, callback-driven HTML tokenizer.
 //
 // `parse` reads its input line by line and reports start tags, end tags, text
-// runs and comments through the handler slots. A source whose text lies in
-// writable memory lends it whole (inPlaceCursor); any other delivers chunks
-// through `readChunk`. Either way each line is scanned where it lies and its
-// end cut to a NUL. Every pointer handed to a handler points into the current
+// runs and comments through the handler slots. The source delivers its text
+// in chunks through `readChunk`; each line of a chunk is scanned where it lies
+// and its end cut to a NUL. Every pointer handed to a handler points into the current
 // line and is valid only during the call: [name, end) for tags (end at the ">"
 // or, for a tag cut by the line's end, at the line's NUL), [p, p + length) for
 // text. Handlers copy what they keep. No tree is built, no entity decoded.
@@ -26,7 +25,9 @@ class THtmlParser {
 
   /// Replaces `chunk` with the next piece of input (no NUL inside; may be
   /// empty) and returns true, or returns false when the input is exhausted.
-  /// A CR or LF inside a chunk ends a line there, as in a lent text.
+  /// A CR, LF or CRLF inside a chunk ends a line there, becoming its NUL. A
+  /// report made before the line's end comes while the line is not yet cut,
+  /// so handlers read only what they are given, or, past a run, up to its "<".
   virtual bool readChunk(__kvstrW& chunk) = 0;
   // The handler slots do nothing here; a derived class overrides what it needs.
   /// A start tag: [name, end) is the name and attributes as written, `name`
@@ -61,21 +62,11 @@ class THtmlParser {
   static std::u16string_view attributeValue(const char16_t* tagText, const char16_t* end,
                                             const char16_t* attributeName);
 
-  /// Checked before each line (each chunk); parse ends once it is set.
+  /// Checked before each chunk; parse ends once it is set.
   bool stopRequested = false;
 
  protected:
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
-
-  /// For a source whose text lies in writable memory: the address of its
-  /// cursor into that text, asked once per parse; or null (this default) to
-  /// be read through readChunk. parse moves the cursor line by line, each
-  /// line's CR, LF or CRLF becoming its NUL, until the cursor reaches the
-  /// text's NUL. The text is shorter than INT32_MAX units, as any __kvstrW.
-  /// A report made before the line's end comes while the line is not yet
-  /// cut, so handlers read only what they are given, or, past a run, up to
-  /// its "<".
-  virtual char16_t** inPlaceCursor();
 };

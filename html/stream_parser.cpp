@@ -1,7 +1,6 @@
 // Line-by-line reading of a text given to setInput: CR, LF and CRLF end a
 // line, and no terminator reaches the tokenizer. Block-by-block decoding of
-// UTF-8 input, each block whole lines, which parse cuts in place as it cuts a
-// writable text; that text needs nothing from here.
+// UTF-8 input, each block whole lines, which parse cuts in place.
 #include "html/stream_parser.h"
 
 #include <cstddef>
@@ -57,19 +56,11 @@ const char* utf8BlockEnd(const char* from, const char* end) {
 
 bool THtmlStreamParser::setInput(const char16_t* text) {
   input = text;
-  writableInput = nullptr;
-  return true;
-}
-
-bool THtmlStreamParser::setWritableInput(char16_t* text) {
-  input = nullptr;
-  writableInput = text;
   return true;
 }
 
 bool THtmlStreamParser::setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded) {
   input = nullptr;
-  writableInput = nullptr;
   utf8Input = bytes ? bytes : "";
   utf8End = utf8Input + (bytes && count > 0 ? count : 0);
   utf8AllDecoded = std::move(allDecoded);

@@ -16,11 +16,6 @@ class THtmlStreamParser : public THtmlParser {
   /// Reads `text` line by line, each line copied (readChunk): the caller keeps
   /// it alive through parse() and gets it back unchanged.
   bool setInput(const char16_t* text);
-  /// Reads `text` in place: parse() ends each line where it lies, writing a
-  /// NUL over its CR or LF, so that no line is copied. The caller keeps the
-  /// text (shorter than INT32_MAX units, as any __kvstrW) alive through
-  /// parse() and gets it back cut into lines.
-  bool setWritableInput(char16_t* text);
   /// Reads the UTF-8 bytes [bytes, bytes + count), which hold no zero byte,
   /// a block of whole lines at a time: each block is decoded, then tokenized
   /// in place, so that the wide text of the whole input never exists at once.
@@ -33,8 +28,6 @@ class THtmlStreamParser : public THtmlParser {
   /// end.
   bool readChunk(__kvstrW& chunk) override;
 
-  /// Where reading stands: after a whole parse, the NUL that ends the text.
-  const char16_t* position() const { return writableInput ? writableInput : input; }
   /// Units of wide text decoded from UTF-8 input so far: after a whole parse,
   /// the length of the input's text.
   int64_t decodedUnits() const { return decodedUnits_; }
@@ -42,15 +35,10 @@ class THtmlStreamParser : public THtmlParser {
  protected:
   ~THtmlStreamParser() = default;
 
-  /// The writable input's cursor, which parse moves along.
-  char16_t** inPlaceCursor() override { return writableInput ? &writableInput : nullptr; }
-
   /// The fallback input, used only while no text was set; never opened here.
   TIFile file;
   /// The rest of the text given to setInput, or null.
   const char16_t* input = nullptr;
-  /// The rest of the text given to setWritableInput, or null.
-  char16_t* writableInput = nullptr;
   /// The rest [utf8Input, utf8End) of the bytes given to setUtf8Input, or null.
   const char* utf8Input = nullptr;
   const char* utf8End = nullptr;

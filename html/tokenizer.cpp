@@ -7,8 +7,7 @@
 // unit against units that are neither NUL, CR nor LF, so it never reads past
 // the line's end.
 //
-// Every line is read where it lies, in writable memory: the whole input of a
-// source that lends its text, or each chunk readChunk delivered. The scan
+// Every line is read where it lies, in the chunk readChunk delivered. The scan
 // stops at CR, LF and NUL alike, and the line end is cut there, a NUL written
 // over its terminator before the reports that close the line. Handlers
 // therefore see runs ending before "<" mid-line, and the line's NUL after a
@@ -257,14 +256,8 @@ void THtmlParser::onCommentEnd(const char16_t*) {}
 void THtmlParser::onText(const char16_t*, int32_t) {}
 void THtmlParser::onCommentText(const char16_t*, int32_t) {}
 
-char16_t** THtmlParser::inPlaceCursor() { return nullptr; }
-
 bool THtmlParser::parse() {
   TRunState run;
-  if (char16_t** cursor = inPlaceCursor()) {
-    while (!stopRequested && **cursor) *cursor = tokenizeLine(*this, run, *cursor);
-    return true;
-  }
   __kvstrW chunk;
   char16_t emptyLine[1] = {0};
   while (!stopRequested && readChunk(chunk)) {

@@ -8,8 +8,7 @@
 // nor at the NUL, B not after "<!--", C not at "-->", a text run followed by
 // neither "<" nor the NUL, comment text by neither "-" nor the NUL), a
 // pointer outside the chunk, a range across a line's cut or a length below 1
-// as "!OUT". A chunk is what readChunk delivered or, for a writable input, the
-// whole text.
+// as "!OUT". A chunk is what readChunk delivered.
 #pragma once
 
 #include <cstdint>
@@ -107,16 +106,6 @@ class TEventRecorder final : public Base {
       out += event;
     }
     return out;
-  }
-
- protected:
-  char16_t** inPlaceCursor() override {
-    char16_t** cursor = Base::inPlaceCursor();
-    if (cursor) {
-      chunkBegin_ = *cursor;
-      chunkEnd_ = *cursor + std::char_traits<char16_t>::length(*cursor);
-    }
-    return cursor;
   }
 
  private:

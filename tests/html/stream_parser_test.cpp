@@ -61,50 +61,21 @@ TEST(StreamParserTest, ReadChunk_SplitsAtEveryLineEnd) {
   }
 }
 
-// The same page gives the same events read in place as read line by line.
-TEST(StreamParserTest, WritableInput_SameEventsAsCopiedLines) {
-  class TLog final : public THtmlStreamParser {
-   public:
-    void onStartTag(const char16_t* name, const char16_t* end) override { add("S", name, end); }
-    void onEndTag(const char16_t* name, const char16_t* end) override { add("E", name, end); }
-    void onText(const char16_t* p, int32_t length) override { add("T", p, p + length); }
-    void onCommentText(const char16_t* p, int32_t length) override { add("M", p, p + length); }
-    std::string log;
-
-   private:
-    void add(const char* kind, const char16_t* p, const char16_t* end) {
-      log += std::string(kind) + "[" + render(p, end) + "] ";
-    }
-  };
-  const std::u16string page =
-      u"<p class=\"a\">one &amp;\r\ntwo<a\nhref=1>t</a><!-- c\r\n d -->\n\n<li>x\r<br/>y";
-  TLog copied;
-  copied.setInput(page.c_str());
-  TLog inPlace;
-  std::u16string writable = page;
-  inPlace.setWritableInput(&writable[0]);
-  testing::internal::CaptureStderr();
-  copied.parse();
-  inPlace.parse();
-  testing::internal::GetCapturedStderr();
-  EXPECT_EQ(copied.log,
-            "S[p class=\"a\"] T[one &amp;] T[two] S[a] T[t] E[a] M[ c] M[d ] S[li] T[x] S[br/] T[y] ");
-  EXPECT_EQ(inPlace.log, copied.log);
-}
-
 struct TParsed {
   std::string record;
   int warnings;
 };
 
-/// Parses `text` copied line by line (setInput) or in place in one pass
-/// (setWritableInput), recording every start tag with its attributes.
-TParsed parseLines(std::u16string& text, bool inPlace, const char* stopAtTag = "") {
+/// Parses `text` copied line by line (setInput) or as UTF-8 decoded a block
+/// of lines at a time (setUtf8Input), recording every start tag with its
+/// attributes.
+TParsed parseLines(const std::u16string& text, bool asUtf8) {
   TEventRecorder<THtmlStreamParser> parser;
   parser.withAttributes = true;
-  parser.stopAtTag = stopAtTag;
-  if (inPlace) {
-    parser.setWritableInput(&text[0]);
+  __kvstrA bytes;
+  if (asUtf8) {
+    toUtf8(bytes, text.c_str(), static_cast<int32_t>(text.size()));
+    parser.setUtf8Input(bytes.str(), bytes.length());
   } else {
     parser.setInput(text.c_str());
   }
@@ -114,10 +85,10 @@ TParsed parseLines(std::u16string& text, bool inPlace, const char* stopAtTag = "
   return {parser.record(), warnings};
 }
 
-// Read in place, the tokenizer finds the line ends itself: every handler call
-// must be the one a copied line gives, with a NUL at the line's end before the
-// line's last reports.
-TEST(StreamParserTest, WritableInput_OnePass_SameEventsAsCopiedLines) {
+// In a block of lines the tokenizer finds the line ends itself: every handler
+// call must be the one a copied line gives, with a NUL at the line's end
+// before the line's last reports.
+TEST(StreamParserTest, Utf8Input_LinesOfABlock_SameEventsAsCopiedLines) {
   const struct {
     const char16_t* text;
     const char* want;
@@ -140,7 +111,7 @@ TEST(StreamParserTest, WritableInput_OnePass_SameEventsAsCopiedLines) {
       {u"</b\r>x", "E[b]~ T[x]", 1},
       {u"x<\n/b>c", "T[x] S[]~{} T[c]", 1},
       {u"< \r\nb>", "S[]~{}", 1},
-      // Empty lines inside a tag: each is a chunk that ends inside it.
+      // Empty lines inside a tag: each is a line that ends inside it.
       {u"<a\n\n\r\nb=1>c", "S[a]~{} T[c]", 3},
       {u"<a t=\"\r\n\r\n\">c", "S[a t=\"]~{t=} T[c]", 2},
       // Comments cut by line ends, and lookahead that meets one.
@@ -163,59 +134,12 @@ TEST(StreamParserTest, WritableInput_OnePass_SameEventsAsCopiedLines) {
   for (const auto& row : kCases) {
     const std::u16string original(row.text);
     SCOPED_TRACE(render(original.data(), original.data() + original.size()));
-    std::u16string copied = original;
-    const TParsed byLine = parseLines(copied, false);
+    const TParsed byLine = parseLines(original, false);
     EXPECT_EQ(byLine.record, row.want) << "copied lines";
     EXPECT_EQ(byLine.warnings, row.warnings) << "copied lines";
-    EXPECT_EQ(copied, original) << "copied lines leave the text alone";
-    std::u16string writable = original;
-    const TParsed inPlace = parseLines(writable, true);
-    EXPECT_EQ(inPlace.record, row.want) << "in place";
-    EXPECT_EQ(inPlace.warnings, row.warnings) << "in place";
-  }
-}
-
-// The text comes back cut into lines: the first unit of each line end (the CR
-// of a CRLF) became a NUL, everything else is as it was.
-TEST(StreamParserTest, WritableInput_OnePass_CutsEachLineWhereItLies) {
-  const struct {
-    std::u16string text;
-    std::u16string after;
-  } kCases[] = {
-      {u"a\r\nb\rc\nd", std::u16string(u"a\0\nb\0c\0d", 8)},
-      {u"\r\r\n\n", std::u16string(u"\0\0\n\0", 4)},
-      {u"<a\nb>\r", std::u16string(u"<a\0b>\0", 6)},
-      {u"x", u"x"},
-  };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(render(row.text.data(), row.text.data() + row.text.size()));
-    std::u16string writable = row.text;
-    parseLines(writable, true);
-    EXPECT_EQ(writable, row.after);
-  }
-}
-
-// A stop takes effect before the next line, whichever way lines are read.
-TEST(StreamParserTest, WritableInput_OnePass_StopsBeforeTheNextLine) {
-  std::u16string copied = u"<a>x\n<b>y<c>\r\n<d>z";
-  std::u16string writable = copied;
-  EXPECT_EQ(parseLines(copied, false, "b").record, "S[a]{} T[x] S[b]{} T[y] S[c]{}");
-  EXPECT_EQ(parseLines(writable, true, "b").record, "S[a]{} T[x] S[b]{} T[y] S[c]{}");
-}
-
-// After a whole parse, reading stands at the text's NUL in either mode.
-TEST(StreamParserTest, Position_AfterParse_AtTheTextsEnd) {
-  for (const bool inPlace : {false, true}) {
-    SCOPED_TRACE(inPlace ? "in place" : "copied lines");
-    std::u16string text = u"<p>a\r\nb\n\n";
-    TEventRecorder<THtmlStreamParser> parser;
-    if (inPlace) {
-      parser.setWritableInput(&text[0]);
-    } else {
-      parser.setInput(text.c_str());
-    }
-    parser.parse();
-    EXPECT_EQ(parser.position(), text.data() + text.size());
+    const TParsed byBlock = parseLines(original, true);
+    EXPECT_EQ(byBlock.record, row.want) << "UTF-8 block";
+    EXPECT_EQ(byBlock.warnings, row.warnings) << "UTF-8 block";
   }
 }
 

@@ -71,12 +71,9 @@ struct ParsedSample {
 };
 
 ParsedSample parseSample(const std::string& bytes, PageMarkup markup = PageMarkup::Classic) {
-  __kvstrW text;
-  fromUtf8(text, bytes.c_str(), static_cast<int32_t>(bytes.size()));
-
-  // Read in place, as the lookup reads the page.
+  // Decoded a block of lines at a time, as the lookup reads the page.
   TLexoraParser parser(markup);
-  parser.setWritableInput(text.data());
+  parser.setUtf8Input(bytes.c_str(), static_cast<int32_t>(bytes.size()));
   parser.parse();
 
   ParsedSample result;
