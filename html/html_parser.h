@@ -44,8 +44,7 @@ class THtmlParser {
   /// [p, p + length) is text inside a comment; length > 0, cut at line ends.
   virtual void onCommentText(const char16_t* p, int32_t length);
 
-  /// Tokenizes the whole input (until it is exhausted or stopRequested is
-  /// set). Always returns true.
+  /// Always returns true.
   bool parse();
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,

@@ -81,7 +81,6 @@ struct TRunState {
   bool isEndTag = false;
 };
 
-/// Tokenizes one line for the handler, moving the run state along.
 class TLineScan {
  public:
   TLineScan(THtmlParser& handler, TRunState& run, const char16_t* line)
@@ -110,7 +109,6 @@ class TLineScan {
   }
 
  private:
-  /// Runs the scanners until the line ends; returns where it ended.
   const char16_t* scanToLineEnd(const char16_t* p) {
     // A big page does not fit the cache, and the branches of a tag-dense
     // text keep the processor from running far enough ahead to hide the wait
@@ -236,13 +234,10 @@ class TLineScan {
 
   THtmlParser& handler_;
   TRunState& run_;
-  /// Start of the pending text run, or null.
-  const char16_t* textStart_;
-  /// Start of the pending comment text, or null.
-  const char16_t* commentStart_;
+  const char16_t* textStart_;     // null: no text run pending
+  const char16_t* commentStart_;  // null: no comment text pending
 };
 
-/// Tokenizes and cuts the line at `line`; returns where the next one begins.
 char16_t* tokenizeLine(THtmlParser& handler, TRunState& run, char16_t* line) {
   return TLineScan(handler, run, line).scanLine(line);
 }

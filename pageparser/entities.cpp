@@ -71,7 +71,6 @@ const char16_t* readEntity(const char16_t* position, char32_t& character) {
 const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
   char32_t character = 0;
   const char16_t* next = readEntity(position, character);
-  // 0 appends nothing: the reference is consumed silently.
   if (next) appendCharacter(buffer, character);
   return next;
 }
@@ -91,7 +90,6 @@ void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_
   const char16_t* const end = text + length;
   const char16_t* p = text;
   while (p < end && *p) {
-    // Copy the stretch up to the next ampersand in one piece.
     const char16_t* stretch = p;
     while (p < end && *p && *p != u'&') ++p;
     if (p != stretch) out.append(stretch, static_cast<int32_t>(p - stretch));

@@ -18,9 +18,7 @@ void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_
 /// the position after the reference, or returns null when no reference starts
 /// there.
 const char16_t* readEntity(const char16_t* position, char32_t& character);
-/// `position` is just after an "&". Appends the referenced character to
-/// `buffer` and returns the position after the reference, or null when no
-/// reference starts there.
+/// readEntity, the character appended to `buffer`.
 const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position);
 /// `position` is just after "&#". The decimal value up to the ";" or the NUL
 /// (any value past U+10FFFF as kBeyondUnicode), or -1 when the characters

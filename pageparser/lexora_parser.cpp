@@ -8,9 +8,6 @@
 
 TLexoraParser::TLexoraParser(PageMarkup markup) : currentMarkup_(markup == PageMarkup::Current) {}
 
-// Members go in reverse declaration order: entries (every ParsedInfo with its
-// sections, audio and ipa, and each key), then languages with the strings it
-// owns, then subsection, then language; the stream parser's parts last.
 TLexoraParser::~TLexoraParser() = default;
 
 // Comments never reach the store.
@@ -47,11 +44,8 @@ void TLexoraParser::addLanguageSlot() {
 }
 
 TSectionText& TLexoraParser::currentSectionText() {
-  // operator[] finds or inserts an empty record and an empty text, never
-  // replacing what is there; an empty language or subsection is a key like any
-  // other. The answer is kept until language or subsection changes, so runs
-  // in a row cost no lookups; the insertion happens at the first run or
-  // marker either way.
+  // The answer is kept until language or subsection changes, so runs in a
+  // row cost no lookups.
   if (!currentText_) currentText_ = &currentInfo().sections[subsection_];
   return *currentText_;
 }

@@ -24,8 +24,6 @@ extern const char16_t kNoAudioMark[2];
 /// div, and whose audio comes from <source> elements of <audio> players.
 enum class PageMarkup { Classic, Current };
 
-// Final: it lives on its owner's stack and is never deleted through a base, so
-// the handler chain needs no virtual destructor.
 class TLexoraParser final : public THtmlStreamParser {
  public:
   // sectionKind values; SK_LISTS marks the list-bearing sub-sections, the only
@@ -144,7 +142,6 @@ class TLexoraParser final : public THtmlStreamParser {
   void setLanguage(const char16_t* text, int32_t length);
   /// language := the absent string, with the same effect on the lookups.
   void clearLanguage();
-  /// What both language setters do: nothing found for the old name is kept.
   void forgetLanguageLookups();
   /// subsection := [text, text + length); the next run looks its section
   /// text up again.
@@ -173,7 +170,6 @@ class TLexoraParser final : public THtmlStreamParser {
   std::vector<ParsedInfo*> slotInfo_;
   /// The slot the language headline added with the current language, or -1.
   int32_t languageSlot_ = -1;
-  /// slotInfo_[slot], room made for it.
   ParsedInfo*& rememberedSlotInfo(int32_t slot);
 
   // Start-tag steps, run in this order for every start tag.
@@ -194,9 +190,7 @@ class TLexoraParser final : public THtmlStreamParser {
   void takeSubsectionHeadline(const char16_t* text, int32_t length);
   void takeMinorHeadline(const char16_t* text, int32_t length);
 
-  /// Whether the tag text [name, end) begins with `literal` (lower-case ASCII,
-  /// `length` characters), folding only the letters A to Z. A tag text shorter
-  /// than the literal does not match.
+  /// Whether the tag text [name, end) begins with the lower-case `literal`.
   static bool tagHasPrefix(const char16_t* name, const char16_t* end, const char16_t* literal,
                            int32_t length) {
     if (end - name < length) return false;
@@ -205,19 +199,16 @@ class TLexoraParser final : public THtmlStreamParser {
     }
     return true;
   }
-  /// tagHasPrefix over the whole literal.
   template <size_t N>
   static bool tagIs(const char16_t* name, const char16_t* end, const char16_t (&literal)[N]) {
     return tagHasPrefix(name, end, literal, static_cast<int32_t>(N - 1));
   }
-  /// 1 to 4 for a tag text beginning with h1 to h4 (either case of h), else 0.
   static int32_t headingLevel(const char16_t* name, const char16_t* end) {
     if (end - name < 2 || foldAsciiUpper(name[0]) != u'h') return 0;
     return (name[1] >= u'1' && name[1] <= u'4') ? name[1] - u'0' : 0;
   }
-  /// Tag names are compared in small letters; letters outside A to Z (and
-  /// every other character) are left as they are. Defined here, with the tag
-  /// tests, because every tag runs through a chain of them.
+  /// Defined here, with the tag tests, because every tag runs through a chain
+  /// of them.
   static constexpr char16_t foldAsciiUpper(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
   }

@@ -17,7 +17,6 @@ bool textHolds(const char16_t* begin, const char16_t* end, std::u16string_view p
          std::u16string_view::npos;
 }
 
-// Whether the blank-separated class list names `wanted` as one of its classes.
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
   std::u16string_view rest = classList;
   while (!rest.empty()) {

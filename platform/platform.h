@@ -15,7 +15,6 @@ typedef char16_t* BSTR;
 
 namespace platform {
 
-/// Separator between a folder and a name in local paths.
 #if defined(_WIN32)
 constexpr char16_t kPathSeparator = u'\\';
 #else
@@ -46,7 +45,6 @@ int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int3
                               const char16_t* path);
 
 // --- files and folders ---
-/// Creates one folder level; true when it was created.
 bool CreateDirectoryW(const char16_t* path);
 /// Opens `path` read-only, binary; the descriptor or -1.
 int openRead(const char16_t* path);

@@ -52,14 +52,10 @@ BSTR allocateBstr(const void* bytes, uint32_t length, Fill fill = Fill::Zeros) {
   return reinterpret_cast<BSTR>(data);
 }
 
-// --- profile (INI) reading ---
-
-/// The white space trimmed from INI names and values.
 bool isIniSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
 char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
-/// `s` with the INI white space on both sides removed.
 std::u16string_view trimmed(std::u16string_view s) {
   size_t b = 0;
   size_t e = s.size();
@@ -208,8 +204,6 @@ void moduleAnchor() {}
 
 }  // namespace
 
-// --- system strings ---
-
 BSTR SysAllocString(const char16_t* text) {
   if (!text) return nullptr;
   return allocateBstr(text, static_cast<uint32_t>(std::char_traits<char16_t>::length(text) * sizeof(char16_t)));
@@ -234,8 +228,6 @@ uint32_t SysStringByteLen(BSTR text) {
 void SysFreeString(BSTR text) {
   if (text) std::free(reinterpret_cast<unsigned char*>(text) - kLengthPrefix);
 }
-
-// --- the module and its configuration ---
 
 std::u16string moduleFileName(void* /*module*/) {
   Dl_info info{};
@@ -268,8 +260,6 @@ int32_t GetPrivateProfileIntW(const char16_t* section, const char16_t* key, int3
   return leadingInteger(value);
 }
 
-// --- files and folders ---
-
 bool CreateDirectoryW(const char16_t* path) {
   if (!path) return false;
   return ::mkdir(toUtf8(path).c_str(), 0777) == 0;
@@ -301,8 +291,6 @@ int64_t seekFile(int fd, int64_t offset, int whence) {
 }
 
 int closeFile(int fd) { return ::close(fd); }
-
-// --- text ---
 
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {
   if (!bytes || count == 0 || capacity < 0) return 0;

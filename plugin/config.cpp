@@ -4,7 +4,6 @@
 
 namespace {
 
-/// Where the switches live in the configuration file.
 constexpr const char16_t* kSection = u"config";
 /// Used when the module's own name cannot be had; the profile reader then
 /// looks for it in its default folder.

@@ -22,7 +22,6 @@ std::u16string configurationPath(const std::u16string& modulePath);
 /// value is non-zero.
 bool readSwitch(const char16_t* configPath, const char16_t* key, bool current);
 
-/// The keys of the two switches.
 extern const char16_t kAudioKey[];
 extern const char16_t kCurrentMarkupKey[];
 

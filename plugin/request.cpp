@@ -43,7 +43,6 @@ class TPageString {
   /// Lets go of the variable unread: after a failed fetch it holds nothing of
   /// the plug-in's.
   void abandon() { text_ = nullptr; }
-  /// Frees the page once it has been read.
   void clear() {
     platform::SysFreeString(text_);
     text_ = nullptr;
@@ -76,7 +75,6 @@ int64_t maxEntryUnits(int64_t pageUnits) {
 
 bool isCancelled(const LookupResult& result) { return result.cancelFlag && *result.cancelFlag != 0; }
 
-// The dictionary's base URL followed by the word's UTF-8 bytes, percent-encoded.
 __kvstrA pageUrlFor(const DictionaryInfo& dictionary, const char16_t* word) {
   __kvstrA wordBytes;
   toUtf8(wordBytes, word, -1);
@@ -158,7 +156,6 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   }
   if (isCancelled(*result)) return LookupOutcome::Cancelled;
 
-  // The entry is written straight into the string handed to the host.
   BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
   if (!text) return LookupOutcome::OutOfMemory;  // no entry rather than an empty one
   char16_t* const room = reinterpret_cast<char16_t*>(text);

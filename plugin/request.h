@@ -15,15 +15,12 @@ enum class LookupOutcome {
   /// A dictionary index outside the table, or a null `result`, `callbacks` or
   /// fetchPage: nothing was called.
   BadArguments,
-  /// The host's fetchPage reported failure.
   FetchFailed,
   /// The host's cancel value was set after the fetch or after the audio stage.
   Cancelled,
-  /// The page holds no entry.
   NoEntry,
   /// The entry would be far beyond the page's size, or past what a string holds.
   EntryTooLarge,
-  /// The string for the entry text could not be allocated.
   OutOfMemory,
 };
 

@@ -38,7 +38,7 @@ class __kvstrT {
   const T* str() const { return text_ ? text_ : emptyText<T>(); }
   /// Element `i` of the text; callers ask only for at(0) on an absent string.
   const T* at(int32_t i) const { return str() + i; }
-  /// The owned array itself, or null when absent.
+  /// Null when absent.
   T* data() { return text_; }
 
  private:
@@ -105,7 +105,6 @@ class __kvstrbufT {
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }
   bool empty() const { return length_ == 0; }
-  /// Whether the text ends with `c` (never for the empty text).
   bool endsWith(T c) const { return length_ > 0 && data_[length_ - 1] == c; }
   /// NUL-terminated; valid until the next append.
   const T* str() const { return data_ ? data_ : emptyText<T>(); }

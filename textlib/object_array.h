@@ -16,7 +16,6 @@ class FlexObjectArrayBase {
   FlexObjectArrayBase(const FlexObjectArrayBase&) = delete;
   FlexObjectArrayBase& operator=(const FlexObjectArrayBase&) = delete;
 
-  /// Destroys one element; only derived classes know its type.
   virtual void deleteItem(void* item) = 0;
   virtual ~FlexObjectArrayBase();
 
@@ -27,7 +26,7 @@ class FlexObjectArrayBase {
   void clear();
 
   int32_t count() const { return count_; }
-  /// Slot `i`, 0 <= i < count(); not checked.
+  /// Not checked: 0 <= i < count().
   void* item(int32_t i) const { return items_[i]; }
   int32_t capacity() const { return blockSize_ * blockCount_; }
   void setMaxCount(int32_t maxCount) { maxCount_ = maxCount; }

@@ -71,8 +71,6 @@ bool collectLine(TTextFileBuffer& in, std::basic_string<Unit>& line) {
 
 }  // namespace
 
-// --- readers ---
-
 // Bounded so that a buffer's size in bytes always fits an int32_t.
 constexpr int32_t clampSize(int32_t size) {
   constexpr int32_t kLargest = 1 << 24;
@@ -191,8 +189,6 @@ void TTextFileBufferUTF8::discard() {
   lastStart_ = -1;
   lastWasPending_ = false;
 }
-
-// --- files ---
 
 File::~File() { File::close(); }
 

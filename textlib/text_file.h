@@ -30,7 +30,6 @@ class TTextFileBuffer {
   virtual void unreadChar(int c) = 0;
   /// Elements (bytes or 16-bit units) buffered and not yet delivered.
   virtual int32_t available() const = 0;
-  /// The buffer itself.
   virtual void* buffer() = 0;
 
   /// Drops the buffered data: the next read refills from the descriptor.
@@ -42,7 +41,6 @@ class TTextFileBuffer {
   int32_t size_;  // capacity in elements
 };
 
-/// A reader of elements of type T: bytes or 16-bit units as stored.
 template <class T>
 class TTextFileBufferT : public TTextFileBuffer {
  public:
@@ -105,7 +103,6 @@ class TTextFileBufferUTF8 : public TTextFileBufferT<unsigned char> {
   bool lastWasPending_ = false;  // the last readChar delivered pendingLow_
 };
 
-/// UTF-16 little-endian units as stored.
 class TTextFileBufferUTF16 : public TTextFileBufferT<char16_t> {
  public:
   using TTextFileBufferT<char16_t>::TTextFileBufferT;
@@ -132,7 +129,6 @@ class File {
   virtual int openWrite(const char16_t* path) = 0;
   /// Closes the descriptor: 0 when already closed, else the run-time result.
   virtual int close();
-  /// Back to the start of the file.
   virtual int rewind() = 0;
   /// Moves to the end: the file's size in bytes, or -1.
   virtual int64_t seekEnd();
@@ -152,7 +148,6 @@ class File {
   const char16_t* path_ = nullptr;
 };
 
-/// A file for reading.
 class IFile : public File {
  public:
   ~IFile() override;
@@ -166,7 +161,6 @@ enum class FileEncoding : int32_t { Utf16Le = 0, Utf8 = 1, Utf16Be = 2, Ansi = 3
 /// A text file read line by line in the encoding its byte-order mark names.
 class TIFile : public IFile {
  public:
-  /// Every reader holds this many elements.
   static constexpr int32_t kReaderSize = 4096;
 
   TIFile() = default;
