@@ -7,31 +7,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plugin/lexoradx.h"
+#include "tests/win32/sample_host.h"
 
 namespace {
 
-std::wstring widen(const std::string& text) {
-  const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring out(static_cast<size_t>(units > 0 ? units : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], units);
-  out.resize(out.size() - 1);
-  return out;
-}
-
-/// "/work/x/LexoraDX.dll" becomes "Z:\work\x\LexoraDX.dll"; a Windows path stays.
-std::wstring windowsPath(const std::string& path) {
-  std::wstring out = widen(path);
-  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
-  for (wchar_t& unit : out) {
-    if (unit == L'/') unit = L'\\';
-  }
-  return out;
-}
+using win32_host::TSampleHost;
+using win32_host::windowsPath;
 
 uint32_t readUint32(const unsigned char* bytes) {
   uint32_t value;
@@ -89,26 +75,10 @@ void checkEnd(DxEnumerateFn enumerate) {
   }
 }
 
-struct FetchLog {
-  static int calls;
-  static char url[256];
-};
-int FetchLog::calls = 0;
-char FetchLog::url[256] = {};
-
-int32_t __cdecl failingFetch(const char* url, BSTR* /*page*/) {
-  ++FetchLog::calls;
-  std::snprintf(FetchLog::url, sizeof FetchLog::url, "%s", url ? url : "(null)");
-  return 0;
-}
-
-int32_t __cdecl unexpectedDownload(const char*, const char16_t*, const char16_t*) {
-  ADD_FAILURE() << "downloadFile was called";
-  return 1;
-}
-
 void checkRequest(DxRequestFn request) {
-  HostCallbacks callbacks = {&failingFetch, &unexpectedDownload};
+  TSampleHost::reset();
+  TSampleHost::pageStore = L"\\no-pages\\";  // holds no page: every fetch fails
+  HostCallbacks callbacks = TSampleHost::callbacks();
   unsigned char record[80];
   std::memset(record, 0x77, sizeof record);
   const int32_t notCancelled = 0;
@@ -121,33 +91,11 @@ void checkRequest(DxRequestFn request) {
   for (int i = 0; i < 200; ++i) {
     EXPECT_EQ(request(1, u"cat", reinterpret_cast<LookupResult*>(record), u"C:\\host\\host.exe", &callbacks), 0);
   }
-  EXPECT_EQ(FetchLog::calls, 200);
-  EXPECT_TRUE(std::strcmp(FetchLog::url, "http://en.lexora.org/wiki/cat") == 0);
+  EXPECT_EQ(TSampleHost::fetchedUrls, std::vector<std::string>(200, "http://en.lexora.org/wiki/cat"));
+  EXPECT_TRUE(TSampleHost::downloads.empty());
   EXPECT_TRUE(std::memcmp(record, before, sizeof record) == 0);  // a failed fetch writes nothing
+  TSampleHost::reset();
 }
-
-// A host whose page has one language section with an audio link: with the
-// audio stage on, a lookup asks for exactly one download.
-struct AudioProbe {
-  static int downloads;
-
-  static int32_t __cdecl fetchPage(const char* /*url*/, BSTR* page) {
-    static const char kPage[] =
-        "<html><body>\n<span class=\"editsection\">[edit]</span>\n"
-        "<h2><span class=\"mw-headline\">English</span></h2>\n"
-        "<h3><span class=\"mw-headline\">Pronunciation</span></h3>\n"
-        "<ul><li><span class=\"unicode audiolink\"><a href=\"/a/ab/En-cat.ogg\">audio</a></span></li></ul>\n"
-        "<h3><span class=\"mw-headline\">Noun</span></h3>\n<ol><li>A small animal.</li></ol>\n"
-        "<div class=\"printfooter\">footer</div>\n</body></html>\n";
-    *page = SysAllocStringByteLen(kPage, sizeof kPage);  // the plug-in frees it
-    return 1;
-  }
-  static int32_t __cdecl downloadFile(const char*, const char16_t*, const char16_t*) {
-    ++downloads;
-    return 1;  // not stored: nothing to report or clean up
-  }
-};
-int AudioProbe::downloads = 0;
 
 /// Loads a copy named X.Y.dll in a folder "a.b", with `setting` (or no
 /// configuration at all) in X.Y.ini beside it: the copy must attach, serve
@@ -180,14 +128,18 @@ void checkCopy(const std::wstring& dll, const wchar_t* setting, int wantDownload
     EXPECT_TRUE(enumerate != nullptr && request != nullptr);
     if (enumerate) checkRows(enumerate);
     if (request) {
-      HostCallbacks callbacks = {&AudioProbe::fetchPage, &AudioProbe::downloadFile};
+      // The sample page of "cat" has one language section with an audio link;
+      // the download is declined, so no file is reported.
+      HostCallbacks callbacks = TSampleHost::callbacks();
+      TSampleHost::reset();
+      TSampleHost::storeDownloads = false;
       LookupResult result = {};
       const int32_t notCancelled = 0;
       result.cancelFlag = &notCancelled;
       const std::wstring basePath = root + L"\\host.exe";
-      AudioProbe::downloads = 0;
       EXPECT_EQ(request(1, u"cat", &result, reinterpret_cast<const char16_t*>(basePath.c_str()), &callbacks), 1);
-      EXPECT_EQ(AudioProbe::downloads, wantDownloads);
+      EXPECT_EQ(TSampleHost::downloads.size(), static_cast<size_t>(wantDownloads));
+      TSampleHost::reset();
       EXPECT_TRUE(result.entryText != nullptr);
       EXPECT_TRUE(result.audioFiles[0] == nullptr);
       SysFreeString(result.entryText);

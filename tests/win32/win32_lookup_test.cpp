@@ -1,13 +1,11 @@
 // Lookups end to end through the real DLL, as a Windows host application makes
 // them: a copy of LexoraDX.dll in a fresh temporary folder is loaded with
 // LoadLibraryW, dxRequest is found by its undecorated name and called through
-// a stdcall pointer, and the host's cdecl callbacks serve the bundled sample
-// pages and recordings from the source tree:
-//   http://<host>/wiki/<name>  ->  samples\pages\<host>\wiki\<name>.html
-//   http://<host>/<path>       ->  samples\media\<host>\<path>  (copied to the local path)
-// Each page's entry text and audio file names are checked against the same
-// hand-written samples\expected\<host>\<name>.txt and .audio as the native
-// tests. Runs under Wine; the source tree is reached on its Z: drive.
+// a stdcall pointer, and the sample host (sample_host.h) serves the bundled
+// pages and stores the recordings. Each page's entry text and audio file
+// names are checked against the same hand-written
+// samples\expected\<host>\<name>.txt and .audio as the native tests. Runs under
+// Wine; the source tree is reached on its Z: drive.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,39 +16,21 @@
 #include <vector>
 
 #include "plugin/lexoradx.h"
+#include "tests/win32/sample_host.h"
 
 namespace {
 
+using win32_host::narrow;
+using win32_host::samplesFolder;
+using win32_host::TDownload;
+using win32_host::TSampleHost;
+using win32_host::tryReadBytes;
+using win32_host::widen;
+using win32_host::windowsPath;
+
 // --- text and paths ---
 
-std::wstring widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = static_cast<int>(utf8.size());
-  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, nullptr, 0);
-  if (units <= 0) return L"<invalid UTF-8>";
-  std::wstring out(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), size, &out[0], units);
-  return out;
-}
-
-std::string narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &out[0], bytes, nullptr, nullptr);
-  return out;
-}
-
-/// "/work/main" becomes "Z:\work\main"; a Windows path keeps its form.
-std::wstring windowsPath(const char* path) {
-  std::wstring out = widen(path);
-  if (!out.empty() && out[0] == L'/') out = L"Z:" + out;
-  std::replace(out.begin(), out.end(), L'/', L'\\');
-  return out;
-}
-
-const std::wstring kSamples = windowsPath(DX_SOURCE_DIR) + L"\\samples";
+const std::wstring kSamples = samplesFolder();
 const std::wstring kModule = windowsPath(DX_MODULE_PATH);
 
 /// "%E3%81%AD" becomes the bytes E3 81 AD; other text stays.
@@ -95,26 +75,6 @@ bool isFolder(const std::wstring& path) {
 bool isFile(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-/// The whole file into `bytes`, or false when it cannot be read.
-bool tryReadBytes(const std::wstring& path, std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bytes.clear();
-  char buffer[8192];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) break;
-    if (got == 0) {
-      CloseHandle(file);
-      return true;  // the end of the file
-    }
-    bytes.append(buffer, got);
-  }
-  CloseHandle(file);
-  return false;
 }
 
 std::string readBytes(const std::wstring& path) {
@@ -216,69 +176,6 @@ class TModuleCopy {
   DxRequestFn request_ = nullptr;
 };
 
-// --- the host's callbacks ---
-
-struct TDownload {
-  std::string url;
-  std::wstring extra;
-  std::wstring localPath;
-};
-
-/// Splits "http://<host>/<path>" into the host and the path with "\"
-/// separators; false for any other form, or a path that climbs out.
-bool splitSampleUrl(const char* url, std::wstring& host, std::wstring& path) {
-  static const std::string kScheme = "http://";
-  const std::string text = url ? url : "";
-  if (text.compare(0, kScheme.size(), kScheme) != 0) return false;
-  const size_t slash = text.find('/', kScheme.size());
-  if (slash == std::string::npos || slash == kScheme.size()) return false;
-  if (text.find("..") != std::string::npos || text.find('\\') != std::string::npos ||
-      text.find(':', kScheme.size()) != std::string::npos) {
-    return false;
-  }
-  host = widen(text.substr(kScheme.size(), slash - kScheme.size()));
-  path = widen(text.substr(slash));
-  std::replace(path.begin(), path.end(), L'/', L'\\');
-  return true;
-}
-
-/// Where fetchPage serves pages from: the classic store, or a store of twins
-/// in a later markup.
-std::wstring gPageStore = L"\\pages\\";
-
-// What the plug-in asked of the host during one lookup. The callbacks are
-// plain functions, as a host application's are, so they report here.
-std::vector<std::string> gFetchedUrls;
-std::vector<TDownload> gDownloads;
-
-int32_t __cdecl fetchPage(const char* url, BSTR* page) {
-  try {
-    gFetchedUrls.push_back(url ? url : "(null)");
-    std::wstring host, path;
-    std::string bytes;
-    if (!splitSampleUrl(url, host, path) || !tryReadBytes(kSamples + gPageStore + host + path + L".html", bytes)) {
-      return 0;
-    }
-    *page = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));  // the plug-in frees it
-    return *page != nullptr;
-  } catch (...) {
-    return 0;  // nothing may unwind into the plug-in
-  }
-}
-
-int32_t __cdecl downloadFile(const char* url, const char16_t* empty, const char16_t* localPath) {
-  try {
-    gDownloads.push_back({url ? url : "(null)", empty ? reinterpret_cast<const wchar_t*>(empty) : L"(null)",
-                          localPath ? reinterpret_cast<const wchar_t*>(localPath) : L"(null)"});
-    std::wstring host, path;
-    if (!localPath || !splitSampleUrl(url, host, path)) return 1;
-    const std::wstring source = kSamples + L"\\media\\" + host + path;
-    return CopyFileW(source.c_str(), reinterpret_cast<const wchar_t*>(localPath), FALSE) ? 0 : 1;
-  } catch (...) {
-    return 1;
-  }
-}
-
 // --- one lookup ---
 
 /// Everything a host can observe of one lookup.
@@ -319,15 +216,14 @@ TLookupOutcome lookUp(const TModuleCopy& module, int32_t dictIndex, const std::w
   }
   const int32_t notCancelled = 0;
   result.cancelFlag = &notCancelled;
-  HostCallbacks callbacks = {&fetchPage, &downloadFile};
-  gFetchedUrls.clear();
-  gDownloads.clear();
+  HostCallbacks callbacks = TSampleHost::callbacks();
+  TSampleHost::clearLog();
 
   outcome.returned = module.request()(dictIndex, reinterpret_cast<const char16_t*>(word.c_str()), &result,
                                       reinterpret_cast<const char16_t*>(basePath.c_str()), &callbacks);
 
-  outcome.fetchedUrls = gFetchedUrls;
-  outcome.downloads = gDownloads;
+  outcome.fetchedUrls = TSampleHost::fetchedUrls;
+  outcome.downloads = TSampleHost::downloads;
   if (result.entryText) {
     outcome.hasEntry = true;
     outcome.entry.assign(result.entryText, SysStringLen(result.entryText));
@@ -406,7 +302,8 @@ std::vector<std::wstring> sortedUnique(std::vector<std::wstring> names) {
 /// page's). In current-markup mode a page expected without an entry, one in a
 /// later markup among the classic pages, is passed over.
 void checkSamplePages(const TModuleCopy& module, const std::wstring& store, bool currentMarkup) {
-  gPageStore = store;
+  TSampleHost::reset();
+  TSampleHost::pageStore = store;
   const auto pages = findSamplePages(store);
   ASSERT_GE(pages.size(), 3u) << "no sample pages under " << narrow(kSamples + store);
 
@@ -453,7 +350,7 @@ void checkSamplePages(const TModuleCopy& module, const std::wstring& store, bool
     EXPECT_EQ(got.voiceFolderCreated, !wantNames.empty());
     EXPECT_EQ(got.voiceFiles, sortedUnique(wantNames));
   }
-  gPageStore = L"\\pages\\";
+  TSampleHost::reset();
 }
 
 TEST(Win32LookupTest, SamplePages_EntryAndAudioFilesMatchExpectations) {

@@ -6,41 +6,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "plugin/lexoradx.h"
+#include "tests/win32/sample_host.h"
 
 namespace {
 
-/// "/work/x/LexoraDX.dll" becomes "Z:\work\x\LexoraDX.dll" (ASCII paths only).
-std::wstring windowsPath(const std::string& path) {
-  std::wstring out = L"Z:" + std::wstring(path.begin(), path.end());
-  std::replace(out.begin(), out.end(), L'/', L'\\');
-  return out;
-}
+using win32_host::samplesFolder;
+using win32_host::TSampleHost;
+using win32_host::tryReadBytes;
+using win32_host::widen;
+using win32_host::windowsPath;
 
 const std::wstring kPackagedDll = windowsPath(DX_RELEASE_DLL);
-const std::string kSamples = "Z:" DX_SOURCE_DIR "/samples";
-
-std::wstring fromUtf8(const std::string& text) {
-  const int size = static_cast<int>(text.size());
-  std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0)), L'\0');
-  if (!out.empty()) MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &out[0], static_cast<int>(out.size()));
-  return out;
-}
-
-std::string readBytes(const std::string& path) {
-  std::string bytes;
-  if (FILE* file = std::fopen(path.c_str(), "rb")) {
-    char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
-    std::fclose(file);
-  }
-  return bytes;
-}
 
 /// The version resource of `path`; empty when it has none.
 std::vector<char> versionInfo(const std::wstring& path) {
@@ -91,20 +71,6 @@ TEST(Win32ReleaseTest, PackagedDll_VersionResourceIsTheProjectVersion) {
   }
 }
 
-int gDownloadCalls = 0;
-
-int32_t __cdecl fetchSamplePage(const char* url, BSTR* page) {
-  if (std::string(url) != "http://en.lexora.org/wiki/cat") return 0;
-  const std::string bytes = readBytes(kSamples + "/pages/en.lexora.org/wiki/cat.html");
-  *page = SysAllocStringByteLen(bytes.data(), static_cast<UINT>(bytes.size()));
-  return *page != nullptr;
-}
-
-int32_t __cdecl declineDownload(const char*, const char16_t*, const char16_t*) {
-  ++gDownloadCalls;
-  return 1;  // the file did not arrive
-}
-
 TEST(Win32ReleaseTest, PackagedDll_LooksAWordUpWithTheShippedIni) {
   HMODULE module = LoadLibraryW(kPackagedDll.c_str());
   ASSERT_NE(module, nullptr) << "cannot load " << DX_RELEASE_DLL << " (error " << GetLastError() << ")";
@@ -117,8 +83,9 @@ TEST(Win32ReleaseTest, PackagedDll_LooksAWordUpWithTheShippedIni) {
   const int32_t notCancelled = 0;
   LookupResult result = {};
   result.cancelFlag = &notCancelled;
-  HostCallbacks callbacks = {&fetchSamplePage, &declineDownload};
-  gDownloadCalls = 0;
+  HostCallbacks callbacks = TSampleHost::callbacks();
+  TSampleHost::reset();
+  TSampleHost::storeDownloads = false;
   // The plug-in makes the VoiceFiles folder before it asks for a download:
   // a folder of the test's own, not the package's.
   wchar_t temp[MAX_PATH + 1] = {};
@@ -128,11 +95,17 @@ TEST(Win32ReleaseTest, PackagedDll_LooksAWordUpWithTheShippedIni) {
   const int32_t found = request(1, u"cat", &result, reinterpret_cast<const char16_t*>(base.c_str()), &callbacks);
   RemoveDirectoryW((base + L"VoiceFiles").c_str());
   RemoveDirectoryW(base.c_str());
+  const std::vector<std::string> fetchedUrls = TSampleHost::fetchedUrls;
+  const size_t downloads = TSampleHost::downloads.size();
+  TSampleHost::reset();
 
   EXPECT_EQ(found, 1);
   ASSERT_NE(result.entryText, nullptr);
-  EXPECT_TRUE(std::wstring(result.entryText) == fromUtf8(readBytes(kSamples + "/expected/en.lexora.org/cat.txt")));
-  EXPECT_EQ(gDownloadCalls, 1) << "the shipped LexoraDX.ini leaves the audio stage on";
+  std::string want;
+  EXPECT_TRUE(tryReadBytes(samplesFolder() + L"\\expected\\en.lexora.org\\cat.txt", want));
+  EXPECT_TRUE(std::wstring(result.entryText) == widen(want));
+  EXPECT_EQ(fetchedUrls, std::vector<std::string>{"http://en.lexora.org/wiki/cat"});
+  EXPECT_EQ(downloads, 1u) << "the shipped LexoraDX.ini leaves the audio stage on";
   SysFreeString(result.entryText);
   EXPECT_TRUE(FreeLibrary(module));
 }
