@@ -120,7 +120,6 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
                                  int32_t valueLength) {
                      __kvstrW name;
                      name.assign(nameStart, lengthBetween(nameStart, nameEnd));
-                     // Later duplicates replace earlier ones.
                      attributes[std::move(name)].assign(value, valueLength);
                    });
 }

@@ -3,10 +3,11 @@
 // `parse` reads its input line by line and reports start tags, end tags, text
 // runs and comments through the handler slots. The source delivers its text
 // in chunks through `readChunk`; each line of a chunk is scanned where it lies
-// and its end cut to a NUL. Every pointer handed to a handler points into the current
-// line and is valid only during the call: [name, end) for tags (end at the ">"
-// or, for a tag cut by the line's end, at the line's NUL), [p, p + length) for
-// text. Handlers copy what they keep. No tree is built, no entity decoded.
+// and its end cut to a NUL. Every pointer handed to a handler points into the
+// current line and is valid only during the call: [name, end) for tags (end
+// at the ">" or, for a tag cut by the line's end, at the line's NUL),
+// [p, p + length) for text. Handlers copy what they keep. No tree is built,
+// no entity decoded.
 #pragma once
 
 #include <cstdint>
@@ -49,8 +50,6 @@ class THtmlParser {
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,
   /// replacing values of names already present. Valueless attributes get "0".
-  /// `tagText` must lie in a NUL-terminated text (the tag-name skip may run
-  /// past `end`, never past that NUL).
   static void parseAttributes(const char16_t* tagText, const char16_t* end, AttributeMap& attributes);
   /// The value of `attributeName` (exact, case-sensitive) in the start tag
   /// [tagText, end), or an absent string.
