@@ -45,7 +45,7 @@ class THtmlParser {
   /// [p, p + length) is text inside a comment; length > 0, cut at line ends.
   virtual void onCommentText(const char16_t* p, int32_t length);
 
-  /// Always returns true.
+  /// Tokenizes until the input ends or stopRequested is set; always true.
   bool parse();
 
   /// Adds the attributes of the start tag [tagText, end) to `attributes`,

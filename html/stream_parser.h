@@ -1,6 +1,6 @@
 // The tokenizer fed from a wide text in memory or from UTF-8 bytes a block of
-// lines at a time. Line terminators (CR, LF, CRLF) never reach the handlers, so a tag or text run
-// spanning lines arrives cut at each line end.
+// lines at a time. Line terminators (CR, LF, CRLF) never reach the handlers,
+// so a tag or text run spanning lines arrives cut at each line end.
 #pragma once
 
 #include <functional>
