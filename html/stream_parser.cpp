@@ -79,7 +79,7 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
     if (blockEnd == utf8End && utf8AllDecoded) utf8AllDecoded();
     return true;
   }
-  if (!input) return false;
+  if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
 
   const char16_t* next = nullptr;
   const char16_t* lineEnd = findLineEnd(input, &next);

@@ -1,11 +1,13 @@
-// The tokenizer fed from a wide text in memory or from UTF-8 bytes a block of
-// lines at a time. Line terminators (CR, LF, CRLF) never reach the handlers,
-// so a tag or text run spanning lines arrives cut at each line end.
+// The tokenizer fed from a wide text in memory, from UTF-8 bytes a block of
+// lines at a time, or from a text file when neither was given. Line
+// terminators (CR, LF, CRLF) never reach the handlers, so a tag or text run
+// spanning lines arrives cut at each line end.
 #pragma once
 
 #include <functional>
 
 #include "html/html_parser.h"
+#include "textlib/text_file.h"
 
 class THtmlStreamParser : public THtmlParser {
  public:
@@ -21,9 +23,9 @@ class THtmlStreamParser : public THtmlParser {
   /// last block is decoded, before it is tokenized; never for empty input),
   /// or through parse() when it is empty.
   bool setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded = {});
-  /// Delivers the next line of a text given to setInput without its
-  /// terminator, or the next block of UTF-8 input; false at the end, and at
-  /// once when no input was set.
+  /// Delivers the next line of a text given to setInput (or of the file)
+  /// without its terminator, or the next block of UTF-8 input; false at the
+  /// end.
   bool readChunk(__kvstrW& chunk) override;
 
   /// Units of wide text decoded from UTF-8 input so far: after a whole parse,
@@ -33,6 +35,8 @@ class THtmlStreamParser : public THtmlParser {
  protected:
   ~THtmlStreamParser() = default;
 
+  /// The fallback input, used only while no text was set; never opened here.
+  TIFile file;
   /// The rest of the text given to setInput, or null.
   const char16_t* input = nullptr;
   /// The rest [utf8Input, utf8End) of the bytes given to setUtf8Input, or null.

@@ -213,7 +213,7 @@ TEST(StreamParserTest, ReadChunk_AtTheEnd_KeepsReturningFalse) {
 }
 
 TEST(StreamParserTest, ReadChunk_WithoutInput_EndsAtOnce) {
-  // No text was set.
+  // No text was set and the fallback file was never opened.
   TLineReader parser;
   __kvstrW chunk;
   EXPECT_FALSE(parser.readChunk(chunk));
