@@ -1,14 +1,14 @@
 // The entry text (one block per h2 headline, in page order) and the listing
 // of audio links by language slot. Both read the store after the parse; a
-// language named in `languages` without a record is looked up in the same
-// find-or-insert way as the handlers do, and so reads as empty.
+// slot whose language has no record reads as an empty one.
 #include "pageparser/lexora_parser.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
 
@@ -48,32 +48,18 @@ void appendLiteral(Out& out, const char16_t (&literal)[N]) {
 }
 
 template <class Out>
-void appendText(Out& out, const __kvstrW& text) {
-  out.appendRange(text.str(), text.length());
+void appendText(Out& out, std::u16string_view text) {
+  out.appendRange(text.data(), static_cast<int32_t>(text.size()));
 }
 template <class Out>
 void appendText(Out& out, const __kvstrbufT<char16_t>& text) {
   out.appendRange(text.str(), text.length());
 }
 
-// Slots hold the strings the text handler added; an absent slot reads as the
-// empty name.
-const __kvstrW& nameAt(const kvstrT_vec<__kvstrW, char16_t>& names, int32_t index) {
-  static const __kvstrW kNoName;
-  const __kvstrW* name = names.item(index);
-  return name ? *name : kNoName;
-}
-
-// The block of language slot `i`: its name, pronunciation, audio link and
-// sub-sections. Slots of one name share one record, so their blocks are equal.
+// What a language's record adds to its block: pronunciation, audio link and
+// sub-sections.
 template <class Out>
-void writeBlock(TLexoraParser& parser, int32_t i, Out& out) {
-  const __kvstrW& name = nameAt(parser.languages(), i);
-  const TLexoraParser::ParsedInfo& info = parser.slotInfo(i);
-
-  appendLiteral(out, u"[[");
-  appendText(out, name);
-  appendLiteral(out, u"]]\n");
+void writeRecord(const TLexoraParser& parser, const TLanguageStore::Record& info, Out& out) {
   // The pronunciation has no line end of its own: the audio line brings one,
   // and without it the next label follows on the same line.
   if (!info.ipa.empty()) {
@@ -86,7 +72,7 @@ void writeBlock(TLexoraParser& parser, int32_t i, Out& out) {
     appendLiteral(out, u"\n");
   }
   // Sub-sections in code-unit order of their names, not page order.
-  for (const auto& [sectionName, text] : info.sections) {
+  parser.store().forEachSection(info, [&](std::u16string_view sectionName, const TSectionText& text) {
     if (parser.showSectionNames()) {
       appendLiteral(out, u"[");
       appendText(out, sectionName);
@@ -94,39 +80,57 @@ void writeBlock(TLexoraParser& parser, int32_t i, Out& out) {
     }
     appendText(out, text);
     appendLiteral(out, u"\n");
+  });
+}
+
+// The heading line of language slot `i`.
+template <class Out>
+void writeHeading(const TLexoraParser& parser, int32_t i, Out& out) {
+  appendLiteral(out, u"[[");
+  appendText(out, parser.store().name(parser.store().slotName(i)));
+  appendLiteral(out, u"]]\n");
+}
+
+// The block of language slot `i`: its heading, then its record, if any.
+// Slots of one name share one record, so their blocks are equal.
+template <class Out>
+void writeBlock(const TLexoraParser& parser, int32_t i, Out& out) {
+  writeHeading(parser, i, out);
+  if (const TLanguageStore::Record* info = parser.store().findRecord(parser.store().slotName(i))) {
+    writeRecord(parser, *info, out);
   }
 }
 
 template <class Out>
-void writeEntry(TLexoraParser& parser, Out& out) {
-  for (int32_t i = 0; i < parser.languages().count(); ++i) writeBlock(parser, i, out);
+void writeEntry(const TLexoraParser& parser, Out& out) {
+  for (int32_t i = 0; i < parser.store().slotCount(); ++i) writeBlock(parser, i, out);
 }
 }  // namespace
 
-void TLexoraParser::trimSectionTexts() {
-  for (auto& entry : entries_) {
-    for (auto& section : entry.second.sections) section.second.shrinkToFit();
-  }
-}
+void TLexoraParser::trimSectionTexts() { store_.trimSectionTexts(); }
 
 // A page that repeats one heading over many sub-sections asks for the same
 // long block again and again, an entry that grows with the square of the
-// page: each record's block is counted once, and the count ends once past
-// `limit`, so it takes time in proportion to the page.
+// page: each record is counted once, and the count ends once past `limit`,
+// so it takes time in proportion to the page.
 int64_t TLexoraParser::entryLength(int64_t limit) {
   if (!hasEditSection_) return 0;  // not an entry page
-  std::unordered_map<const ParsedInfo*, int64_t> blockUnits;
-  int64_t units = 0;
-  for (int32_t i = 0; i < languages_.count() && units <= limit; ++i) {
-    const auto [known, isNew] = blockUnits.try_emplace(&slotInfo(i), 0);
-    if (isNew) {
-      TEntryCounter count;
-      writeBlock(*this, i, count);
-      known->second = count.units;
+  store_.orderSections();
+  std::vector<int64_t> recordUnits(static_cast<size_t>(store_.recordCount()), -1);  // -1: not yet counted
+  TEntryCounter count;
+  for (int32_t i = 0; i < store_.slotCount() && count.units <= limit; ++i) {
+    writeHeading(*this, i, count);
+    const TLanguageStore::Record* info = store_.findRecord(store_.slotName(i));
+    if (!info) continue;
+    int64_t& units = recordUnits[static_cast<size_t>(store_.indexOf(*info))];
+    if (units < 0) {
+      TEntryCounter record;
+      writeRecord(*this, *info, record);
+      units = record.units;
     }
-    units += known->second;
+    count.units += units;
   }
-  return units;
+  return count.units;
 }
 
 void TLexoraParser::assembleResult(__kvstrbufW& out) {
@@ -144,28 +148,17 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
 
 int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
   if (!hasEditSection_ || !out || room <= 0) return 0;  // not an entry page, or no room
+  store_.orderSections();
   TEntryRoomWriter writer{out, room};
   writeEntry(*this, writer);
   return room - writer.room;
 }
 
-TLexoraParser::ParsedInfo*& TLexoraParser::rememberedSlotInfo(int32_t slot) {
-  const size_t needed = static_cast<size_t>(slot) + 1;
-  if (slotInfo_.size() < needed) slotInfo_.resize(needed, nullptr);
-  return slotInfo_[static_cast<size_t>(slot)];
-}
-
-TLexoraParser::ParsedInfo& TLexoraParser::slotInfo(int32_t index) {
-  ParsedInfo*& info = rememberedSlotInfo(index);
-  if (!info) info = &entries_[nameAt(languages_, index)];
-  return *info;
-}
-
 __kvstrW TLexoraParser::audioLinkAt(int32_t index) {
-  if (index < 0 || index >= languages_.count()) return __kvstrW();  // ends the listing
-  const __kvstrW& name = nameAt(languages_, index);
-  if (name.empty()) return __kvstrW(kNoAudioMark);
-  const ParsedInfo& info = slotInfo(index);
-  if (info.audio.empty()) return __kvstrW(kNoAudioMark);
-  return info.audio;
+  if (index < 0 || index >= store_.slotCount()) return __kvstrW();  // ends the listing
+  const TLanguageStore::Record* info = store_.findRecord(store_.slotName(index));
+  if (!info || info->audio.empty()) return __kvstrW(kNoAudioMark);
+  __kvstrW link;
+  link.assign(info->audio.data(), static_cast<int32_t>(info->audio.size()));
+  return link;
 }

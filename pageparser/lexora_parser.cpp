@@ -3,8 +3,7 @@
 // audio link listing in assembly.cpp.
 #include "pageparser/lexora_parser.h"
 
-#include <memory>
-#include <new>
+#include <string_view>
 
 TLexoraParser::TLexoraParser(PageMarkup markup) : currentMarkup_(markup == PageMarkup::Current) {}
 
@@ -15,49 +14,49 @@ void TLexoraParser::onCommentBegin(const char16_t*) {}
 void TLexoraParser::onCommentEnd(const char16_t*) {}
 void TLexoraParser::onCommentText(const char16_t*, int32_t) {}
 
+namespace {
+// Names and texts end at a NUL, as the strings that hold them would.
+std::u16string_view untilNul(std::u16string_view text) { return text.substr(0, text.find(u'\0')); }
+std::u16string_view untilNul(const char16_t* text, int32_t length) {
+  return untilNul(std::u16string_view(text, static_cast<size_t>(length)));
+}
+}  // namespace
+
 void TLexoraParser::setLanguage(const char16_t* text, int32_t length) {
-  language_.assign(text, length);
-  forgetLanguageLookups();
+  languageId_ = store_.nameId(untilNul(text, length));
+  language_ = store_.name(languageId_);
+  currentText_ = nullptr;
 }
 
 void TLexoraParser::clearLanguage() {
-  language_ = __kvstrW();
-  forgetLanguageLookups();
-}
-
-void TLexoraParser::forgetLanguageLookups() {
-  currentInfo_ = nullptr;
+  languageId_ = 0;
+  language_ = {};
   currentText_ = nullptr;
-  languageSlot_ = -1;
 }
 
 void TLexoraParser::setSubsection(const char16_t* text, int32_t length) {
-  subsection_.assign(text, length);
+  subsectionId_ = store_.nameId(untilNul(text, length));
+  subsection_ = store_.name(subsectionId_);
   currentText_ = nullptr;
-}
-
-void TLexoraParser::addLanguageSlot() {
-  auto name = std::make_unique<__kvstrW>(language_);
-  if (languages_.add(name.get()) != 0) throw std::bad_alloc();  // the array could not grow
-  name.release();
-  languageSlot_ = languages_.count() - 1;
 }
 
 TSectionText& TLexoraParser::currentSectionText() {
   // The answer is kept until language or subsection changes, so runs in a
   // row cost no lookups.
-  if (!currentText_) currentText_ = &currentInfo().sections[subsection_];
+  if (!currentText_) currentText_ = &store_.sectionText(languageId_, subsectionId_);
   return *currentText_;
 }
 
-TLexoraParser::ParsedInfo& TLexoraParser::currentInfo() {
-  // Found or inserted exactly where a lookup of entries[language] would be;
-  // a big page has many languages, so each is looked up once, not per run.
-  if (!currentInfo_) {
-    currentInfo_ = &entries_[language_];
-    // The slot the headline added names this record too: the entry text finds
-    // it there without another search of a map that may hold thousands.
-    if (languageSlot_ >= 0) rememberedSlotInfo(languageSlot_) = currentInfo_;
-  }
-  return *currentInfo_;
+void TLexoraParser::storeAudioLink(std::u16string_view url) {
+  const std::u16string_view link = untilNul(url);
+  if (language_.empty() || link.empty()) return;
+  // Adding the record even when it ends up unchanged: a language with only
+  // an audio link still gets one.
+  TLanguageStore::Record& info = currentInfo();
+  if (info.audio.empty()) info.audio = store_.keep(link);  // the first link of a section stays
+}
+
+void TLexoraParser::storeIpa(const char16_t* text, int32_t length) {
+  TLanguageStore::Record& info = currentInfo();
+  if (info.ipa.empty()) info.ipa = store_.keep(untilNul(text, length));
 }

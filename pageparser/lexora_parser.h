@@ -6,12 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <map>
-#include <vector>
+#include <string_view>
 
 #include "html/stream_parser.h"
+#include "pageparser/language_store.h"
 #include "textlib/kvstr.h"
-#include "textlib/object_array.h"
 
 /// Marks a language section without an audio link in audioLinkAt's answer.
 extern const char16_t kNoAudioMark[2];
@@ -52,12 +51,6 @@ class TLexoraParser final : public THtmlStreamParser {
   static constexpr int32_t SPAN_AUDIO = 2;
   static constexpr int32_t SPAN_HEADLINE = 3;
 
-  struct ParsedInfo {
-    __kvstrW ipa;    ///< first IPA run of the language section
-    __kvstrW audio;  ///< first ".ogg" link of the language section
-    std::map<__kvstrW, TSectionText> sections;  ///< sub-section name -> plain text
-  };
-
   explicit TLexoraParser(PageMarkup markup = PageMarkup::Classic);
   ~TLexoraParser();
 
@@ -86,30 +79,29 @@ class TLexoraParser final : public THtmlStreamParser {
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);
-  /// entries[name of language slot `index`] (0 <= index < languages.count()),
-  /// inserted empty when absent, as the handlers look records up. Remembered
-  /// per slot, so that counting, writing and listing look each language up
-  /// once between them; a new slot starts the memory afresh.
-  ParsedInfo& slotInfo(int32_t index);
 
-  /// Keeps `url` as the audio link of the current language unless it has one.
-  void storeAudioLink(const __kvstrW& url);
+  /// Keeps `url`, up to a NUL, as the audio link of the current language
+  /// unless it has one.
+  void storeAudioLink(std::u16string_view url);
+  /// Keeps the run, up to a NUL, as the pronunciation of the current
+  /// language unless it has one.
+  void storeIpa(const char16_t* text, int32_t length);
   /// Appends a run of section text to `target`, decoding character references,
   /// under the line-feed rules; nothing while a table is open.
   void appendSectionText(TSectionText& target, const char16_t* text, int32_t length);
   void appendLineBreak(TSectionText& target);
 
   // The state, read-only outside the handlers. language and subsection are
-  // written only through the setters below, which keep the cached
-  // record, section text and slot right.
+  // written only through the setters below, which keep the cached section
+  // text right.
   int32_t sectionKind() const { return sectionKind_; }
   uint32_t tagState() const { return tagState_; }
   int32_t spanKind() const { return spanKind_; }
   bool hasEditSection() const { return hasEditSection_; }
-  const __kvstrW& language() const { return language_; }
-  const __kvstrW& subsection() const { return subsection_; }
-  const kvstrT_vec<__kvstrW, char16_t>& languages() const { return languages_; }
-  const std::map<__kvstrW, ParsedInfo>& entries() const { return entries_; }
+  std::u16string_view language() const { return language_; }
+  std::u16string_view subsection() const { return subsection_; }
+  /// The language slots in page order and what the page gave each language.
+  const TLanguageStore& store() const { return store_; }
   bool showAudio() const { return showAudio_; }
   bool showSectionNames() const { return showSectionNames_; }
 
@@ -119,10 +111,12 @@ class TLexoraParser final : public THtmlStreamParser {
   int32_t spanKind_ = SPAN_NONE;
   bool hasEditSection_ = false;
   int32_t listItemNumber_ = 0;
-  __kvstrW language_;
-  __kvstrW subsection_;
-  kvstrT_vec<__kvstrW, char16_t> languages_{16, true};
-  std::map<__kvstrW, ParsedInfo> entries_;
+  TLanguageStore store_;
+  // Both name what the store holds once: language_ is store_.name(languageId_).
+  int32_t languageId_ = 0;
+  std::u16string_view language_;
+  int32_t subsectionId_ = 0;
+  std::u16string_view subsection_;
   const bool showAudio_ = true;
   const bool showSectionNames_ = true;
 
@@ -137,40 +131,28 @@ class TLexoraParser final : public THtmlStreamParser {
   /// Inside an <audio> element, whose <source> elements may give the link.
   bool inAudio_ = false;
 
-  /// language := [text, text + length); its record and section text are
-  /// looked up again, and it names no slot until addLanguageSlot.
+  /// language := [text, text + length) up to a NUL; the next run looks its
+  /// section text up again, and it names no slot until addLanguageSlot.
   void setLanguage(const char16_t* text, int32_t length);
-  /// language := the absent string, with the same effect on the lookups.
+  /// language := the empty name, with the same effect on the lookup.
   void clearLanguage();
-  void forgetLanguageLookups();
-  /// subsection := [text, text + length); the next run looks its section
-  /// text up again.
+  /// subsection := [text, text + length) up to a NUL; the next run looks its
+  /// section text up again.
   void setSubsection(const char16_t* text, int32_t length);
-  /// Appends a copy of language to languages; the new slot names the record
-  /// of the current language.
-  void addLanguageSlot();
+  /// Appends a slot naming the current language.
+  void addLanguageSlot() { store_.addSlot(languageId_); }
 
-  /// The current section text: sections[subsection] of entries[language],
-  /// both inserted empty when absent. The one way to the text a run or marker
-  /// is appended to.
+  /// The current section text: sub-section `subsection` of the record of
+  /// `language`, both added empty when absent. The one way to the text a run
+  /// or marker is appended to.
   TSectionText& currentSectionText();
-  /// The record of the current language: entries[language], inserted empty
-  /// when absent. Kept, like the section text, until language changes.
-  ParsedInfo& currentInfo();
+  /// The record of the current language, added empty when absent.
+  TLanguageStore::Record& currentInfo() { return store_.record(languageId_); }
 
-  /// The text currentSectionText found last, or null. Map nodes never move
-  /// and none is ever erased before destruction, so the pointer stays valid
-  /// while language and subsection stay as they were.
+  /// The text currentSectionText found last, or null. Section texts never
+  /// move, so the pointer stays valid while language and subsection stay as
+  /// they were.
   TSectionText* currentText_ = nullptr;
-  /// The record currentInfo found last, or null; valid while language stays.
-  ParsedInfo* currentInfo_ = nullptr;
-  /// The records found per slot (null: not yet): by slotInfo, or by
-  /// currentInfo for the slot the current language was added as. A slot's
-  /// name never changes once added, so an entry stays right.
-  std::vector<ParsedInfo*> slotInfo_;
-  /// The slot the language headline added with the current language, or -1.
-  int32_t languageSlot_ = -1;
-  ParsedInfo*& rememberedSlotInfo(int32_t slot);
 
   // Start-tag steps, run in this order for every start tag.
   void followHeadingsAndSpans(const char16_t* name, const char16_t* end);

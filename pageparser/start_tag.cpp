@@ -95,16 +95,14 @@ void TLexoraParser::captureButtonAudio(const char16_t* name, const char16_t* end
   if (urlStart == std::u16string_view::npos) return;
   const size_t oggStart = script.find(u".ogg", urlStart);
   if (oggStart == std::u16string_view::npos) return;
-  __kvstrW url;
-  url.assign(script.data() + urlStart, static_cast<int32_t>(oggStart - urlStart + 4));
-  storeAudioLink(url);
+  storeAudioLink(script.substr(urlStart, oggStart - urlStart + 4));
 }
 
 void TLexoraParser::captureAnchorAudio(const char16_t* name, const char16_t* end) {
   // Only anchors whose first attribute is href; the link is kept as written
   // (relative links are joined with the page URL when the files are fetched).
   if (spanKind_ != SPAN_AUDIO || language_.empty() || !tagIs(name, end, u"a href")) return;
-  storeAudioLink(getAttribute(name, end, u"href"));
+  storeAudioLink(attributeValue(name, end, u"href"));
 }
 
 void TLexoraParser::followCurrentMarkupTags(const char16_t* name, const char16_t* end) {
@@ -129,9 +127,7 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   const std::u16string_view path = link.substr(0, link.find_first_of(u"?#"));
   constexpr std::u16string_view kOgg = u".ogg";
   if (path.size() < kOgg.size() || path.substr(path.size() - kOgg.size()) != kOgg) return;
-  __kvstrW url;
-  url.assign(path.data(), static_cast<int32_t>(path.size()));
-  storeAudioLink(url);
+  storeAudioLink(path);
 }
 
 void TLexoraParser::followListsAndTables(const char16_t* name, const char16_t* end) {
@@ -174,13 +170,4 @@ void TLexoraParser::appendListItemMarker() {
     appendSectionText(currentSectionText(), kUnorderedItemMarker,
                       static_cast<int32_t>(std::size(kUnorderedItemMarker) - 1));
   }
-}
-
-void TLexoraParser::storeAudioLink(const __kvstrW& url) {
-  if (language_.empty() || url.empty()) return;
-  // Inserting the record even when it ends up unchanged: a language with only
-  // an audio link still gets one.
-  ParsedInfo& info = currentInfo();
-  if (!info.audio.empty()) return;  // the first link of a section stays
-  info.audio = url;
 }

@@ -58,10 +58,7 @@ void TLexoraParser::onText(const char16_t* text, int32_t length) {
 
   // The first IPA run of a language section stays; references are kept as
   // written.
-  if (spanKind_ == SPAN_IPA && !language_.empty()) {
-    ParsedInfo& info = currentInfo();
-    if (info.ipa.empty()) info.ipa.assign(text, length);
-  }
+  if (spanKind_ == SPAN_IPA && !language_.empty()) storeIpa(text, length);
   // spanKind is not consulted here: an IPA run in a list-bearing sub-section is
   // section text too.
   if (sectionKind_ & SK_LISTS) appendSectionText(currentSectionText(), text, length);

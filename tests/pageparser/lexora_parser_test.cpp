@@ -27,21 +27,20 @@ struct ParsedPage {
     parser.setInput(text.c_str());
     parser.parse();
   }
-  bool hasSection(const char16_t* language, const char16_t* name) const {
-    const auto info = parser.entries().find(language);
-    return info != parser.entries().end() && info->second.sections.count(name) != 0;
+  const TLanguageStore::Record* record(const char16_t* language) const {
+    return parser.store().findRecord(parser.store().findName(language));
   }
   std::u16string section(const char16_t* language, const char16_t* name) const {
-    if (!hasSection(language, name)) return u"<absent>";
-    return parser.entries().at(language).sections.at(name).str();
+    const TLanguageStore& store = parser.store();
+    const TSectionText* found = store.findSectionText(store.findName(language), store.findName(name));
+    return found ? found->str() : u"<absent>";
   }
+  size_t sectionCount(const char16_t* language) const { return record(language)->sectionCount; }
   std::u16string ipa(const char16_t* language) const {
-    const auto info = parser.entries().find(language);
-    return info == parser.entries().end() ? u"<absent>" : info->second.ipa.str();
+    return record(language) ? std::u16string(record(language)->ipa) : u"<absent>";
   }
   std::u16string audio(const char16_t* language) const {
-    const auto info = parser.entries().find(language);
-    return info == parser.entries().end() ? u"<absent>" : info->second.audio.str();
+    return record(language) ? std::u16string(record(language)->audio) : u"<absent>";
   }
   std::u16string entry() {
     __kvstrbufW out;
@@ -50,9 +49,9 @@ struct ParsedPage {
   }
   std::u16string languages() const {  // joined with "|"
     std::u16string all;
-    for (int32_t i = 0; i < parser.languages().count(); ++i) {
+    for (int32_t i = 0; i < parser.store().slotCount(); ++i) {
       if (i) all += u"|";
-      all += parser.languages().item(i)->str();
+      all += parser.store().name(parser.store().slotName(i));
     }
     return all;
   }
@@ -89,7 +88,7 @@ TEST(LexoraParserTest, EachHeadline_SendsWhatFollowsToItsOwnRecord) {
 TEST(LexoraParserTest, ContentBeforeFirstHeadline_RecordsNothing) {
   ParsedPage page(u"<p>intro</p><span class=\"IPA\">/x/</span><ol><li>a</li></ol>" + h3(u"Noun") +
                   u"<ol><li>b</li></ol>");
-  EXPECT_TRUE(page.parser.entries().empty());
+  EXPECT_TRUE(page.parser.store().recordCount() == 0);
   EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
   EXPECT_TRUE(page.parser.subsection().empty());
 }
@@ -147,7 +146,7 @@ TEST(StartTagTest, SpanClass_ComparedWholeAndCaseSensitively) {
 TEST(StartTagTest, SpanClassBeforeLanguage_OnlyHeadlineAndEditSectionCount) {
   ParsedPage ipa(u"<span class=\"IPA\">/a/</span>");
   EXPECT_EQ(ipa.parser.spanKind(), P::SPAN_NONE);
-  EXPECT_TRUE(ipa.parser.entries().empty());
+  EXPECT_TRUE(ipa.parser.store().recordCount() == 0);
 
   ParsedPage audio(u"<span class=\"unicode audiolink\">");
   EXPECT_EQ(audio.parser.spanKind(), P::SPAN_NONE);
@@ -195,7 +194,7 @@ TEST(StartTagTest, AudioLinks_FirstOfSectionStays) {
 
 TEST(StartTagTest, AudioButtonBeforeLanguage_IsIgnored) {
   ParsedPage page(u"<button onclick=\"http://h/1.ogg\">" + h2(u"English"));
-  EXPECT_TRUE(page.parser.entries().empty());
+  EXPECT_TRUE(page.parser.store().recordCount() == 0);
 }
 
 TEST(StartTagTest, AnchorInAudioSpan_StoredWhenHrefComesFirst) {
@@ -260,7 +259,7 @@ TEST(StartTagTest, Table_SuppressesMarkersButItemsStillCount) {
 
 TEST(StartTagTest, ItemOfNeitherList_CreatesNoSubsection) {
   ParsedPage item(inNoun(u"<li></li>"));
-  EXPECT_FALSE(item.hasSection(u"English", u"Noun"));
+  EXPECT_EQ(item.section(u"English", u"Noun"), u"<absent>");
   EXPECT_EQ(item.parser.tagState() & P::TS_LI, 0u);  // closed again
 
   ParsedPage lineBreak(inNoun(u"<br>"));
@@ -273,7 +272,7 @@ TEST(StartTagTest, ListTagsOutsideListSections_ChangeNothing) {
   EXPECT_EQ(page.parser.tagState(), 0u);
   EXPECT_EQ(page.parser.sectionKind(), P::SK_PRONUNCIATION);
   EXPECT_EQ(page.ipa(u"English"), u"/kat/");
-  EXPECT_TRUE(page.parser.entries().at(u"English").sections.empty());
+  EXPECT_TRUE(page.sectionCount(u"English") == 0);
 }
 
 // --- end tags ---
@@ -312,7 +311,7 @@ TEST(EndTagTest, AfterFooter_ListEndTagsKeepTheirBits) {
 TEST(EndTagTest, SpanEndInNestedSpan_EndsHeadlineForTheRest) {
   ParsedPage page(u"<h2><span class=\"mw-headline\"><span class=\"x\">Old</span> English</span></h2>");
   EXPECT_EQ(page.languages(), u"Old");
-  EXPECT_EQ(std::u16string(page.parser.language().str()), u"Old");
+  EXPECT_EQ(std::u16string(page.parser.language()), u"Old");
   EXPECT_EQ(page.parser.spanKind(), P::SPAN_NONE);
 }
 
@@ -328,7 +327,7 @@ TEST(TextTest, HeadlineSplitByInlineElement_AppendsEachPart) {
   ParsedPage page(u"<h2><span class=\"editsection\">[edit]</span><span class=\"mw-headline\">Old "
                   u"<i>English</i></span></h2>");
   EXPECT_EQ(page.languages(), u"Old |English");
-  EXPECT_EQ(std::u16string(page.parser.language().str()), u"English");
+  EXPECT_EQ(std::u16string(page.parser.language()), u"English");
   EXPECT_EQ(page.parser.sectionKind(), P::SK_LANGUAGE);
 }
 
@@ -353,7 +352,7 @@ TEST(TextTest, Headlines_SetSectionKindAndSubsection) {
     ParsedPage page(h2(u"English") + c.html);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(page.parser.sectionKind(), c.sectionKind);
-    EXPECT_EQ(std::u16string(page.parser.subsection().str()), c.subsection);
+    EXPECT_EQ(std::u16string(page.parser.subsection()), c.subsection);
   }
 }
 
@@ -363,7 +362,7 @@ TEST(TextTest, SubHeadlinesBeforeLanguage_ChangeNothing) {
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
   EXPECT_TRUE(page.parser.subsection().empty());
-  EXPECT_TRUE(page.parser.entries().empty());
+  EXPECT_TRUE(page.parser.store().recordCount() == 0);
 }
 
 TEST(TextTest, H4Headline_WritesTraceLineEvenWithoutLanguage) {
@@ -396,7 +395,7 @@ TEST(TextTest, Ipa_FirstRunStaysAndKeepsReferences) {
                   u"<ul><li>UK: <span class=\"IPA\">/a&amp;b/</span>, <span class=\"IPA\">/c/</span>"
                   u"</li></ul>");
   EXPECT_EQ(page.ipa(u"English"), u"/a&amp;b/");
-  EXPECT_TRUE(page.parser.entries().at(u"English").sections.empty());
+  EXPECT_TRUE(page.sectionCount(u"English") == 0);
 }
 
 TEST(TextTest, IpaInListSection_GoesToIpaAndDecodedToSectionText) {
@@ -409,7 +408,7 @@ TEST(TextTest, HeadlineRuns_NeverBecomeSectionText) {
   // An h3 span whose class is not mw-headline is dropped, not recorded.
   ParsedPage page(inNoun(u"<ol><li>a</li></ol><h3><span class=\"x\">Extra</span></h3>b"));
   EXPECT_EQ(page.section(u"English", u"Noun"), u"1.ab");
-  EXPECT_EQ(std::u16string(page.parser.subsection().str()), u"Noun");
+  EXPECT_EQ(std::u16string(page.parser.subsection()), u"Noun");
 }
 
 TEST(TextTest, ReferencesInSectionText_DecodedPerLine) {
@@ -517,10 +516,32 @@ TEST(AssembleResultTest, PartialBlocks_FollowTheLineRules) {
 TEST(AssembleResultTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
   ParsedPage page(inNoun(u"<ol><li>a</li></ol>") + h2(u"English") + h3(u"Verb") +
                   u"<ol><li>b</li></ol>");
-  EXPECT_EQ(page.parser.languages().count(), 2);
-  EXPECT_EQ(page.parser.entries().size(), 1u);
+  EXPECT_EQ(page.parser.store().slotCount(), 2);
+  EXPECT_EQ(page.parser.store().recordCount(), 1);
   const std::u16string block = u"[[English]]\n[Noun]\n1.a\n[Verb]\n1.b\n";
   EXPECT_EQ(page.entry(), block + block);
+}
+
+// Enough languages to grow the name and section indexes many times over, each
+// visited twice, and a name longer than a block of the name store: every slot
+// still writes its language's whole record, sections in name order.
+TEST(AssembleResultTest, ManyLanguagesVisitedTwice_EachSlotWritesTheWholeRecord) {
+  const auto name = [](int i) {
+    const std::string digits = std::to_string(i);
+    return u"L" + std::u16string(digits.begin(), digits.end());
+  };
+  constexpr int kLanguages = 3000;
+  const std::u16string longName(20000, u'x');
+  std::u16string html;
+  for (const char16_t* section : {u"Verb", u"Adjective"}) {
+    for (int i = 0; i < kLanguages; ++i) html += h2(name(i)) + h3(section) + u"<ol><li>w</li></ol>";
+  }
+  ParsedPage page(html + h2(longName) + h3(longName) + u"<ol><li>z</li></ol>");
+
+  std::u16string blocks;
+  for (int i = 0; i < kLanguages; ++i) blocks += u"[[" + name(i) + u"]]\n[Adjective]\n1.w\n[Verb]\n1.w\n";
+  EXPECT_EQ(page.entry(), blocks + blocks + u"[[" + longName + u"]]\n[" + longName + u"]\n1.z\n");
+  EXPECT_EQ(page.parser.store().recordCount(), kLanguages + 1);
 }
 
 TEST(AssembleResultTest, Subsections_InCodeUnitOrder) {

@@ -1,0 +1,129 @@
+// What the page parser keeps of a page: the language slots in page order, a
+// record per language name (pronunciation, audio link, sub-section texts),
+// and every name once. A big page holds tens of thousands of languages, so
+// the store is laid out for that: names and the short texts live side by
+// side in large blocks, records and sections in page order, and both are
+// found through open-addressing indexes. A language then costs no
+// allocation of its own beyond its section texts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "textlib/kvstr.h"
+
+/// Open addressing over non-negative values: the caller gives the hash of a
+/// key and tells whether a stored value is that key, so the keys stay where
+/// they are kept and an entry costs eight bytes.
+class TIndexTable {
+ public:
+  /// The value under `hash` for which `matches(value)` holds, or -1.
+  template <class Matches>
+  int32_t find(uint32_t hash, const Matches& matches) const {
+    if (entries_.empty()) return -1;
+    for (size_t i = hash & mask(); entries_[i].value >= 0; i = (i + 1) & mask()) {
+      if (entries_[i].hash == hash && matches(entries_[i].value)) return entries_[i].value;
+    }
+    return -1;
+  }
+  /// Adds `value` (not yet present) under `hash`.
+  void insert(uint32_t hash, int32_t value);
+
+ private:
+  struct Entry {
+    uint32_t hash;
+    int32_t value;  // -1: free
+  };
+  size_t mask() const { return entries_.size() - 1; }
+  void place(Entry entry);
+
+  std::vector<Entry> entries_;  // a power of two long, at most half full
+  size_t count_ = 0;
+};
+
+class TLanguageStore {
+ public:
+  struct Record {
+    std::u16string_view ipa;    ///< the first IPA run; empty until one is kept
+    std::u16string_view audio;  ///< the first audio link; empty until one is kept
+    int32_t sectionCount = 0;
+    int32_t firstSection = 0;  ///< where its sections begin in name order
+  };
+
+  /// Id 0 is the empty name.
+  TLanguageStore();
+  TLanguageStore(const TLanguageStore&) = delete;
+  TLanguageStore& operator=(const TLanguageStore&) = delete;
+
+  /// The id of `name`, added when new.
+  int32_t nameId(std::u16string_view name);
+  /// The id of `name`, or -1 when it was never added.
+  int32_t findName(std::u16string_view name) const;
+  std::u16string_view name(int32_t id) const { return names_[static_cast<size_t>(id)]; }
+  /// A copy of `text` that lives as long as the store.
+  std::u16string_view keep(std::u16string_view text);
+
+  /// The record of the language named `nameId`, added empty when it has none.
+  Record& record(int32_t nameId);
+  /// The record of the language named `nameId`, or null.
+  const Record* findRecord(int32_t nameId) const;
+  int32_t recordCount() const { return static_cast<int32_t>(records_.size()); }
+  /// Which record `record` is (0 to recordCount() - 1).
+  int32_t indexOf(const Record& record) const { return static_cast<int32_t>(&record - records_.data()); }
+  /// The text of sub-section `nameId` of the language named `language`,
+  /// added empty (with the record) when absent. The reference stays valid
+  /// as long as the store.
+  TSectionText& sectionText(int32_t language, int32_t nameId);
+  /// The text of sub-section `nameId` of the language named `language`, or null.
+  const TSectionText* findSectionText(int32_t language, int32_t nameId) const;
+
+  /// Appends a language slot naming `nameId`.
+  void addSlot(int32_t nameId) { slots_.push_back(nameId); }
+  int32_t slotCount() const { return static_cast<int32_t>(slots_.size()); }
+  int32_t slotName(int32_t slot) const { return slots_[static_cast<size_t>(slot)]; }
+
+  /// Calls visit(name, text) for each sub-section of `record` in code-unit
+  /// order of the names. Sections added since the last orderSections are
+  /// not seen.
+  template <class Visit>
+  void forEachSection(const Record& record, const Visit& visit) const {
+    for (int32_t i = 0; i < record.sectionCount; ++i) {
+      const Section& section = sections_[static_cast<size_t>(sectionOrder_[static_cast<size_t>(record.firstSection + i)])];
+      visit(name(section.name), section.text);
+    }
+  }
+  /// Sorts the sections for forEachSection; cheap when none was added since.
+  void orderSections();
+  /// Gives back what the section texts hold beyond their text.
+  void trimSectionTexts();
+
+ private:
+  struct Section {
+    Section(int32_t owner, int32_t id) : record(owner), name(id) {}
+    int32_t record;
+    int32_t name;
+    TSectionText text;
+  };
+
+  static uint32_t sectionHash(int32_t record, int32_t nameId);
+
+  // The arena of names and short texts: blocks that never move, so views
+  // into them stay valid.
+  std::vector<std::unique_ptr<char16_t[]>> blocks_;
+  size_t blockRoom_ = 0;
+  char16_t* blockFree_ = nullptr;
+
+  std::vector<std::u16string_view> names_;
+  TIndexTable nameIndex_;
+  std::vector<int32_t> recordOfName_;  // -1: no record
+  std::vector<Record> records_;
+  std::deque<Section> sections_;       // a deque, so texts never move
+  TIndexTable sectionIndex_;           // by record and name
+  std::vector<int32_t> sectionOrder_;  // grouped by record, each group in name order
+  bool sectionsOrdered_ = true;
+  std::vector<int32_t> slots_;         // name ids in page order
+};
