@@ -23,11 +23,10 @@ int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
   return begin < end ? static_cast<int32_t>(end - begin) : 0;
 }
 
-enum class State { Between, Name, AfterEquals, QuotedValue, BareValue };
-
 /// Walks the attributes of the start tag [tagText, end) in order and hands each
 /// to `take(nameStart, nameEnd, value, valueLength)`; a name written without a
-/// value comes with the value "0".
+/// value comes with the value "0". Each loop skips to the next unit that ends
+/// its part of the attribute, so the walk costs a compare or two per unit.
 template <class Take>
 void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take) {
   // Valueless attributes get this value; it outlives the walk, as the tag
@@ -38,76 +37,35 @@ void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take)
   while (q < end && *q > 32) ++q;
   while (q < end && isBlank(*q)) ++q;
 
-  State state = State::Between;
-  const char16_t* nameStart = nullptr;
-  const char16_t* nameEnd = nullptr;
-  const char16_t* valueStart = nullptr;
-  char16_t closingQuote = 0;
-  while (q < end) {
-    const char16_t c = *q;
-    switch (state) {
-      case State::Between:
-        if (isAsciiLetter(c)) {
-          nameStart = q;
-          state = State::Name;
-        }
-        ++q;
-        break;
-      case State::Name:
-        if (isAsciiLetter(c)) {
-          ++q;
-          break;
-        }
-        nameEnd = q;
-        while (q < end && isBlank(*q)) ++q;
-        if (q < end && *q == u'=') {
-          state = State::AfterEquals;
-          ++q;
-        } else {
-          take(nameStart, nameEnd, zero, zeroLength);
-          state = State::Between;  // the unit reached is examined there
-        }
-        break;
-      case State::AfterEquals:
-        if (c == u'"' || c == u'\'') {
-          closingQuote = c;
-          valueStart = q + 1;
-          state = State::QuotedValue;
-        } else if (!isValueBlank(c)) {
-          valueStart = q;
-          state = State::BareValue;
-        }
-        ++q;
-        break;
-      case State::QuotedValue:
-        if (c == closingQuote) {
-          take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
-          state = State::Between;
-        }
-        ++q;
-        break;
-      case State::BareValue:
-        if (isValueBlank(c)) {
-          take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
-          state = State::Between;
-        }
-        ++q;
-        break;
-    }
-  }
-
-  switch (state) {
-    case State::QuotedValue:
-    case State::BareValue:
-      // An unclosed quote takes everything up to the end of the tag.
-      take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, end));
-      break;
-    case State::AfterEquals:
+  for (;;) {
+    while (q < end && !isAsciiLetter(*q)) ++q;
+    const char16_t* const nameStart = q;
+    while (q < end && isAsciiLetter(*q)) ++q;
+    if (q == end) return;  // a name that runs into the end is not recorded
+    const char16_t* const nameEnd = q;
+    while (q < end && isBlank(*q)) ++q;
+    if (q == end || *q != u'=') {
       take(nameStart, nameEnd, zero, zeroLength);
-      break;
-    case State::Between:
-    case State::Name:
-      break;  // a name that runs into the end is not recorded
+      continue;  // the unit reached may begin the next name
+    }
+    ++q;
+    while (q < end && isValueBlank(*q)) ++q;
+    if (q == end) {
+      take(nameStart, nameEnd, zero, zeroLength);
+      return;
+    }
+    // A quoted value runs to its closing quote, a bare one to a space or tab;
+    // either takes everything up to the end of the tag when that comes first.
+    const char16_t* valueStart = q;
+    if (*q == u'"' || *q == u'\'') {
+      const char16_t closingQuote = *q;
+      valueStart = ++q;
+      while (q < end && *q != closingQuote) ++q;
+    } else {
+      while (q < end && !isValueBlank(*q)) ++q;
+    }
+    take(nameStart, nameEnd, valueStart, lengthBetween(valueStart, q));
+    if (q < end) ++q;
   }
 }
 
@@ -125,26 +83,24 @@ void THtmlParser::parseAttributes(const char16_t* tagText, const char16_t* end, 
 }
 
 std::u16string_view THtmlParser::attributeValue(const char16_t* tagText, const char16_t* end,
-                                               const char16_t* attributeName) {
-  if (!attributeName || !*attributeName || !tagText || !end) return {};
+                                               std::u16string_view attributeName) {
+  if (attributeName.empty() || !tagText || !end) return {};
   // The last attribute of that name wins, as in parseAttributes' map, but
   // nothing is built or copied: start tags are asked for one value often.
-  const int32_t nameLength = textLength(attributeName);
   std::u16string_view found;
   forEachAttribute(tagText, end,
                    [&](const char16_t* nameStart, const char16_t* nameEnd, const char16_t* value,
                        int32_t valueLength) {
-                     if (lengthBetween(nameStart, nameEnd) != nameLength ||
-                         std::char_traits<char16_t>::compare(nameStart, attributeName,
-                                                             static_cast<size_t>(nameLength)) != 0) {
-                       return;
+                     if (std::u16string_view(nameStart, static_cast<size_t>(nameEnd - nameStart)) ==
+                         attributeName) {
+                       found = std::u16string_view(value, static_cast<size_t>(valueLength));
                      }
-                     found = std::u16string_view(value, static_cast<size_t>(valueLength));
                    });
   return found;
 }
 
 __kvstrW THtmlParser::getAttribute(const char16_t* tagText, const char16_t* end, const char16_t* attributeName) {
+  if (!attributeName) return __kvstrW();
   const std::u16string_view value = attributeValue(tagText, end, attributeName);
   // An empty value reads as absent, as in parseAttributes' map.
   __kvstrW result;

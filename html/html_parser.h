@@ -58,7 +58,7 @@ class THtmlParser {
   /// getAttribute's value where it lies, without a copy: empty when absent
   /// or empty; valid as long as the tag text.
   static std::u16string_view attributeValue(const char16_t* tagText, const char16_t* end,
-                                            const char16_t* attributeName);
+                                            std::u16string_view attributeName);
 
   /// Checked before each chunk; parse ends once it is set.
   bool stopRequested = false;
