@@ -3,49 +3,63 @@
 // tag clears the whole word. Attributes of end tags are never looked at.
 #include "pageparser/lexora_parser.h"
 
+#include "pageparser/tag_kind.h"
+
 void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
-  if (currentMarkup_ && closeCurrentMarkupElement(name, end)) return;
-  // With nothing open there is nothing to close, and spanKind stays too.
+  // With nothing open there is nothing to close, and spanKind stays too;
+  // only the current markup has more to follow.
+  if (tagState_ == 0 && !currentMarkup_) return;
+  const TagKind kind = tagKind(name, end);
+  if (currentMarkup_ && closeCurrentMarkupElement(kind)) return;
   if (tagState_ == 0) return;
 
-  if (headingLevel(name, end) != 0) {
-    tagState_ = 0;
-  } else if (tagIs(name, end, u"span")) {
-    spanKind_ = SPAN_NONE;
-    tagState_ &= ~TS_SPAN;
-  }
-
-  if (!(sectionKind_ & SK_LISTS)) return;
-  if (tagIs(name, end, u"ol")) {
-    tagState_ &= ~TS_OL;
-  } else if (tagIs(name, end, u"ul")) {
-    tagState_ &= ~TS_UL;
-  } else if (tagIs(name, end, u"li")) {
-    tagState_ &= ~TS_LI;
-  } else if (tagIs(name, end, u"dl")) {
-    tagState_ &= ~TS_DL;
-  } else if (tagIs(name, end, u"dd")) {
-    tagState_ &= ~TS_DD;
-  } else if (tagIs(name, end, u"table")) {
-    tagState_ &= ~TS_TABLE;
+  switch (kind) {
+    case TagKind::H1:
+    case TagKind::H2:
+    case TagKind::H3:
+    case TagKind::H4:
+      tagState_ = 0;
+      return;
+    case TagKind::Span:
+      spanKind_ = SPAN_NONE;
+      tagState_ &= ~TS_SPAN;
+      return;
+    case TagKind::Ol:
+    case TagKind::Ul:
+    case TagKind::Li:
+    case TagKind::Dl:
+    case TagKind::Dd:
+    case TagKind::Br:
+    case TagKind::Table:
+      if (sectionKind_ & SK_LISTS) tagState_ &= ~listStateBit(kind);
+      return;
+    default:
+      return;
   }
 }
 
-bool TLexoraParser::closeCurrentMarkupElement(const char16_t* name, const char16_t* end) {
-  if (tagIs(name, end, u"span")) {
-    if (editLinkDepth_ == 0) return false;
-    // A nested span's end only counts; the edit link's own ends as any span.
-    return --editLinkDepth_ > 0;
+bool TLexoraParser::closeCurrentMarkupElement(TagKind kind) {
+  switch (kind) {
+    case TagKind::Span:
+      if (editLinkDepth_ == 0) return false;
+      // A nested span's end only counts; the edit link's own ends as any span.
+      return --editLinkDepth_ > 0;
+    case TagKind::H1:
+    case TagKind::H2:
+    case TagKind::H3:
+    case TagKind::H4:
+      editLinkDepth_ = 0;
+      // A wrapped heading's headline span closes with it, as the end of a
+      // headline span does.
+      if (inHeadingWrapper_ && tagState_ != 0) spanKind_ = SPAN_NONE;
+      return false;
+    case TagKind::Div:
+      inHeadingWrapper_ = false;
+      return false;
+    case TagKind::Audio:
+      inAudio_ = false;
+      return false;
+    default:
+      return false;
   }
-  if (headingLevel(name, end) != 0) {
-    editLinkDepth_ = 0;
-    // A wrapped heading's headline span closes with it, as the end of a
-    // headline span does.
-    if (inHeadingWrapper_ && tagState_ != 0) spanKind_ = SPAN_NONE;
-  } else if (tagIs(name, end, u"div")) {
-    inHeadingWrapper_ = false;
-  } else if (tagIs(name, end, u"audio")) {
-    inAudio_ = false;
-  }
-  return false;
 }

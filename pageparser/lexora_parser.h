@@ -23,6 +23,8 @@ extern const char16_t kNoAudioMark[2];
 /// div, and whose audio comes from <source> elements of <audio> players.
 enum class PageMarkup { Classic, Current };
 
+enum class TagKind : uint8_t;
+
 class TLexoraParser final : public THtmlStreamParser {
  public:
   // sectionKind values; SK_LISTS marks the list-bearing sub-sections, the only
@@ -110,7 +112,10 @@ class TLexoraParser final : public THtmlStreamParser {
   uint32_t tagState_ = 0;
   int32_t spanKind_ = SPAN_NONE;
   bool hasEditSection_ = false;
-  int32_t listItemNumber_ = 0;
+  /// The ordered list's last item marker: a line feed, the item's number
+  /// and "."; counted on in place, so an item costs no formatting.
+  char16_t listItemMarker_[16] = {u'\n', u'0', u'.'};
+  int32_t listItemMarkerLength_ = 3;
   TLanguageStore store_;
   // Both name what the store holds once: language_ is store_.name(languageId_).
   int32_t languageId_ = 0;
@@ -154,44 +159,25 @@ class TLexoraParser final : public THtmlStreamParser {
   /// they were.
   TSectionText* currentText_ = nullptr;
 
-  // Start-tag steps, run in this order for every start tag.
-  void followHeadingsAndSpans(const char16_t* name, const char16_t* end);
-  void examineSpanClass(const char16_t* name, const char16_t* end);
+  // Start-tag steps, one per tag kind that needs more than a bit set.
+  void openHeading(int32_t level);
+  void openSpan(const char16_t* name, const char16_t* end);
   void captureButtonAudio(const char16_t* name, const char16_t* end);
-  void captureAnchorAudio(const char16_t* name, const char16_t* end);
-  void followCurrentMarkupTags(const char16_t* name, const char16_t* end);
+  void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
+  void openListElement(TagKind kind);
+  /// The tagState bit a list or table tag opens and its end tag clears; 0
+  /// for br and every other kind.
+  static uint32_t listStateBit(TagKind kind);
+  void restartListItemMarker();
+  void advanceListItemMarker();
+  void appendListItemMarker();
   /// Current markup: what an end tag closes beyond the classic rules; true
   /// when the tag is done with (a span inside the edit link).
-  bool closeCurrentMarkupElement(const char16_t* name, const char16_t* end);
-  void followListsAndTables(const char16_t* name, const char16_t* end);
-  void appendListItemMarker();
+  bool closeCurrentMarkupElement(TagKind kind);
 
   // Text-run rows for a span in an h2, h3 or h4 heading.
   void takeLanguageHeadline(const char16_t* text, int32_t length);
   void takeSubsectionHeadline(const char16_t* text, int32_t length);
   void takeMinorHeadline(const char16_t* text, int32_t length);
-
-  /// Whether the tag text [name, end) begins with the lower-case `literal`.
-  static bool tagHasPrefix(const char16_t* name, const char16_t* end, const char16_t* literal,
-                           int32_t length) {
-    if (end - name < length) return false;
-    for (int32_t i = 0; i < length; ++i) {
-      if (foldAsciiUpper(name[i]) != literal[i]) return false;
-    }
-    return true;
-  }
-  template <size_t N>
-  static bool tagIs(const char16_t* name, const char16_t* end, const char16_t (&literal)[N]) {
-    return tagHasPrefix(name, end, literal, static_cast<int32_t>(N - 1));
-  }
-  static int32_t headingLevel(const char16_t* name, const char16_t* end) {
-    if (end - name < 2 || foldAsciiUpper(name[0]) != u'h') return 0;
-    return (name[1] >= u'1' && name[1] <= u'4') ? name[1] - u'0' : 0;
-  }
-  /// Defined here, with the tag tests, because every tag runs through a chain
-  /// of them.
-  static constexpr char16_t foldAsciiUpper(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-  }
 };

@@ -1,21 +1,18 @@
 // Start tags: the heading structure and span classes, audio links from buttons
 // and from anchors in audio-link spans, and, inside list-bearing sub-sections
-// only, lists, line breaks, tables and the page footer. Tag names are matched
-// as case-insensitive prefixes (tagIs); attribute values whole and
-// case-sensitively.
+// only, lists, line breaks, tables and the page footer. Each tag's kind is
+// decided once (tagKind); attributes are looked at only on the kinds that use
+// them, their values whole and case-sensitively.
 #include "pageparser/lexora_parser.h"
 
 #include <iterator>
 #include <string_view>
 
+#include "pageparser/tag_kind.h"
+
 namespace {
 constexpr char16_t kUnorderedItemMarker[] = u"\n - ";
 constexpr std::u16string_view kHeadingWrapperClass = u"mw-heading";
-
-bool textHolds(const char16_t* begin, const char16_t* end, std::u16string_view part) {
-  return std::u16string_view(begin, static_cast<size_t>(end - begin)).find(part) !=
-         std::u16string_view::npos;
-}
 
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
   std::u16string_view rest = classList;
@@ -30,43 +27,84 @@ bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
 }  // namespace
 
 void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
-  // Each step runs whatever the step before it did.
-  followHeadingsAndSpans(name, end);
-  captureAnchorAudio(name, end);
-  if (sectionKind_ & SK_LISTS) followListsAndTables(name, end);
-}
-
-void TLexoraParser::followHeadingsAndSpans(const char16_t* name, const char16_t* end) {
-  // A heading level replaces the whole word: every span, list and table bit
-  // goes with it.
-  if (const int32_t level = headingLevel(name, end)) {
-    tagState_ = static_cast<uint32_t>(level);
-    if (level == 2) {
-      clearLanguage();
-      sectionKind_ = SK_NONE;
-    }
-    editLinkDepth_ = 0;  // a heading ends an edit link left open
-    // A wrapped h2 to h4 is its own headline span, opened with it.
-    if (inHeadingWrapper_ && level >= 2) {
-      tagState_ |= TS_SPAN;
-      spanKind_ = SPAN_HEADLINE;
-    }
-  } else if (tagIs(name, end, u"span")) {
-    // Spans nested in an edit link are only counted, so that its end is found.
-    if (editLinkDepth_ > 0) {
-      ++editLinkDepth_;
-      return;
-    }
-    tagState_ |= TS_SPAN;
-    examineSpanClass(name, end);
-  } else if (tagIs(name, end, u"button")) {
-    captureButtonAudio(name, end);
-  } else if (currentMarkup_) {
-    followCurrentMarkupTags(name, end);
+  const TagKind kind = tagKind(name, end);
+  switch (kind) {
+    case TagKind::H1:
+    case TagKind::H2:
+    case TagKind::H3:
+    case TagKind::H4:
+      openHeading(headingLevel(kind));
+      break;
+    case TagKind::Span:
+      openSpan(name, end);
+      break;
+    case TagKind::Button:
+      captureButtonAudio(name, end);
+      break;
+    case TagKind::AnchorHref:
+      // Only anchors whose first attribute is href; the link is kept as
+      // written (relative links are joined with the page URL when the files
+      // are fetched).
+      if (spanKind_ == SPAN_AUDIO && !language_.empty()) storeAudioLink(attributeValue(name, end, u"href"));
+      break;
+    case TagKind::Div:
+      openDiv(name, end);
+      break;
+    case TagKind::Audio:
+      if (currentMarkup_) inAudio_ = true;
+      break;
+    case TagKind::Source:
+      if (inAudio_) captureSourceAudio(name, end);  // inAudio_ is set in current markup only
+      break;
+    case TagKind::Ol:
+    case TagKind::Ul:
+    case TagKind::Li:
+    case TagKind::Dl:
+    case TagKind::Dd:
+    case TagKind::Br:
+    case TagKind::Table:
+      if (sectionKind_ & SK_LISTS) openListElement(kind);
+      break;
+    case TagKind::Other:
+      break;
   }
 }
 
-void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) {
+uint32_t TLexoraParser::listStateBit(TagKind kind) {
+  switch (kind) {
+    case TagKind::Ol: return TS_OL;
+    case TagKind::Ul: return TS_UL;
+    case TagKind::Li: return TS_LI;
+    case TagKind::Dl: return TS_DL;
+    case TagKind::Dd: return TS_DD;
+    case TagKind::Table: return TS_TABLE;
+    default: return 0;  // br opens nothing
+  }
+}
+
+void TLexoraParser::openHeading(int32_t level) {
+  // A heading level replaces the whole word: every span, list and table bit
+  // goes with it.
+  tagState_ = static_cast<uint32_t>(level);
+  if (level == 2) {
+    clearLanguage();
+    sectionKind_ = SK_NONE;
+  }
+  editLinkDepth_ = 0;  // a heading ends an edit link left open
+  // A wrapped h2 to h4 is its own headline span, opened with it.
+  if (inHeadingWrapper_ && level >= 2) {
+    tagState_ |= TS_SPAN;
+    spanKind_ = SPAN_HEADLINE;
+  }
+}
+
+void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
+  // Spans nested in an edit link are only counted, so that its end is found.
+  if (editLinkDepth_ > 0) {
+    ++editLinkDepth_;
+    return;
+  }
+  tagState_ |= TS_SPAN;
   // Looked at where it lies: most spans match none of these, and none needs a copy.
   const std::u16string_view spanClass = attributeValue(name, end, u"class");
   if (spanClass == u"mw-headline") {
@@ -90,6 +128,7 @@ void TLexoraParser::examineSpanClass(const char16_t* name, const char16_t* end) 
 void TLexoraParser::captureButtonAudio(const char16_t* name, const char16_t* end) {
   // The URL runs from the first "http://" through the first ".ogg" after it;
   // whatever script surrounds it is discarded.
+  if (language_.empty()) return;
   const std::u16string_view script = attributeValue(name, end, u"onclick");
   const size_t urlStart = script.find(u"http://");
   if (urlStart == std::u16string_view::npos) return;
@@ -98,25 +137,16 @@ void TLexoraParser::captureButtonAudio(const char16_t* name, const char16_t* end
   storeAudioLink(script.substr(urlStart, oggStart - urlStart + 4));
 }
 
-void TLexoraParser::captureAnchorAudio(const char16_t* name, const char16_t* end) {
-  // Only anchors whose first attribute is href; the link is kept as written
-  // (relative links are joined with the page URL when the files are fetched).
-  if (spanKind_ != SPAN_AUDIO || language_.empty() || !tagIs(name, end, u"a href")) return;
-  storeAudioLink(attributeValue(name, end, u"href"));
-}
-
-void TLexoraParser::followCurrentMarkupTags(const char16_t* name, const char16_t* end) {
-  if (tagIs(name, end, u"div")) {
-    // Most divs do not name the class at all; only those that might are parsed.
-    if (textHolds(name, end, kHeadingWrapperClass) &&
-        classListHas(attributeValue(name, end, u"class"), kHeadingWrapperClass)) {
-      inHeadingWrapper_ = true;
-    }
-  } else if (tagIs(name, end, u"audio")) {
-    inAudio_ = true;
-  } else if (inAudio_ && tagIs(name, end, u"source")) {
-    captureSourceAudio(name, end);
-  }
+void TLexoraParser::openDiv(const char16_t* name, const char16_t* end) {
+  // The class matters only to the current markup's heading wrapper and, in a
+  // list-bearing sub-section, to the footer; it is parsed once for both.
+  const bool footerMatters = (sectionKind_ & SK_LISTS) != 0;
+  if (!currentMarkup_ && !footerMatters) return;
+  const std::u16string_view divClass = attributeValue(name, end, u"class");
+  if (currentMarkup_ && classListHas(divClass, kHeadingWrapperClass)) inHeadingWrapper_ = true;
+  // The footer ends the article: nothing more is recorded until a headline
+  // sets a list-bearing kind again.
+  if (footerMatters && divClass == u"printfooter") sectionKind_ = SK_NONE;
 }
 
 void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end) {
@@ -130,29 +160,45 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   storeAudioLink(path);
 }
 
-void TLexoraParser::followListsAndTables(const char16_t* name, const char16_t* end) {
-  if (tagIs(name, end, u"ol")) {
-    tagState_ |= TS_OL;
-    listItemNumber_ = 0;
-  } else if (tagIs(name, end, u"ul")) {
-    tagState_ |= TS_UL;
-  } else if (tagIs(name, end, u"li")) {
-    tagState_ |= TS_LI;
-    appendListItemMarker();
-  } else if (tagIs(name, end, u"dl")) {
-    tagState_ |= TS_DL;
-  } else if (tagIs(name, end, u"dd")) {
-    tagState_ |= TS_DD;
-    appendLineBreak(currentSectionText());
-  } else if (tagIs(name, end, u"br")) {
-    appendLineBreak(currentSectionText());
-  } else if (tagIs(name, end, u"table")) {
-    tagState_ |= TS_TABLE;
-  } else if (tagIs(name, end, u"div")) {
-    // The footer ends the article: nothing more is recorded until a headline
-    // sets a list-bearing kind again.
-    if (attributeValue(name, end, u"class") == u"printfooter") sectionKind_ = SK_NONE;
+void TLexoraParser::openListElement(TagKind kind) {
+  tagState_ |= listStateBit(kind);
+  switch (kind) {
+    case TagKind::Ol:
+      restartListItemMarker();
+      break;
+    case TagKind::Li:
+      appendListItemMarker();
+      break;
+    case TagKind::Dd:
+    case TagKind::Br:
+      appendLineBreak(currentSectionText());
+      break;
+    default:
+      break;
   }
+}
+
+void TLexoraParser::restartListItemMarker() {
+  listItemMarker_[1] = u'0';
+  listItemMarker_[2] = u'.';
+  listItemMarkerLength_ = 3;
+}
+
+void TLexoraParser::advanceListItemMarker() {
+  // The number between the line feed and the "." counts on digit by digit.
+  char16_t* const first = listItemMarker_ + 1;
+  char16_t* digit = listItemMarker_ + listItemMarkerLength_ - 2;
+  while (digit >= first && *digit == u'9') *digit-- = u'0';
+  if (digit >= first) {
+    ++*digit;
+    return;
+  }
+  // All nines: one digit more. No page holds enough items to fill the array.
+  if (listItemMarkerLength_ == static_cast<int32_t>(std::size(listItemMarker_))) return;
+  first[listItemMarkerLength_ - 1] = u'.';
+  first[listItemMarkerLength_ - 2] = u'0';
+  *first = u'1';
+  ++listItemMarkerLength_;
 }
 
 void TLexoraParser::appendListItemMarker() {
@@ -160,12 +206,8 @@ void TLexoraParser::appendListItemMarker() {
   // other kind is numbered. An item of neither kind adds nothing and leaves
   // the store untouched (no empty sub-section appears for it).
   if (tagState_ & TS_OL) {
-    ++listItemNumber_;
-    char16_t marker[16] = {u'\n'};  // line feed, up to 11 digits and sign, ".", NUL
-    char16_t* dot = formatDecimal(listItemNumber_, marker + 1);
-    dot[0] = u'.';
-    dot[1] = 0;
-    appendSectionText(currentSectionText(), marker, static_cast<int32_t>(dot + 1 - marker));
+    advanceListItemMarker();
+    appendSectionText(currentSectionText(), listItemMarker_, listItemMarkerLength_);
   } else if (tagState_ & TS_UL) {
     appendSectionText(currentSectionText(), kUnorderedItemMarker,
                       static_cast<int32_t>(std::size(kUnorderedItemMarker) - 1));

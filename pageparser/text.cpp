@@ -5,6 +5,9 @@
 // appendSectionText, which owns the line-feed and table rules.
 #include "pageparser/lexora_parser.h"
 
+#include <algorithm>
+#include <iterator>
+#include <memory>
 #include <string_view>
 
 #include "pageparser/entities.h"
@@ -25,13 +28,24 @@ bool holdsAmpersand(const char16_t* text, int32_t length) {
 }
 
 // "head:", the run and a line feed, written as one piece so that the line is
-// never interleaved with other output.
+// never interleaved with other output. The line is built on the stack when it
+// fits, as every real headline does.
 void traceHeadline(const char16_t* text, int32_t length) {
-  __kvstrbufW line;
-  line.append(u"head:", 5);
-  line.append(text, length);
-  line.append(u'\n');
-  platform::printWide(line.str());
+  constexpr char16_t kPrefix[] = u"head:";
+  constexpr int32_t kPrefixLength = 5;
+  char16_t onStack[256];
+  std::unique_ptr<char16_t[]> onHeap;
+  const int64_t room = int64_t{kPrefixLength} + length + 2;  // the line feed and the NUL
+  char16_t* line = onStack;
+  if (room > static_cast<int64_t>(std::size(onStack))) {
+    onHeap.reset(allocateArray<char16_t>(room));
+    line = onHeap.get();
+  }
+  std::copy(kPrefix, kPrefix + kPrefixLength, line);
+  char16_t* const lineEnd = line + kPrefixLength + copyUntilNul(line + kPrefixLength, text, length);
+  lineEnd[0] = u'\n';
+  lineEnd[1] = 0;
+  platform::printWide(line);
 }
 }  // namespace
 

@@ -306,8 +306,20 @@ int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int
 
 void printWide(const char16_t* text) {
   if (!text) return;
-  const std::string bytes = toUtf8(text);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  // Encoded through a small buffer under the stream's lock: no allocation,
+  // and a text of any length stays one write between other threads' output.
+  char bytes[512];
+  size_t used = 0;
+  flockfile(stdout);
+  for (const char16_t* p = text; *p;) {
+    if (used > sizeof(bytes) - 4) {
+      std::fwrite(bytes, 1, used, stdout);
+      used = 0;
+    }
+    used += static_cast<size_t>(unicode::encodeUtf8(unicode::nextUtf16(p), bytes + used));
+  }
+  std::fwrite(bytes, 1, used, stdout);
+  funlockfile(stdout);
 }
 
 }  // namespace platform

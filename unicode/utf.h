@@ -15,22 +15,39 @@ constexpr char32_t kReplacement = 0xFFFD;
 inline bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-inline void appendUtf8(std::string& out, char32_t c) {
+/// Writes the UTF-8 form of `c` (at most U+10FFFF) to `out`, which has room
+/// for 4 bytes, and returns the bytes written.
+inline int encodeUtf8(char32_t c, char* out) {
   if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
+    out[0] = static_cast<char>(c);
+    return 1;
   }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return 3;
+  }
+  out[0] = static_cast<char>(0xF0 | (c >> 18));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return 4;
+}
+
+/// The character at `p` in NUL-terminated UTF-16 text (`*p` not the NUL), and
+/// `p` moved past it; an unpaired surrogate gives U+FFFD.
+inline char32_t nextUtf16(const char16_t*& p) {
+  const char16_t unit = *p++;
+  if (isHighSurrogate(unit) && isLowSurrogate(*p)) {
+    return 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (*p++ - 0xDC00);
+  }
+  return isHighSurrogate(unit) || isLowSurrogate(unit) ? kReplacement : unit;
 }
 
 inline void appendUtf16(std::u16string& out, char32_t c) {
@@ -77,16 +94,8 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end, bo
 inline std::string utf16ToUtf8(const char16_t* text) {
   std::string out;
   if (!text) return out;
-  for (const char16_t* p = text; *p; ++p) {
-    char32_t c = *p;
-    if (isHighSurrogate(*p) && isLowSurrogate(p[1])) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-      ++p;
-    } else if (isHighSurrogate(*p) || isLowSurrogate(*p)) {
-      c = kReplacement;
-    }
-    appendUtf8(out, c);
-  }
+  char bytes[4];
+  for (const char16_t* p = text; *p;) out.append(bytes, static_cast<size_t>(encodeUtf8(nextUtf16(p), bytes)));
   return out;
 }
 

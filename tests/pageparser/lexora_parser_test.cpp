@@ -251,6 +251,15 @@ TEST(StartTagTest, ListsInSubsection_GiveItemMarkers) {
   }
 }
 
+TEST(StartTagTest, ItemNumbers_CarryIntoNewDigits) {
+  std::u16string items;
+  for (int i = 0; i < 100; ++i) items += u"<li>x</li>";
+  ParsedPage page(inNoun(u"<ol>" + items + u"</ol><ol><li>y</li></ol>"));
+  const std::u16string text = page.section(u"English", u"Noun");
+  EXPECT_NE(text.find(u"\n9.x\n10.x\n11.x"), std::u16string::npos);
+  EXPECT_NE(text.find(u"\n98.x\n99.x\n100.x\n1.y"), std::u16string::npos);
+}
+
 TEST(StartTagTest, Table_SuppressesMarkersButItemsStillCount) {
   ParsedPage page(inNoun(u"<ol><li>a</li><table><tr><td><li>x</li><br><dd>y</td></tr>"
                          u"</tbody><li>z</li></table><li>b</li></ol>"));
@@ -371,6 +380,16 @@ TEST(TextTest, H4Headline_WritesTraceLineEvenWithoutLanguage) {
                   u"<h4><span class=\"mw-headline\">Syn<i>onyms</i></span></h4>" + h3(u"Verb"));
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "head:Early\nhead:Translations\nhead:Syn\nhead:onyms\n");
+}
+
+// The line is built on the stack up to a few hundred units; longer ones whole too.
+TEST(TextTest, H4TraceLine_WholeAtEveryLength) {
+  for (const size_t length : {250, 251, 600}) {
+    SCOPED_TRACE(length);
+    testing::internal::CaptureStdout();
+    ParsedPage page(h4(std::u16string(length, u'x')));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "head:" + std::string(length, 'x') + "\n");
+  }
 }
 
 #if !defined(_WIN32)  // the Windows build writes wide output in the console's code page

@@ -363,6 +363,19 @@ TEST(OutputTest, PrintWide_WritesUtf8) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "[h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80|\xEF\xBF\xBD|]");
 }
+
+// A text longer than the encoding buffer goes out in several pieces, whole.
+TEST(OutputTest, PrintWide_LongTextWhole) {
+  std::u16string text;
+  std::string want;
+  for (int i = 0; i < 400; ++i) {
+    text += u"a\U0001F600";
+    want += "a\xF0\x9F\x98\x80";
+  }
+  testing::internal::CaptureStdout();
+  platform::printWide(text.c_str());
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), want);
+}
 #endif
 
 }  // namespace
