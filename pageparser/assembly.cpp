@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
@@ -36,6 +37,33 @@ struct TEntryRoomWriter {
   }
 };
 
+// Writes as TEntryRoomWriter does, and gives back the storage of the long
+// section texts of a block that no later block repeats while it copies them:
+// tail first, a piece at a time, each piece given back once copied, so that
+// a long text and its copy in the entry never both stand whole. Short texts
+// are copied and kept, as giving them back would lower no peak.
+struct TEntryMovingWriter : TEntryRoomWriter {
+  static constexpr int32_t kPieceUnits = 256 * 1024;
+  bool lastUse = false;  ///< no later block writes the current record
+
+  void moveRange(TSectionText& text) {
+    if (!lastUse || text.length() <= kPieceUnits) {
+      appendRange(text.str(), text.length());
+      return;
+    }
+    const auto take = static_cast<int32_t>(text.length() < room ? text.length() : room);
+    text.truncate(take);  // what the room cannot hold is never written
+    for (int32_t left = take; left > 0;) {
+      const int32_t piece = left < kPieceUnits ? left : kPieceUnits;
+      left -= piece;
+      std::memcpy(out + left, text.str() + left, static_cast<size_t>(piece) * sizeof(char16_t));
+      text.truncate(left);
+    }
+    out += take;
+    room -= take;
+  }
+};
+
 // Appends to a text buffer; no piece holds a NUL, so append takes it whole.
 struct TEntryBufferWriter {
   __kvstrbufW& out;
@@ -52,14 +80,16 @@ void appendText(Out& out, std::u16string_view text) {
   out.appendRange(text.data(), static_cast<int32_t>(text.size()));
 }
 template <class Out>
-void appendText(Out& out, const __kvstrbufT<char16_t>& text) {
+void appendText(Out& out, const TSectionText& text) {
   out.appendRange(text.str(), text.length());
 }
+void appendText(TEntryMovingWriter& out, TSectionText& text) { out.moveRange(text); }
 
 // What a language's record adds to its block: pronunciation, audio link and
-// sub-sections.
-template <class Out>
-void writeRecord(const TLexoraParser& parser, const TLanguageStore::Record& info, Out& out) {
+// sub-sections. `store` is the parser's, read-only unless the writer moves
+// the texts out.
+template <class Store, class Out>
+void writeRecord(const TLexoraParser& parser, Store& store, const TLanguageStore::Record& info, Out& out) {
   // The pronunciation has no line end of its own: the audio line brings one,
   // and without it the next label follows on the same line.
   if (!info.ipa.empty()) {
@@ -72,7 +102,7 @@ void writeRecord(const TLexoraParser& parser, const TLanguageStore::Record& info
     appendLiteral(out, u"\n");
   }
   // Sub-sections in code-unit order of their names, not page order.
-  parser.store().forEachSection(info, [&](std::u16string_view sectionName, const TSectionText& text) {
+  store.forEachSection(info, [&](std::u16string_view sectionName, auto& text) {
     if (parser.showSectionNames()) {
       appendLiteral(out, u"[");
       appendText(out, sectionName);
@@ -93,17 +123,12 @@ void writeHeading(const TLexoraParser& parser, int32_t i, Out& out) {
 
 // The block of language slot `i`: its heading, then its record, if any.
 // Slots of one name share one record, so their blocks are equal.
-template <class Out>
-void writeBlock(const TLexoraParser& parser, int32_t i, Out& out) {
+template <class Store, class Out>
+void writeBlock(const TLexoraParser& parser, Store& store, int32_t i, Out& out) {
   writeHeading(parser, i, out);
-  if (const TLanguageStore::Record* info = parser.store().findRecord(parser.store().slotName(i))) {
-    writeRecord(parser, *info, out);
+  if (const TLanguageStore::Record* info = store.findRecord(store.slotName(i))) {
+    writeRecord(parser, store, *info, out);
   }
-}
-
-template <class Out>
-void writeEntry(const TLexoraParser& parser, Out& out) {
-  for (int32_t i = 0; i < parser.store().slotCount(); ++i) writeBlock(parser, i, out);
 }
 }  // namespace
 
@@ -125,7 +150,7 @@ int64_t TLexoraParser::entryLength(int64_t limit) {
     int64_t& units = recordUnits[static_cast<size_t>(store_.indexOf(*info))];
     if (units < 0) {
       TEntryCounter record;
-      writeRecord(*this, *info, record);
+      writeRecord(*this, std::as_const(store_), *info, record);
       units = record.units;
     }
     count.units += units;
@@ -143,14 +168,25 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
     out.reserve(static_cast<int32_t>(units));
   }
   TEntryBufferWriter writer{out};
-  writeEntry(*this, writer);
+  for (int32_t i = 0; i < store_.slotCount(); ++i) writeBlock(*this, std::as_const(store_), i, writer);
 }
 
-int64_t TLexoraParser::assembleResultInto(char16_t* out, int64_t room) {
+int64_t TLexoraParser::moveResultInto(char16_t* out, int64_t room) {
   if (!hasEditSection_ || !out || room <= 0) return 0;  // not an entry page, or no room
   store_.orderSections();
-  TEntryRoomWriter writer{out, room};
-  writeEntry(*this, writer);
+  // The last slot of each record: past it, no block needs the record's texts.
+  std::vector<int32_t> lastSlot(static_cast<size_t>(store_.recordCount()), -1);
+  for (int32_t i = 0; i < store_.slotCount(); ++i) {
+    if (const TLanguageStore::Record* info = store_.findRecord(store_.slotName(i))) {
+      lastSlot[static_cast<size_t>(store_.indexOf(*info))] = i;
+    }
+  }
+  TEntryMovingWriter writer{{out, room}};
+  for (int32_t i = 0; i < store_.slotCount(); ++i) {
+    const TLanguageStore::Record* info = store_.findRecord(store_.slotName(i));
+    writer.lastUse = info && lastSlot[static_cast<size_t>(store_.indexOf(*info))] == i;
+    writeBlock(*this, store_, i, writer);
+  }
   return room - writer.room;
 }
 

@@ -91,10 +91,12 @@ class TLanguageStore {
   /// not seen.
   template <class Visit>
   void forEachSection(const Record& record, const Visit& visit) const {
-    for (int32_t i = 0; i < record.sectionCount; ++i) {
-      const Section& section = sections_[static_cast<size_t>(sectionOrder_[static_cast<size_t>(record.firstSection + i)])];
-      visit(name(section.name), section.text);
-    }
+    visitSections(*this, record, visit);
+  }
+  /// The same, with texts that may be changed.
+  template <class Visit>
+  void forEachSection(const Record& record, const Visit& visit) {
+    visitSections(*this, record, visit);
   }
   /// Sorts the sections for forEachSection; cheap when none was added since.
   void orderSections();
@@ -110,6 +112,14 @@ class TLanguageStore {
   };
 
   static uint32_t sectionHash(int32_t record, int32_t nameId);
+  template <class Store, class Visit>
+  static void visitSections(Store& store, const Record& record, const Visit& visit) {
+    for (int32_t i = 0; i < record.sectionCount; ++i) {
+      const int32_t at = store.sectionOrder_[static_cast<size_t>(record.firstSection + i)];
+      auto& section = store.sections_[static_cast<size_t>(at)];
+      visit(store.name(section.name), section.text);
+    }
+  }
 
   // The arena of names and short texts: blocks that never move, so views
   // into them stay valid.

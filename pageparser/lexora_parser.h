@@ -76,8 +76,10 @@ class TLexoraParser final : public THtmlStreamParser {
   /// Writes the entry text that assembleResult would append straight to
   /// [out, out + room), no NUL added, so that it can be built in its final
   /// storage; stops when the room is full. Returns the units written:
-  /// entryLength() when the room suffices.
-  int64_t assembleResultInto(char16_t* out, int64_t room);
+  /// entryLength() when the room suffices. Long section texts are moved into
+  /// the entry rather than copied, each given back once its last block is
+  /// written, so the store is spent: this is the last thing asked of it.
+  int64_t moveResultInto(char16_t* out, int64_t room);
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);

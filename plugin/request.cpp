@@ -159,7 +159,7 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   BSTR text = platform::SysAllocStringLen(nullptr, static_cast<uint32_t>(entryUnits));
   if (!text) return LookupOutcome::OutOfMemory;  // no entry rather than an empty one
   char16_t* const room = reinterpret_cast<char16_t*>(text);
-  parser.assembleResultInto(room, entryUnits);  // the count is exact: it fills the room
+  parser.moveResultInto(room, entryUnits);  // the count is exact: it fills the room
   result->entryText = text;
   return LookupOutcome::Found;
 }

@@ -139,6 +139,14 @@ void __kvstrbufT<T>::shrinkToFit() {
   }
 }
 
+template <class T>
+void __kvstrbufT<T>::truncate(int32_t length) {
+  if (length < 0 || length >= length_) return;
+  length_ = length;
+  data_[length_] = 0;
+  shrinkToFit();
+}
+
 bool operator<(const __kvstrW& a, const __kvstrW& b) {
   const char16_t* p = a.str();
   const char16_t* q = b.str();

@@ -101,6 +101,9 @@ class __kvstrbufT {
   /// Gives back the capacity beyond the text and its NUL, for a buffer that
   /// is done growing.
   void shrinkToFit();
+  /// Keeps the first `length` elements (all of them when it holds no more)
+  /// and gives back the storage past them.
+  void truncate(int32_t length);
 
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }

@@ -585,7 +585,7 @@ TEST(AssembleResultTest, Appends_WithoutClearingTheBuffer) {
 
 // Written into storage of exactly entryLength() units, as the lookup builds the
 // host's string; records found while parsing and while counting are reused.
-TEST(AssembleResultIntoTest, ExactlySizedStorage_HoldsTheEntry) {
+TEST(MoveResultIntoTest, ExactlySizedStorage_HoldsTheEntry) {
   const std::u16string noun = h3(u"Noun") + u"<ol><li>a</li></ol>";
   const struct {
     std::u16string html;
@@ -607,18 +607,44 @@ TEST(AssembleResultIntoTest, ExactlySizedStorage_HoldsTheEntry) {
     const int64_t units = page.parser.entryLength();
     ASSERT_EQ(units, static_cast<int64_t>(c.entry.size()));
     std::u16string room(c.entry.size() + 1, u'#');  // one unit past the room must stay
-    EXPECT_EQ(page.parser.assembleResultInto(&room[0], units), units);
+    EXPECT_EQ(page.parser.moveResultInto(&room[0], units), units);
     EXPECT_EQ(room, c.entry + u"#");
   }
 }
 
-TEST(AssembleResultIntoTest, SmallRoom_FilledAndNoFurther) {
+TEST(MoveResultIntoTest, SmallRoom_FilledAndNoFurther) {
   ParsedPage page(inNoun(u"<ol><li>a</li></ol>"));
   std::u16string room = u"########";
-  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 5), 5);
+  EXPECT_EQ(page.parser.moveResultInto(&room[0], 5), 5);
   EXPECT_EQ(room, u"[[Eng###");
-  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 0), 0);
-  EXPECT_EQ(page.parser.assembleResultInto(nullptr, 5), 0);
+  EXPECT_EQ(page.parser.moveResultInto(&room[0], 0), 0);
+  EXPECT_EQ(page.parser.moveResultInto(nullptr, 5), 0);
+}
+
+// A text longer than the moving piece goes into the entry tail first and is
+// given back; a language whose block comes again keeps it for that block, and
+// a room too short takes the text's head.
+TEST(MoveResultIntoTest, LongTexts_MovedIntoTheEntry) {
+  const std::u16string longText(600 * 1024, u'a');
+  const std::u16string html = inNoun(u"<ol><li>" + longText + u"</li></ol>");
+  const std::u16string block = u"[[English]]\n[Noun]\n1." + longText + u"\n";
+  const struct {
+    std::u16string html;
+    std::u16string entry;
+    size_t room;
+  } kCases[] = {
+      {html, block, block.size()},
+      {html + h2(u"English"), block + block, 2 * block.size()},
+      {html, block.substr(0, 300000), 300000},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(c.html);
+    std::u16string room(c.room + 1, u'#');
+    EXPECT_EQ(page.parser.moveResultInto(&room[0], static_cast<int64_t>(c.room)), static_cast<int64_t>(c.room));
+    EXPECT_TRUE(room == c.entry + u"#");
+    EXPECT_EQ(page.section(u"English", u"Noun"), u"");
+  }
 }
 
 // A heading repeated over many sub-sections asks for an entry that grows with
@@ -639,11 +665,11 @@ TEST(EntryLengthTest, Count_StopsAtTheBlockPastTheLimit) {
   EXPECT_EQ(page.parser.entryLength(block), 2 * block);
 }
 
-TEST(AssembleResultIntoTest, WithoutEditSection_WritesNothing) {
+TEST(MoveResultIntoTest, WithoutEditSection_WritesNothing) {
   ParsedPage page(u"<h2><span class=\"mw-headline\">English</span></h2>");
   std::u16string room = u"##";
   EXPECT_EQ(page.parser.entryLength(), 0);
-  EXPECT_EQ(page.parser.assembleResultInto(&room[0], 2), 0);
+  EXPECT_EQ(page.parser.moveResultInto(&room[0], 2), 0);
   EXPECT_EQ(room, u"##");
 }
 

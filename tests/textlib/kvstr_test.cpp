@@ -282,6 +282,22 @@ TEST(KvstrbufTest, ShrinkToFit_KeepsTheTextAndGrowsAgain) {
   EXPECT_EQ(b.capacity(), 1024);
 }
 
+TEST(KvstrbufTest, Truncate_KeepsTheHeadAndGivesBackTheRest) {
+  const struct {
+    int32_t length;
+    const char16_t* text;
+    int32_t capacity;
+  } kCases[] = {{2, u"ab", 3}, {0, u"", 1}, {5, u"abcde", 1024}, {9, u"abcde", 1024}, {-1, u"abcde", 1024}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.length);
+    __kvstrbufW b;
+    b.append(u"abcde", 5);
+    b.truncate(c.length);
+    EXPECT_EQ(text(b), c.text);
+    EXPECT_EQ(b.capacity(), c.capacity);
+  }
+}
+
 // append stops at a NUL whether or not the buffer had room already.
 TEST(KvstrbufTest, Append_StopsAtNulWithOrWithoutRoom) {
   std::u16string source(40, u'r');
