@@ -58,15 +58,15 @@ bool storePath(const std::string& dir, const std::string& url, std::string_view 
   return true;
 }
 
-bool readWholeFile(const std::string& path, std::size_t limit, std::string& bytes,
+bool readWholeFile(const std::string& path, std::size_t limit, const TBodySink& sink,
                    std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = systemError(path);
     return false;
   }
-  bytes.clear();
   char buffer[65536];
+  std::size_t total = 0;
   bool ok = true;
   for (;;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -77,15 +77,29 @@ bool readWholeFile(const std::string& path, std::size_t limit, std::string& byte
       break;
     }
     if (got == 0) break;
-    if (bytes.size() + static_cast<std::size_t>(got) > limit) {
+    total += static_cast<std::size_t>(got);
+    if (total > limit) {
       error = path + ": larger than " + std::to_string(limit >> 20) + " MiB";
       ok = false;
       break;
     }
-    bytes.append(buffer, static_cast<std::size_t>(got));
+    if (!sink(buffer, static_cast<std::size_t>(got))) {
+      ok = false;
+      break;
+    }
   }
   ::close(fd);
   return ok;
+}
+
+bool readWholeFile(const std::string& path, std::size_t limit, std::string& bytes,
+                   std::string& error) {
+  bytes.clear();
+  const TBodySink append = [&bytes](const char* data, std::size_t size) {
+    bytes.append(data, size);
+    return true;
+  };
+  return readWholeFile(path, limit, append, error);
 }
 
 bool makeDirectories(const std::string& path, std::string& error) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,15 @@ constexpr std::size_t kMaxTransferBytes = 32u << 20;
 bool storePath(const std::string& dir, const std::string& url, std::string_view suffix,
                std::string& path, std::string& error);
 
-/// Reads the whole file at `path` if it holds at most `limit` bytes.
+/// Receives each piece of a body, read or fetched; false stops the transfer.
+using TBodySink = std::function<bool(const char* data, std::size_t size)>;
+
+/// Hands the whole file at `path` to `sink` a piece at a time if it holds at
+/// most `limit` bytes; false, with `error` set unless the sink stopped it,
+/// when it cannot.
+bool readWholeFile(const std::string& path, std::size_t limit, const TBodySink& sink,
+                   std::string& error);
+/// Reads the whole file at `path` into `bytes` if it holds at most `limit` bytes.
 bool readWholeFile(const std::string& path, std::size_t limit, std::string& bytes,
                    std::string& error);
 

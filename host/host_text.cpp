@@ -1,5 +1,6 @@
 #include "host/host_text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -33,19 +34,47 @@ std::string jsonEscape(std::string_view text) {
   return out;
 }
 
-BSTR allocPageBstr(std::string_view bytes) {
-  // As the system allocator lays out a string made from bytes: the byte
-  // length counts the page only, and the two-byte NUL after it supplies the
-  // zero byte at which the plug-in stops reading.
-  if (bytes.size() > UINT32_MAX - 8) return nullptr;
-  auto* block = static_cast<char*>(std::malloc(4 + bytes.size() + 2));
-  if (!block) return nullptr;
-  const auto byteLength = static_cast<uint32_t>(bytes.size());
-  std::memcpy(block, &byteLength, 4);
-  if (!bytes.empty()) std::memcpy(block + 4, bytes.data(), bytes.size());
-  block[4 + bytes.size()] = 0;
-  block[4 + bytes.size() + 1] = 0;
-  return reinterpret_cast<BSTR>(block + 4);
+namespace {
+constexpr std::size_t kPrefix = 4;
+constexpr std::size_t kNul = 2;
+}  // namespace
+
+TPageBstr::~TPageBstr() { std::free(block_); }
+
+bool TPageBstr::reserve(std::size_t more) {
+  if (more > UINT32_MAX - 8 - size_) return false;  // past a string's byte length
+  const std::size_t needed = kPrefix + size_ + more + kNul;
+  if (needed <= capacity_) return true;
+  // Doubling keeps the copies few; the realloc of a large block moves pages
+  // rather than bytes, and untouched room costs no memory.
+  const std::size_t grown = std::max(needed, 2 * capacity_);
+  void* moved = std::realloc(block_, grown);
+  if (!moved) return false;
+  block_ = static_cast<char*>(moved);
+  capacity_ = grown;
+  return true;
+}
+
+bool TPageBstr::append(const char* data, std::size_t size) {
+  if (!reserve(size)) return false;
+  if (size != 0) std::memcpy(block_ + kPrefix + size_, data, size);
+  size_ += size;
+  return true;
+}
+
+BSTR TPageBstr::release() {
+  if (!reserve(0)) return nullptr;  // an empty page still needs its prefix and NUL
+  const auto byteLength = static_cast<uint32_t>(size_);
+  std::memcpy(block_, &byteLength, kPrefix);
+  block_[kPrefix + size_] = 0;
+  block_[kPrefix + size_ + 1] = 0;
+  // The spare room goes back; a block that cannot shrink stays as it is.
+  char* block = block_;
+  if (void* fitted = std::realloc(block_, kPrefix + size_ + kNul)) block = static_cast<char*>(fitted);
+  block_ = nullptr;
+  size_ = 0;
+  capacity_ = 0;
+  return reinterpret_cast<BSTR>(block + kPrefix);
 }
 
 void freeBstr(BSTR text) {

@@ -22,9 +22,32 @@ using unicode::utf8ToUtf16;
 /// characters escaped, everything else (UTF-8 included) passed through.
 std::string jsonEscape(std::string_view text);
 
-/// A native BSTR holding `bytes`, its byte length counting them only, then the
-/// two-byte NUL; null when memory runs out.
-BSTR allocPageBstr(std::string_view bytes);
+/// The page as a native BSTR, built as its bytes arrive, so that the host
+/// holds the page once: in the string it hands to the plug-in. Its byte
+/// length counts the page only, and the two-byte NUL after it supplies the
+/// zero byte at which the plug-in stops reading.
+class TPageBstr {
+ public:
+  TPageBstr() = default;
+  TPageBstr(const TPageBstr&) = delete;
+  TPageBstr& operator=(const TPageBstr&) = delete;
+  ~TPageBstr();
+
+  /// Appends `size` bytes; false, and nothing appended, when memory runs
+  /// out. It never throws: the bytes may come through a C library's callback.
+  bool append(const char* data, std::size_t size);
+  /// The string of the bytes so far, now the caller's (free it with freeBstr),
+  /// or null when memory runs out; the builder is empty again.
+  BSTR release();
+
+ private:
+  /// Makes room for `more` bytes, the prefix and the NUL; false when it cannot.
+  bool reserve(std::size_t more);
+
+  char* block_ = nullptr;  // the 4-byte length, the bytes, room for the NUL
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 /// Frees a BSTR the plug-in handed over; null is accepted.
 void freeBstr(BSTR text);
 

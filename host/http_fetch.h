@@ -1,6 +1,5 @@
 // Online transfers through libcurl: HTTP and HTTPS only, redirects followed,
-// bounded in time and size. curl_global_init must have run (the program does
-// it once at start).
+// bounded in time and size. The library is set up by the first transfer.
 #pragma once
 
 #include <csignal>
@@ -8,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "host/host_files.h"
 
 namespace host {
 
@@ -19,8 +20,6 @@ struct TTransferLimits {
   const volatile std::sig_atomic_t* stop = nullptr;
 };
 
-/// Receives each piece of the body; false stops the transfer.
-using TBodySink = std::function<bool(const char* data, std::size_t size)>;
 /// Told the bytes received so far and the expected total (0 when unknown).
 using TProgressSink = std::function<void(int64_t received, int64_t total)>;
 

@@ -40,23 +40,24 @@ bool isAbsent(const std::string& path) {
   return ::stat(path.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR);
 }
 
-Outcome readStoredPage(const std::string& target, std::string& bytes, std::string& error) {
+Outcome readStoredPage(const std::string& target, const TBodySink& append, std::string& error) {
   std::string file;
   if (!storePath(gSession->pagesDir, target, ".html", file, error)) return Outcome::FetchFailed;
-  if (readWholeFile(file, kMaxTransferBytes, bytes, error)) return Outcome::NoEntry;
+  if (readWholeFile(file, kMaxTransferBytes, append, error)) return Outcome::NoEntry;
   if (!isAbsent(file)) return Outcome::FetchFailed;  // there, but unreadable: say why
   error = "not in the page store (" + file + "); --online fetches it";
   return Outcome::NoPage;
 }
 
 /// NoEntry once the page arrived (whether it holds an entry is not known yet).
-Outcome fetchPageBytes(const std::string& url, std::string& bytes, std::string& error) {
+Outcome fetchPageBytes(const std::string& url, TPageBstr& page, std::string& error) {
   const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
-  if (!gSession->options.online) return readStoredPage(target, bytes, error);
-  const TBodySink append = [&bytes](const char* data, std::size_t size) {
-    bytes.append(data, size);
-    return true;
+  const TBodySink append = [&page, &error](const char* data, std::size_t size) {
+    if (page.append(data, size)) return true;
+    error = "out of memory";  // short enough to need no allocation of its own
+    return false;
   };
+  if (!gSession->options.online) return readStoredPage(target, append, error);
   switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
     case FetchResult::Arrived: return Outcome::NoEntry;
     case FetchResult::Missing: return Outcome::NoPage;
@@ -69,10 +70,10 @@ int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
   try {
     if (!url || !page || gStopSignal) return 0;
     if (gSession->pageUrl.empty()) gSession->pageUrl = url;
-    std::string bytes;
+    TPageBstr bytes;
     gSession->pageOutcome = fetchPageBytes(url, bytes, gSession->pageError);
     if (gSession->pageOutcome != Outcome::NoEntry) return 0;
-    *page = allocPageBstr(bytes);
+    *page = bytes.release();
     return *page ? 1 : 0;
   } catch (...) {  // nothing may unwind through the plug-in's frames
     return 0;

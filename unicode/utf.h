@@ -90,12 +90,16 @@ inline char32_t decodeUtf8(const unsigned char*& p, const unsigned char* end, bo
 }
 
 /// UTF-8 form of the NUL-terminated `text` (null reads as empty); an unpaired
-/// surrogate becomes U+FFFD.
+/// surrogate becomes U+FFFD. Measured first, so that a long text (a whole
+/// entry) is written into storage of its final size, never copied to grow.
 inline std::string utf16ToUtf8(const char16_t* text) {
-  std::string out;
-  if (!text) return out;
+  if (!text) return {};
   char bytes[4];
-  for (const char16_t* p = text; *p;) out.append(bytes, static_cast<size_t>(encodeUtf8(nextUtf16(p), bytes)));
+  std::size_t length = 0;
+  for (const char16_t* p = text; *p;) length += static_cast<std::size_t>(encodeUtf8(nextUtf16(p), bytes));
+  std::string out(length, '\0');
+  char* write = out.data();
+  for (const char16_t* p = text; *p;) write += encodeUtf8(nextUtf16(p), write);
   return out;
 }
 

@@ -69,7 +69,9 @@ TEST(HostTextTest, JsonEscape_QuotesBackslashAndControlsOnly) {
 
 TEST(HostTextTest, PageBstr_HasByteLengthPrefixBytesAndTwoByteNul) {
   const std::string page("<p>\0x", 5);  // a zero inside stays; the plug-in stops there
-  BSTR text = allocPageBstr(page);
+  TPageBstr builder;
+  ASSERT_TRUE(builder.append(page.data(), 2) && builder.append(page.data() + 2, 3));
+  BSTR text = builder.release();
   ASSERT_NE(text, nullptr);
   const char* block = reinterpret_cast<const char*>(text) - 4;
   uint32_t length = 0;
@@ -81,7 +83,7 @@ TEST(HostTextTest, PageBstr_HasByteLengthPrefixBytesAndTwoByteNul) {
   freeBstr(text);
   freeBstr(nullptr);
 
-  BSTR empty = allocPageBstr("");
+  BSTR empty = builder.release();  // released builders start again empty
   ASSERT_NE(empty, nullptr);
   EXPECT_EQ(empty[0], u'\0');
   freeBstr(empty);
@@ -264,6 +266,10 @@ TEST_F(HostFilesTest, ReadWholeFile_RefusesFilesOverTheLimit) {
   EXPECT_FALSE(readWholeFile(path, 4, bytes, error));
   EXPECT_NE(error.find("larger than"), std::string::npos);
   EXPECT_FALSE(readWholeFile(folder_ + "/absent", 5, bytes, error));
+
+  error.clear();
+  EXPECT_FALSE(readWholeFile(path, 5, [](const char*, std::size_t) { return false; }, error));
+  EXPECT_EQ(error, "");  // the sink that stopped the reading says why
 }
 
 TEST_F(HostFilesTest, MakeDirectories_CreatesEveryLevelAndRejectsAFile) {
