@@ -25,11 +25,12 @@ class THtmlParser {
   THtmlParser& operator=(const THtmlParser&) = delete;
 
   /// Replaces `chunk` with the next piece of input (no NUL inside; may be
-  /// empty) and returns true, or returns false when the input is exhausted.
+  /// empty) and returns its length in units, or returns -1 when the input is
+  /// exhausted. The scan reads the chunk up to that length and its NUL.
   /// A CR, LF or CRLF inside a chunk ends a line there, becoming its NUL. A
   /// report made before the line's end comes while the line is not yet cut,
   /// so handlers read only what they are given, or, past a run, up to its "<".
-  virtual bool readChunk(__kvstrW& chunk) = 0;
+  virtual int32_t readChunk(__kvstrW& chunk) = 0;
   // The handler slots do nothing here; a derived class overrides what it needs.
   /// A start tag: [name, end) is the name and attributes as written, `name`
   /// at the first non-blank unit after "<".

@@ -68,22 +68,23 @@ bool THtmlStreamParser::setUtf8Input(const char* bytes, int32_t count, std::func
   return true;
 }
 
-bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
+int32_t THtmlStreamParser::readChunk(__kvstrW& chunk) {
   if (utf8Input) {
-    if (utf8Input == utf8End) return false;
+    if (utf8Input == utf8End) return -1;
     const char* const blockEnd = utf8BlockEnd(utf8Input, utf8End);
-    decodedUnits_ += fromUtf8(chunk, utf8Input, static_cast<int32_t>(blockEnd - utf8Input));
+    const int32_t units = fromUtf8(chunk, utf8Input, static_cast<int32_t>(blockEnd - utf8Input));
+    decodedUnits_ += units;
     utf8Input = blockEnd;
     // A page that is one long line is one block: its bytes may go before the
     // block is tokenized.
     if (blockEnd == utf8End && utf8AllDecoded) utf8AllDecoded();
-    return true;
+    return units;
   }
-  if (!input) return file.readLine(chunk) != -1;  // the file is never opened here: end of input
+  if (!input) return file.readLine(chunk);  // the file is never opened here: end of input
 
   const char16_t* next = nullptr;
   const char16_t* lineEnd = findLineEnd(input, &next);
-  if (next == input) return false;  // at the NUL: stays there, so every later call ends too
+  if (next == input) return -1;  // at the NUL: stays there, so every later call ends too
 
   // The line holds no NUL (the scan stopped at the first), so it is copied in
   // one block rather than unit by unit.
@@ -93,5 +94,5 @@ bool THtmlStreamParser::readChunk(__kvstrW& chunk) {
   line[length] = 0;
   chunk.attach(line);
   input = next;
-  return true;
+  return static_cast<int32_t>(length);
 }

@@ -24,9 +24,9 @@ class THtmlStreamParser : public THtmlParser {
   /// or through parse() when it is empty.
   bool setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded = {});
   /// Delivers the next line of a text given to setInput (or of the file)
-  /// without its terminator, or the next block of UTF-8 input; false at the
-  /// end.
-  bool readChunk(__kvstrW& chunk) override;
+  /// without its terminator, or the next block of UTF-8 input, and returns
+  /// its length; -1 at the end.
+  int32_t readChunk(__kvstrW& chunk) override;
 
   /// Units of wide text decoded from UTF-8 input so far: after a whole parse,
   /// the length of the input's text.

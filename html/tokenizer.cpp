@@ -1,76 +1,210 @@
-// The tokenizer: one pass over each line, four modes, reports by pointer.
+// The tokenizer: one pass over each chunk, four modes, reports by pointer.
 //
 // What must outlive a line (the mode, the open tag's name and kind) sits in
 // TRunState; the pending text and comment starts are cursors of one line. Each
-// scanner first skips to the next unit that matters in its mode, then decides,
-// and returns where it stopped. Lookahead for "<!--" and "-->" compares unit by
-// unit against units that are neither NUL, CR nor LF, so it never reads past
-// the line's end.
+// scanner seeks the next unit that matters in its mode, then decides, and
+// returns whether it stopped at the line's end. Lookahead for "<!--" and "-->"
+// compares unit by unit against units that are neither NUL, CR nor LF, so it
+// never reads past the line's end.
+//
+// The seeking is done by a stop index: a window of units is classified once
+// into one bit mask per class of stop, and the scan holds its place as bits of
+// that window. Going from one stop to the next is then a few bit operations
+// that do not wait for the text, where a unit-by-unit search, or a search
+// started afresh at each stop, would wait on every unit or every stop: runs
+// between stops are a few units long.
 //
 // Every line is read where it lies, in the chunk readChunk delivered. The scan
 // stops at CR, LF and NUL alike, and the line end is cut there, a NUL written
 // over its terminator before the reports that close the line. Handlers
 // therefore see runs ending before "<" mid-line, and the line's NUL after a
-// run or tag at its end.
+// run or tag at its end. A cut turns a unit that ends the line into another
+// that does, so the classified window stays true.
 #include "html/html_parser.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+
+#ifdef DX_SIMD_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr char kOpenTagWarning[] = "WARNING!! - open tag\n";
 
-/// How far ahead of the scan the text is asked for, and how often.
-constexpr uintptr_t kPrefetchBytes = 8192;
-constexpr uintptr_t kCacheLineBytes = 64;
+enum class Mode { Text, Tag, Quoted, Comment };
+constexpr int kModeCount = 4;
 
-/// The address `bytes` after `p`, computed as a number: it may lie past the
-/// text, and is only ever compared with or prefetched, never read.
-inline const char16_t* addressAfter(const char16_t* p, uintptr_t bytes) {
-  return reinterpret_cast<const char16_t*>(reinterpret_cast<uintptr_t>(p) + bytes);
+/// CR, LF and the NUL end a line.
+constexpr bool endsLine(char16_t c) { return c == 0 || c == u'\r' || c == u'\n'; }
+/// Control characters and the space, but never a unit that ends the line.
+constexpr bool isBlankInLine(char16_t c) { return c <= 32 && !endsLine(c); }
+const char16_t* skipBlanks(const char16_t* p) {
+  while (isBlankInLine(*p)) ++p;
+  return p;
 }
 
-/// Asks for the memory kPrefetchBytes after `p`; past the text's end a
-/// prefetch does nothing (it never faults).
-inline void prefetchAhead(const char16_t* p) { __builtin_prefetch(addressAfter(p, kPrefetchBytes)); }
+/// A window's units of one class, bit i for unit i: a register wide, so 64
+/// units on a 64-bit target and 32 on a 32-bit one.
+using TStopMask = uintptr_t;
+constexpr int kWindowUnits = static_cast<int>(sizeof(TStopMask) * 8);
 
-/// Every unit a scanner stops at is below 64, so a set of them is one 64-bit
-/// mask and a test is a compare and a bit test.
-constexpr uint64_t unitBit(char16_t c) { return uint64_t{1} << c; }
-constexpr bool inSet(char16_t c, uint64_t set) { return c < 64 && ((set >> c) & 1) != 0; }
-
-/// The units the scanners stop at; CR, LF and the NUL end a line.
-struct TStops {
-  static constexpr uint64_t kLineEnd = unitBit(0) | unitBit(u'\r') | unitBit(u'\n');
-  static constexpr uint64_t kText = kLineEnd | unitBit(u'<');
-  static constexpr uint64_t kTag = kLineEnd | unitBit(u'>') | unitBit(u'"');
-  static constexpr uint64_t kQuoted = kLineEnd | unitBit(u'"');
-  static constexpr uint64_t kComment = kLineEnd | unitBit(u'-');
-
-  static constexpr bool endsLine(char16_t c) { return inSet(c, kLineEnd); }
-  /// Control characters and the space, but never a unit that ends the line.
-  static constexpr bool isBlankInLine(char16_t c) { return c <= 32 && !endsLine(c); }
-  static const char16_t* skipBlanks(const char16_t* p) {
-    while (isBlankInLine(*p)) ++p;
-    return p;
+inline int countTrailingZeros(TStopMask mask) {
+  if constexpr (sizeof(TStopMask) == sizeof(unsigned long long)) {
+    return __builtin_ctzll(mask);
+  } else {
+    return __builtin_ctz(mask);
   }
-  /// The first unit at or after `p` in `set`. Most units are letters, above
-  /// every stop, so that test comes first and the loop stays a straight line.
-  static const char16_t* skipTo(const char16_t* p, uint64_t set) {
-    for (;; ++p) {
-      const char16_t c = *p;
-      if (__builtin_expect(c < 64, 0) && ((set >> c) & 1) != 0) return p;
+}
+
+/// The units of a window that some scanner stops at, by class.
+struct TWindowClasses {
+  TStopMask lineEnd = 0;
+  TStopMask lessThan = 0;
+  TStopMask greaterThan = 0;
+  TStopMask quote = 0;
+  TStopMask dash = 0;
+};
+
+#ifdef DX_SIMD_SSE2
+/// Classifies the kWindowUnits units at `units`, 16 at a time.
+TWindowClasses classifyWindow(const char16_t* units) {
+  const __m128i nul = _mm_setzero_si128();
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lessThan = _mm_set1_epi8('<');
+  const __m128i greaterThan = _mm_set1_epi8('>');
+  const __m128i quote = _mm_set1_epi8('"');
+  const __m128i dash = _mm_set1_epi8('-');
+  TWindowClasses found;
+  for (int i = 0; i < kWindowUnits; i += 16) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i + 8));
+    // Signed saturation keeps the units below 128 and turns every other one
+    // into 0x7F or a byte from 0x80 up, none of them a stop. (Unsigned
+    // saturation would turn the units from 0x8000 up into NULs.)
+    const __m128i bytes = _mm_packs_epi16(low, high);
+    const auto maskOf = [i](__m128i lanes) {
+      return static_cast<TStopMask>(static_cast<unsigned>(_mm_movemask_epi8(lanes))) << i;
+    };
+    found.lineEnd |= maskOf(_mm_or_si128(_mm_cmpeq_epi8(bytes, nul),
+                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr))));
+    found.lessThan |= maskOf(_mm_cmpeq_epi8(bytes, lessThan));
+    found.greaterThan |= maskOf(_mm_cmpeq_epi8(bytes, greaterThan));
+    found.quote |= maskOf(_mm_cmpeq_epi8(bytes, quote));
+    found.dash |= maskOf(_mm_cmpeq_epi8(bytes, dash));
+  }
+  return found;
+}
+#else
+/// The class bits of the units below 64, the range of every stop.
+enum : uint8_t { kLineEndBit = 1, kLessThanBit = 2, kGreaterThanBit = 4, kQuoteBit = 8, kDashBit = 16 };
+constexpr auto kClassBits = [] {
+  struct {
+    uint8_t of[64] = {};
+  } table;
+  table.of[0] = table.of[u'\r'] = table.of[u'\n'] = kLineEndBit;
+  table.of[u'<'] = kLessThanBit;
+  table.of[u'>'] = kGreaterThanBit;
+  table.of[u'"'] = kQuoteBit;
+  table.of[u'-'] = kDashBit;
+  return table;
+}();
+
+/// Classifies the kWindowUnits units at `units`, one at a time.
+TWindowClasses classifyWindow(const char16_t* units) {
+  TWindowClasses found;
+  for (int i = 0; i < kWindowUnits; ++i) {
+    const char16_t c = units[i];
+    // Most units are letters, above every stop, so that test comes first.
+    if (__builtin_expect(c >= 64, 1)) continue;
+    const unsigned bits = kClassBits.of[c];
+    if (!bits) continue;
+    const auto bit = [i, bits](unsigned classBit) { return static_cast<TStopMask>((bits & classBit) != 0) << i; };
+    found.lineEnd |= bit(kLineEndBit);
+    found.lessThan |= bit(kLessThanBit);
+    found.greaterThan |= bit(kGreaterThanBit);
+    found.quote |= bit(kQuoteBit);
+    found.dash |= bit(kDashBit);
+  }
+  return found;
+}
+#endif
+
+/// The scan's place in a chunk: a classified window of units and the stop the
+/// scan is at, held as bits of that window. A scanner seeks the next stop of
+/// its mode, asks what it is, and steps past it. Windows are read only up to
+/// the chunk's NUL, which stops every mode; the scan never passes it.
+class TStopIndex {
+ public:
+  /// `text` holds `length` units and its NUL.
+  TStopIndex(char16_t* text, int32_t length) : textEnd_(text + length + 1) { classifyFrom(text); }
+
+  /// Moves to the first stop of `mode` at or after the place.
+  void seek(Mode mode) {
+    for (;;) {
+      const TStopMask ahead = stops_[static_cast<int>(mode)] & from_;
+      if (ahead) {
+        at_ = ahead & (0 - ahead);  // the lowest bit
+        return;
+      }
+      classifyFrom(base_ + kWindowUnits);
     }
   }
+  bool atLineEnd() const { return (at_ & lineEnd_) != 0; }
+  bool atQuote() const { return (at_ & quote_) != 0; }
+  /// The unit of the stop sought last.
+  char16_t* where() const { return base_ + countTrailingZeros(at_); }
+  /// Places the scan just after the stop sought last (past the window when
+  /// it was the window's last unit).
+  void stepPast() { from_ = 0 - (at_ << 1); }
+  /// Places the scan at `p`, which lies at or after the stop sought last and
+  /// at or before the chunk's NUL.
+  void moveTo(char16_t* p) {
+    const auto offset = static_cast<size_t>(p - base_);
+    if (offset < kWindowUnits) {
+      from_ = ~TStopMask{0} << offset;
+    } else {
+      classifyFrom(p);
+    }
+  }
+
+ private:
+  void classifyFrom(char16_t* from) {
+    base_ = from;
+    from_ = ~TStopMask{0};
+    const TWindowClasses classes = textEnd_ - from >= kWindowUnits ? classifyWindow(from) : classifyTail(from);
+    lineEnd_ = classes.lineEnd;
+    quote_ = classes.quote;
+    stops_[static_cast<int>(Mode::Text)] = classes.lineEnd | classes.lessThan;
+    stops_[static_cast<int>(Mode::Tag)] = classes.lineEnd | classes.greaterThan | classes.quote;
+    stops_[static_cast<int>(Mode::Quoted)] = classes.lineEnd | classes.quote;
+    stops_[static_cast<int>(Mode::Comment)] = classes.lineEnd | classes.dash;
+  }
+  /// The chunk's last window: its units and NUL, then more NULs, so that no
+  /// load reaches past the chunk.
+  TWindowClasses classifyTail(const char16_t* from) const {
+    char16_t tail[kWindowUnits] = {};
+    std::memcpy(tail, from, static_cast<size_t>(textEnd_ - from) * sizeof(char16_t));
+    return classifyWindow(tail);
+  }
+
+  char16_t* const textEnd_;
+  char16_t* base_ = nullptr;
+  TStopMask from_ = 0;  // the units from the place on
+  TStopMask at_ = 0;    // the stop sought last, one bit
+  TStopMask lineEnd_ = 0;
+  TStopMask quote_ = 0;
+  TStopMask stops_[kModeCount] = {};
 };
 
 int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
   // A line lies in a text shorter than INT32_MAX units, as any __kvstrW.
   return static_cast<int32_t>(end - begin);
 }
-
-enum class Mode { Text, Tag, Quoted, Comment };
 
 /// What survives from one line to the next.
 struct TRunState {
@@ -83,9 +217,10 @@ struct TRunState {
 
 class TLineScan {
  public:
-  TLineScan(THtmlParser& handler, TRunState& run, const char16_t* line)
+  TLineScan(THtmlParser& handler, TRunState& run, TStopIndex& stops, const char16_t* line)
       : handler_(handler),
         run_(run),
+        stops_(stops),
         textStart_(run.mode == Mode::Text ? line : nullptr),
         commentStart_(run.mode == Mode::Comment ? line : nullptr) {}
 
@@ -93,8 +228,8 @@ class TLineScan {
   /// becomes one NUL. Returns where the next line begins, or the text's NUL
   /// after the last line.
   char16_t* scanLine(char16_t* line) {
-    const char16_t* const end = scanToLineEnd(line);
-    char16_t* const cut = line + (end - line);
+    stops_.moveTo(line);
+    char16_t* const cut = scanToLineEnd();
     char16_t* next = cut;
     if (*cut == u'\r') {
       next += cut[1] == u'\n' ? 2 : 1;  // CRLF is one line end
@@ -109,95 +244,108 @@ class TLineScan {
   }
 
  private:
-  const char16_t* scanToLineEnd(const char16_t* p) {
-    // A big page does not fit the cache, and the branches of a tag-dense
-    // text keep the processor from running far enough ahead to hide the wait
-    // for memory: the text a few pages ahead is asked for, once per cache
-    // line the scan enters.
-    const char16_t* nextPrefetch = p;
-    while (!TStops::endsLine(*p)) {
-      if (p >= nextPrefetch) {
-        prefetchAhead(p);
-        nextPrefetch = addressAfter(p, kCacheLineBytes);
-      }
+  char16_t* scanToLineEnd() {
+    bool atLineEnd = false;
+    while (!atLineEnd) {
       switch (run_.mode) {
-        case Mode::Text:    p = scanText(p);    break;
-        case Mode::Tag:     p = scanTag(p);     break;
-        case Mode::Quoted:  p = scanQuoted(p);  break;
-        case Mode::Comment: p = scanComment(p); break;
+        case Mode::Text:    atLineEnd = scanText();    break;
+        case Mode::Tag:     atLineEnd = scanTag();     break;
+        case Mode::Quoted:  atLineEnd = scanQuoted();  break;
+        case Mode::Comment: atLineEnd = scanComment(); break;
       }
     }
-    return p;
+    return stops_.where();
   }
 
-  const char16_t* scanText(const char16_t* p) {
-    if (!textStart_) textStart_ = p;
-    p = TStops::skipTo(p, TStops::kText);
-    if (*p != u'<') return p;  // the line's end
-    flushText(p);
-    return openMarkup(p);
-  }
-
-  /// `p` is at "<" in text: opens a comment or a tag.
-  const char16_t* openMarkup(const char16_t* p) {
-    if (p[1] == u'!' && p[2] == u'-' && p[3] == u'-') {
-      p += 4;
-      commentStart_ = p;
-      handler_.onCommentBegin(p);
-      run_.mode = Mode::Comment;
-      return p;
-    }
-    run_.isEndTag = p[1] == u'/';
-    p += run_.isEndTag ? 2 : 1;
-    p = TStops::skipBlanks(p);
-    run_.tagName = p;
-    run_.mode = Mode::Tag;
-    return p;
-  }
-
-  const char16_t* scanTag(const char16_t* p) {
-    p = TStops::skipTo(p, TStops::kTag);
-    switch (*p) {
-      case u'"':
-        run_.mode = Mode::Quoted;
-        return p + 1;
-      case u'>':
-        reportTag(p);
-        run_.mode = Mode::Text;
-        return p + 1;
-      default:
-        return p;  // the line's end
+  /// Text and tags alternate on most lines, so the text scanner runs on
+  /// through each tag it opens and back into the text after it. Each scanner
+  /// returns true at the line's end, or false when it hands over to another
+  /// mode.
+  bool scanText() {
+    for (;;) {
+      stops_.seek(Mode::Text);
+      if (stops_.atLineEnd()) return true;
+      char16_t* const lessThan = stops_.where();
+      flushText(lessThan);
+      if (lessThan[1] == u'!' && lessThan[2] == u'-' && lessThan[3] == u'-') {
+        openComment(lessThan + 4);
+        return false;
+      }
+      openTag(lessThan);
+      if (scanTag()) return true;
     }
   }
 
-  const char16_t* scanQuoted(const char16_t* p) {
-    p = TStops::skipTo(p, TStops::kQuoted);
-    if (*p != u'"') return p;  // the line's end
-    run_.mode = Mode::Tag;
-    return p + 1;
+  /// `p` is just after "<!--".
+  void openComment(char16_t* p) {
+    commentStart_ = p;
+    handler_.onCommentBegin(p);
+    run_.mode = Mode::Comment;
+    stops_.moveTo(p);
   }
 
-  const char16_t* scanComment(const char16_t* p) {
-    for (;; ++p) {
-      p = TStops::skipTo(p, TStops::kComment);
-      if (*p != u'-') return p;  // the line's end
-      if (p[1] == u'-' && p[2] == u'>') break;
+  /// `lessThan` is at the "<" that opens a tag. The tag is scanned from just
+  /// after it: the "/" and blanks before the name are no stops of a tag.
+  void openTag(const char16_t* lessThan) {
+    run_.isEndTag = lessThan[1] == u'/';
+    run_.tagName = skipBlanks(lessThan + (run_.isEndTag ? 2 : 1));
+    run_.mode = Mode::Tag;
+    stops_.stepPast();
+  }
+
+  /// Runs through the tag and its quoted values to its ">".
+  bool scanTag() {
+    for (;;) {
+      stops_.seek(Mode::Tag);
+      if (!stops_.atQuote()) break;
+      stops_.stepPast();
+      run_.mode = Mode::Quoted;
+      if (scanQuoted()) return true;
+    }
+    if (stops_.atLineEnd()) return true;
+    const char16_t* const greaterThan = stops_.where();
+    reportTag(greaterThan);
+    run_.mode = Mode::Text;
+    textStart_ = greaterThan + 1;
+    stops_.stepPast();
+    return false;
+  }
+
+  bool scanQuoted() {
+    stops_.seek(Mode::Quoted);
+    if (stops_.atLineEnd()) return true;
+    run_.mode = Mode::Tag;
+    stops_.stepPast();
+    return false;
+  }
+
+  bool scanComment() {
+    char16_t* dash = nullptr;
+    for (;;) {
+      stops_.seek(Mode::Comment);
+      if (stops_.atLineEnd()) return true;
+      dash = stops_.where();
+      if (dash[1] == u'-' && dash[2] == u'>') break;
+      stops_.stepPast();
     }
     if (commentStart_) {
       // Blanks before "-->" are never units of "-->", and the comment text
-      // holds no line end, so this stops at p at the latest.
-      commentStart_ = TStops::skipBlanks(commentStart_);
-      if (commentStart_ != p) handler_.onCommentText(commentStart_, lengthBetween(commentStart_, p));
+      // holds no line end, so this stops at the dash at the latest.
+      commentStart_ = skipBlanks(commentStart_);
+      if (commentStart_ != dash) handler_.onCommentText(commentStart_, lengthBetween(commentStart_, dash));
       commentStart_ = nullptr;
     }
-    handler_.onCommentEnd(p);
+    handler_.onCommentEnd(dash);
     run_.mode = Mode::Text;
-    return p + 3;
+    textStart_ = dash + 3;
+    stops_.moveTo(dash + 3);
+    return false;
   }
 
+  /// Reports the text pending since textStart_, which every entry into text
+  /// sets.
   void flushText(const char16_t* end) {
-    if (textStart_ && textStart_ != end) handler_.onText(textStart_, lengthBetween(textStart_, end));
-    textStart_ = nullptr;
+    if (textStart_ != end) handler_.onText(textStart_, lengthBetween(textStart_, end));
   }
 
   /// Reports the open tag once: a tag cut by the line's end is reported there
@@ -234,12 +382,18 @@ class TLineScan {
 
   THtmlParser& handler_;
   TRunState& run_;
-  const char16_t* textStart_;     // null: no text run pending
+  TStopIndex& stops_;
+  const char16_t* textStart_;     // where the pending text run began, in text
   const char16_t* commentStart_;  // null: no comment text pending
 };
 
-char16_t* tokenizeLine(THtmlParser& handler, TRunState& run, char16_t* line) {
-  return TLineScan(handler, run, line).scanLine(line);
+/// Tokenizes the `length` units at `text` and cuts each of its lines.
+void tokenizeChunk(THtmlParser& handler, TRunState& run, char16_t* text, int32_t length) {
+  TStopIndex stops(text, length);
+  char16_t* line = text;
+  do {
+    line = TLineScan(handler, run, stops, line).scanLine(line);
+  } while (*line);
 }
 
 }  // namespace
@@ -254,13 +408,12 @@ void THtmlParser::onCommentText(const char16_t*, int32_t) {}
 bool THtmlParser::parse() {
   TRunState run;
   __kvstrW chunk;
-  char16_t emptyLine[1] = {0};
-  while (!stopRequested && readChunk(chunk)) {
+  char16_t emptyText[1] = {0};
+  while (!stopRequested) {
+    const int32_t length = readChunk(chunk);
+    if (length < 0) break;
     // Every chunk is scanned, an empty one too; a line end inside one cuts it.
-    char16_t* line = chunk.data() ? chunk.data() : emptyLine;
-    do {
-      line = tokenizeLine(*this, run, line);
-    } while (*line);
+    tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length);
   }
   return true;
 }

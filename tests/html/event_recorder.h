@@ -45,12 +45,12 @@ inline std::string render(const char16_t* p, const char16_t* end) {
 class TChunkFeed : public THtmlParser {
  public:
   explicit TChunkFeed(std::vector<std::u16string> chunks) : chunks_(std::move(chunks)) {}
-  bool readChunk(__kvstrW& chunk) override {
+  int32_t readChunk(__kvstrW& chunk) override {
     ++reads;
-    if (next_ == chunks_.size()) return false;
+    if (next_ == chunks_.size()) return -1;
     const std::u16string& piece = chunks_[next_++];
     chunk.assign(piece.data(), static_cast<int32_t>(piece.size()));
-    return true;
+    return chunk.length();
   }
   int reads = 0;
 
@@ -68,11 +68,11 @@ class TEventRecorder final : public Base {
  public:
   using Base::Base;
 
-  bool readChunk(__kvstrW& chunk) override {
-    const bool got = Base::readChunk(chunk);
+  int32_t readChunk(__kvstrW& chunk) override {
+    const int32_t length = Base::readChunk(chunk);
     chunkBegin_ = chunk.str();
     chunkEnd_ = chunkBegin_ + chunk.length();
-    return got;
+    return length;
   }
   void onStartTag(const char16_t* name, const char16_t* end) override {
     logTag("S", name, end);

@@ -16,12 +16,15 @@ using testing_html::TEventRecorder;
 
 class TLineReader final : public THtmlStreamParser {};
 
-/// Every chunk readChunk delivers, as "[a][][b]", until it first returns false.
+/// Every chunk readChunk delivers, as "[a][][b]", until it first returns -1;
+/// a returned length other than the chunk's shows as "[a]#2".
 std::string readAllChunks(THtmlStreamParser& parser) {
   std::string out;
   __kvstrW chunk(u"stale");
-  for (int guard = 0; guard < 100 && parser.readChunk(chunk); ++guard) {
+  int32_t length = 0;
+  for (int guard = 0; guard < 100 && (length = parser.readChunk(chunk)) >= 0; ++guard) {
     out += "[" + render(chunk.str(), chunk.str() + chunk.length()) + "]";
+    if (length != chunk.length()) out += "#" + std::to_string(length);
     chunk = __kvstrW(u"stale");  // each call must replace what was there
   }
   return out;
@@ -203,21 +206,21 @@ TEST(StreamParserTest, Utf8Input_Empty_NoEventsAndNothingDecoded) {
   }
 }
 
-TEST(StreamParserTest, ReadChunk_AtTheEnd_KeepsReturningFalse) {
+TEST(StreamParserTest, ReadChunk_AtTheEnd_KeepsReturningMinusOne) {
   TLineReader parser;
   parser.setInput(u"a\n");
   __kvstrW chunk;
-  EXPECT_TRUE(parser.readChunk(chunk));
-  EXPECT_FALSE(parser.readChunk(chunk));
-  EXPECT_FALSE(parser.readChunk(chunk));
+  EXPECT_EQ(parser.readChunk(chunk), 1);
+  EXPECT_EQ(parser.readChunk(chunk), -1);
+  EXPECT_EQ(parser.readChunk(chunk), -1);
 }
 
 TEST(StreamParserTest, ReadChunk_WithoutInput_EndsAtOnce) {
   // No text was set and the fallback file was never opened.
   TLineReader parser;
   __kvstrW chunk;
-  EXPECT_FALSE(parser.readChunk(chunk));
-  EXPECT_FALSE(parser.readChunk(chunk));
+  EXPECT_EQ(parser.readChunk(chunk), -1);
+  EXPECT_EQ(parser.readChunk(chunk), -1);
 }
 
 std::string parseText(const char16_t* text, int* warnings) {

@@ -212,6 +212,31 @@ TEST(TokenizerTest, Blanks_AreControlCharactersAndSpaceOnly) {
   }
 }
 
+TEST(TokenizerTest, UnitsAboveAsciiWithAStopInTheirBytes_AreNoStops) {
+  const TWholeOrSplitCase kCases[] = {
+      {u"\u013c\u8000|<b\u0122\u013e>|\u0a0d\u3e00\uff3c", "T[\\u013c\\u8000] S[b\\u0122\\u013e] T[\\u0a0d\\u3e00\\uff3c]"},
+      {u"<a t=\"\u8022>\uff22\">|\u800a\u000d", "S[a t=\"\\u8022>\\uff22\"] T[\\u800a]"},
+      {u"<!--\u012d-\u013e\u8000-->", "B M[\\u012d-\\u013e\\u8000] C"},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
+    expectSameWholeAndSplit(row);
+  }
+}
+
+// The scan classifies the units a window at a time: every kind of token, and
+// the chunk's end, is moved across the window edges.
+TEST(TokenizerTest, TokensAcrossWindowEdges_SameAtEveryOffset) {
+  const std::u16string tokens = u"<a t=\"x>y\">b</a><!-- c -->d\r\n<e\nf>g<!--h-\ni-->";
+  const std::string want = "S[a t=\"x>y\"] T[b] E[a] B M[c ] C T[d] S[e]~ T[g] B M[h-] M[i] C";
+  for (size_t shift = 0; shift <= 140; ++shift) {
+    SCOPED_TRACE(shift);
+    const TRun run = tokenize({std::u16string(shift, u'.') + tokens});
+    EXPECT_EQ(run.record, (shift ? "T[" + std::string(shift, '.') + "] " : std::string()) + want);
+    EXPECT_EQ(run.warnings, 1);
+  }
+}
+
 // A chunk's CR or LF ends a line there, as in a text read in place.
 TEST(TokenizerTest, LineEndInsideAChunk_CutsItThere) {
   const TRun run = tokenize({u"a\r\nb<c\nd>e\r", u"<!--x\ny-->"});
