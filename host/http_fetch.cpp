@@ -1,6 +1,7 @@
 #include "host/http_fetch.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <memory>
@@ -9,6 +10,62 @@ namespace host {
 namespace {
 
 constexpr long kHttpOk = 200;
+
+// The transfer library is loaded, and its global state set up, by the first
+// transfer, and torn down at exit: a run that stays offline never loads it
+// and the many libraries it brings, which spares it about half its resident
+// memory. The host runs one thread.
+class TCurlLibrary {
+ public:
+  /// The library's name for its lasting binary interface.
+  static constexpr const char* kFileName = "libcurl.so.4";
+
+  decltype(&curl_easy_init) easyInit = nullptr;
+  decltype(&curl_easy_cleanup) easyCleanup = nullptr;
+  decltype(&curl_easy_setopt) setOption = nullptr;
+  decltype(&curl_easy_getinfo) getInfo = nullptr;
+  decltype(&curl_easy_perform) perform = nullptr;
+  decltype(&curl_easy_strerror) describe = nullptr;
+
+  TCurlLibrary() : handle_(dlopen(kFileName, RTLD_NOW | RTLD_LOCAL)) {
+    if (!handle_) return;
+    resolve(easyInit, "curl_easy_init");
+    resolve(easyCleanup, "curl_easy_cleanup");
+    resolve(setOption, "curl_easy_setopt");
+    resolve(getInfo, "curl_easy_getinfo");
+    resolve(perform, "curl_easy_perform");
+    resolve(describe, "curl_easy_strerror");
+    resolve(globalInit_, "curl_global_init");
+    resolve(globalCleanup_, "curl_global_cleanup");
+    ready_ = easyInit && easyCleanup && setOption && getInfo && perform && describe && globalInit_ &&
+             globalCleanup_ && globalInit_(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  }
+  ~TCurlLibrary() {
+    if (ready_) globalCleanup_();
+    if (handle_) dlclose(handle_);
+  }
+  TCurlLibrary(const TCurlLibrary&) = delete;
+  TCurlLibrary& operator=(const TCurlLibrary&) = delete;
+
+  bool ready() const { return ready_; }
+
+ private:
+  template <class Function>
+  void resolve(Function& function, const char* name) {
+    function = reinterpret_cast<Function>(dlsym(handle_, name));
+  }
+
+  void* const handle_;
+  decltype(&curl_global_init) globalInit_ = nullptr;
+  decltype(&curl_global_cleanup) globalCleanup_ = nullptr;
+  bool ready_ = false;
+};
+
+/// The library, loaded on first use.
+const TCurlLibrary& curl() {
+  static const TCurlLibrary library;
+  return library;
+}
 
 struct TTransfer {
   CURL* handle = nullptr;
@@ -23,7 +80,7 @@ struct TTransfer {
 
 long responseCode(CURL* handle) {
   long status = 0;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  curl().getInfo(handle, CURLINFO_RESPONSE_CODE, &status);
   return status;
 }
 
@@ -52,40 +109,40 @@ int reportProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, 
 }
 
 struct TEasyDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+  void operator()(CURL* handle) const { curl().easyCleanup(handle); }
 };
 
 void limitProtocols(CURL* handle) {
 #if LIBCURL_VERSION_NUM >= 0x075500  // the string forms replaced the bit masks in 7.85
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl().setOption(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl().setOption(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 #else
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
-  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
+  curl().setOption(handle, CURLOPT_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
+  curl().setOption(handle, CURLOPT_REDIR_PROTOCOLS, CURLPROTO_HTTP | CURLPROTO_HTTPS);
 #endif
 }
 
 void configure(CURL* handle, const std::string& url, const TTransferLimits& limits,
                TTransfer& transfer, char* errorBuffer) {
-  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorBuffer);
-  curl_easy_setopt(handle, CURLOPT_USERAGENT, "lexoradx-lookup/0.1");
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(handle, CURLOPT_FAILONERROR, 1L);
-  curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "");
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT, limits.totalSeconds);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT,
+  curl().setOption(handle, CURLOPT_URL, url.c_str());
+  curl().setOption(handle, CURLOPT_NOSIGNAL, 1L);
+  curl().setOption(handle, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl().setOption(handle, CURLOPT_USERAGENT, "lexoradx-lookup/0.1");
+  curl().setOption(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl().setOption(handle, CURLOPT_MAXREDIRS, 10L);
+  curl().setOption(handle, CURLOPT_FAILONERROR, 1L);
+  curl().setOption(handle, CURLOPT_ACCEPT_ENCODING, "");
+  curl().setOption(handle, CURLOPT_TIMEOUT, limits.totalSeconds);
+  curl().setOption(handle, CURLOPT_CONNECTTIMEOUT,
                    std::min(limits.connectSeconds, limits.totalSeconds));
   if (limits.maxBytes != 0)
-    curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+    curl().setOption(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
   limitProtocols(handle);
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, receiveBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, reportProgress);
-  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);  // the callback also watches `stop`
+  curl().setOption(handle, CURLOPT_WRITEFUNCTION, receiveBody);
+  curl().setOption(handle, CURLOPT_WRITEDATA, &transfer);
+  curl().setOption(handle, CURLOPT_XFERINFOFUNCTION, reportProgress);
+  curl().setOption(handle, CURLOPT_XFERINFODATA, &transfer);
+  curl().setOption(handle, CURLOPT_NOPROGRESS, 0L);  // the callback also watches `stop`
 }
 
 std::string describeFailure(CURL* handle, CURLcode code, const TTransfer& transfer,
@@ -94,38 +151,20 @@ std::string describeFailure(CURL* handle, CURLcode code, const TTransfer& transf
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     return "larger than " + std::to_string(limits.maxBytes >> 20) + " MiB";
   if (code == CURLE_HTTP_RETURNED_ERROR) return "HTTP status " + std::to_string(responseCode(handle));
-  return errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+  return errorBuffer[0] ? errorBuffer : curl().describe(code);
 }
 
 bool isMissing(long status) { return status == 404 || status == 410; }
-
-// The library's global state, set up by the first transfer and torn down at
-// exit: a run that stays offline never starts it, which spares it some
-// megabytes of resident memory. The host runs one thread.
-class TCurlLibrary {
- public:
-  TCurlLibrary() : ready_(curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK) {}
-  ~TCurlLibrary() {
-    if (ready_) curl_global_cleanup();
-  }
-  TCurlLibrary(const TCurlLibrary&) = delete;
-  TCurlLibrary& operator=(const TCurlLibrary&) = delete;
-  bool ready() const { return ready_; }
-
- private:
-  const bool ready_;
-};
-
-bool curlReady() {
-  static const TCurlLibrary library;
-  return library.ready();
-}
 
 }  // namespace
 
 FetchResult httpFetch(const std::string& url, const TTransferLimits& limits,
                       const TBodySink& sink, const TProgressSink& progress, std::string& error) {
-  std::unique_ptr<CURL, TEasyDeleter> handle(curlReady() ? curl_easy_init() : nullptr);
+  if (!curl().ready()) {
+    error = "cannot fetch " + url + ": cannot load the transfer library " + TCurlLibrary::kFileName;
+    return FetchResult::Failed;
+  }
+  std::unique_ptr<CURL, TEasyDeleter> handle(curl().easyInit());
   if (!handle) {
     error = "cannot fetch " + url + ": the transfer library did not start";
     return FetchResult::Failed;
@@ -138,7 +177,7 @@ FetchResult httpFetch(const std::string& url, const TTransferLimits& limits,
   transfer.stop = limits.stop;
   char errorBuffer[CURL_ERROR_SIZE] = {};
   configure(handle.get(), url, limits, transfer, errorBuffer);
-  const CURLcode code = curl_easy_perform(handle.get());
+  const CURLcode code = curl().perform(handle.get());
   const long status = responseCode(handle.get());
   if (code == CURLE_OK && status == kHttpOk && transfer.received > 0) return FetchResult::Arrived;
   if (transfer.sinkFailed) return FetchResult::Failed;  // the sink has set `error` itself

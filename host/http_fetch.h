@@ -1,5 +1,5 @@
 // Online transfers through libcurl: HTTP and HTTPS only, redirects followed,
-// bounded in time and size. The library is set up by the first transfer.
+// bounded in time and size. The library is loaded by the first transfer.
 #pragma once
 
 #include <csignal>
