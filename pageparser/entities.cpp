@@ -18,6 +18,8 @@ constexpr TNamedReference kNamedReferences[] = {
 
 constexpr bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
+
+
 // Case-sensitive prefix test; stops at the first difference, so a NUL in the
 // text ends it without reading further.
 bool startsWith(const char16_t* text, const char16_t* prefix, int32_t length) {
@@ -75,6 +77,7 @@ const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position) {
   return next;
 }
 
+
 void appendCharacter(__kvstrbufT<char16_t>& out, char32_t character) {
   if (character > 0xFFFF) {
     const char16_t pair[2] = {static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10)),
@@ -91,8 +94,8 @@ void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_
   const char16_t* p = text;
   while (p < end && *p) {
     const char16_t* stretch = p;
-    while (p < end && *p && *p != u'&') ++p;
-    if (p != stretch) out.append(stretch, static_cast<int32_t>(p - stretch));
+    p = findAmpersandOrNul(p, end);
+    out.appendUnits(stretch, static_cast<int32_t>(p - stretch));
     if (p == end || !*p) break;
     char32_t character = 0;
     if (const char16_t* next = readEntity(p + 1, character)) {

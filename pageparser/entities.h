@@ -5,14 +5,35 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "textlib/kvstr.h"
 
-/// Decodes [text, text + length), stopping early at a NUL. A reference may look
-/// past `length` into the rest of the NUL-terminated line. Absent when empty.
+/// Decodes [text, text + length), all of it readable, stopping early at a NUL.
+/// A reference may look past `length` into the rest of the NUL-terminated
+/// line. Absent when empty.
 __kvstrW decodeEntities(const char16_t* text, int32_t length);
-/// decodeEntities appending straight to `out`: no intermediate copy of the run.
+/// decodeEntities appending straight to `out`: each stretch between
+/// references is copied in one piece.
 void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length);
+/// The first "&" or NUL in [p, end), or end. Four units are tested at a time
+/// while four remain: a lane is zero, alone or after XOR with "&" in every
+/// lane, exactly where it held that unit. Defined here: every run of section
+/// text is looked at.
+inline const char16_t* findAmpersandOrNul(const char16_t* p, const char16_t* end) {
+  constexpr uint64_t kLaneOnes = 0x0001000100010001;
+  constexpr uint64_t kLaneHighs = 0x8000800080008000;
+  constexpr uint64_t kAmpersands = 0x0026002600260026;
+  const auto hasZeroLane = [](uint64_t units) { return ((units - kLaneOnes) & ~units & kLaneHighs) != 0; };
+  while (end - p >= 4) {
+    uint64_t units;
+    std::memcpy(&units, p, sizeof units);
+    if (hasZeroLane(units) || hasZeroLane(units ^ kAmpersands)) break;
+    p += 4;
+  }
+  while (p < end && *p && *p != u'&') ++p;
+  return p;
+}
 /// `position` is just after an "&". Sets `character` to the referenced
 /// character (0, which adds nothing, for a reference to 0 or to CR) and returns
 /// the position after the reference, or returns null when no reference starts

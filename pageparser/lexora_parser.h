@@ -168,9 +168,6 @@ class TLexoraParser final : public THtmlStreamParser {
   void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
   void openListElement(TagKind kind);
-  /// The tagState bit a list or table tag opens and its end tag clears; 0
-  /// for br and every other kind.
-  static uint32_t listStateBit(TagKind kind);
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();

@@ -22,11 +22,6 @@ bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal
   return std::u16string_view(text, static_cast<size_t>(length)) == literal;
 }
 
-bool holdsAmpersand(const char16_t* text, int32_t length) {
-  return std::u16string_view(text, static_cast<size_t>(length)).find(u'&') !=
-         std::u16string_view::npos;
-}
-
 // "head:", the run and a line feed, written as one piece so that the line is
 // never interleaved with other output. The line is built on the stack when it
 // fits, as every real headline does.
@@ -127,10 +122,9 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
   }
   if (length <= 0) return;
 
-  // Most runs hold no reference and are copied in one piece; either way the
-  // text goes straight into the section, stopping at a NUL alike.
-  if (!holdsAmpersand(text, length)) {
-    target.append(text, length);
+  // Most runs hold no reference (nor a NUL) and go in as one piece.
+  if (findAmpersandOrNul(text, text + length) == text + length) {
+    target.appendUnits(text, length);
   } else {
     decodeEntitiesInto(target, text, length);
   }

@@ -79,10 +79,14 @@ int64_t __kvstrbufT<T>::grownCapacity(int64_t, int64_t needed) const {
 
 int64_t TSectionText::grownCapacity(int64_t capacity, int64_t needed) const {
   // A new text starts with a few dozen units, so that short sub-sections stay
-  // small; the extra half never makes a size that fits fail.
+  // small, and doubles while it is short, which takes it past most
+  // sub-sections in a few steps; a long text grows by half again, so that
+  // its spare room stays within half its size. The growth never makes a size
+  // that fits fail.
   constexpr int64_t kLargest = std::numeric_limits<int32_t>::max();
   constexpr int64_t kSmallest = 32;
-  int64_t grown = capacity + capacity / 2;
+  constexpr int64_t kShort = 4096;
+  int64_t grown = capacity < kShort ? capacity * 2 : capacity + capacity / 2;
   if (grown < kSmallest) grown = kSmallest;
   if (grown < needed) grown = needed;
   return grown > kLargest && needed <= kLargest ? kLargest : grown;

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "textlib/text_util.h"
 
@@ -96,6 +97,17 @@ class __kvstrbufT {
   void append(const T* src, int32_t n);
   /// Appends one element (a NUL element appends nothing).
   void append(T c) { append(&c, 1); }
+  /// Appends the `n` elements [src, src + n) in one copy, for a caller that
+  /// knows they hold no NUL and lie outside this buffer (append checks both).
+  /// Defined here: section text arrives in many short runs.
+  void appendUnits(const T* src, int32_t n) {
+    if (n <= 0) return;
+    const int64_t needed = int64_t{length_} + n + 1;
+    if (needed > capacity_) grow(needed, nullptr);
+    copyBytes(data_ + length_, src, static_cast<size_t>(n) * sizeof(T));
+    length_ += n;
+    data_[length_] = 0;
+  }
   /// Makes room for `n` more elements and the NUL at once.
   void reserve(int32_t n);
   /// Gives back the capacity beyond the text and its NUL, for a buffer that

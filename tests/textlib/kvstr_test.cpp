@@ -425,14 +425,30 @@ TEST(SectionTextTest, ManyRuns_KeepEveryUnitInOrder) {
     text.append(i % 2 ? u"b\n" : u"a", i % 2 ? 2 : 1);
     if (text.capacity() != capacity) ++growths;
   }
-  EXPECT_EQ(text.capacity(), 159306);  // half again each time, from 32 units
-  EXPECT_EQ(growths, 22);
+  // From 32 units, doubled up to 4096, then half again each time.
+  EXPECT_EQ(text.capacity(), 157464);
+  EXPECT_EQ(growths, 17);
   ASSERT_EQ(text.length(), 150000);
   const std::u16string all(text.str());
   EXPECT_EQ(all.size(), 150000u);
   EXPECT_EQ(all.substr(0, 6), u"ab\nab\n");
   EXPECT_EQ(all.substr(149994), u"ab\nab\n");
   EXPECT_TRUE(text.endsWith(u'\n'));
+}
+
+// Short runs are copied without a call, in two overlapping pieces: every
+// length up to past the longest such run, after an odd and an even length.
+TEST(SectionTextTest, AppendUnits_CopiesExactlyTheRun) {
+  const std::u16string source = u"abcdefghijklmnopqrstuvwxyz";
+  for (const char16_t* before : {u"", u"1", u"12"}) {
+    for (int32_t n = 0; n <= 12; ++n) {
+      SCOPED_TRACE(testing::Message() << "after " << std::char_traits<char16_t>::length(before) << ", " << n);
+      TSectionText text;
+      text.append(before, static_cast<int32_t>(std::char_traits<char16_t>::length(before)));
+      text.appendUnits(source.data(), n);
+      EXPECT_EQ(std::u16string(text.str()), std::u16string(before) + source.substr(0, static_cast<size_t>(n)));
+    }
+  }
 }
 
 TEST(SectionTextTest, Append_StopsAtNulAndSurvivesItsOwnText) {
