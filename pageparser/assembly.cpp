@@ -140,7 +140,7 @@ void TLexoraParser::trimSectionTexts() { store_.trimSectionTexts(); }
 // so it takes time in proportion to the page.
 int64_t TLexoraParser::entryLength(int64_t limit) {
   if (!hasEditSection_) return 0;  // not an entry page
-  store_.orderSections();
+  store_.groupSections();  // a block's length does not depend on the order of its sections
   std::vector<int64_t> recordUnits(static_cast<size_t>(store_.recordCount()), -1);  // -1: not yet counted
   TEntryCounter count;
   for (int32_t i = 0; i < store_.slotCount() && count.units <= limit; ++i) {
@@ -167,6 +167,7 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
   if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
     out.reserve(static_cast<int32_t>(units));
   }
+  store_.orderSections();
   TEntryBufferWriter writer{out};
   for (int32_t i = 0; i < store_.slotCount(); ++i) writeBlock(*this, std::as_const(store_), i, writer);
 }

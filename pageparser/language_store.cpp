@@ -1,6 +1,8 @@
 #include "pageparser/language_store.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 namespace {
 // Names and short texts fill blocks of this many units; a longer text gets a
@@ -11,6 +13,24 @@ uint32_t nameHash(std::u16string_view name) {
   uint32_t hash = 2166136261u;  // FNV-1a over the code units
   for (const char16_t unit : name) hash = (hash ^ unit) * 16777619u;
   return hash;
+}
+// Code-unit order, as the names' operator< gives it, with the common head
+// skipped four units at a time: a page of thousands of sub-sections of one
+// language sorts names that differ only near their ends.
+bool codeUnitLess(std::u16string_view a, std::u16string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  size_t i = 0;
+  for (; i + 4 <= common; i += 4) {
+    uint64_t x = 0;
+    uint64_t y = 0;
+    std::memcpy(&x, a.data() + i, sizeof x);
+    std::memcpy(&y, b.data() + i, sizeof y);
+    if (x != y) break;
+  }
+  for (; i < common; ++i) {
+    if (a[i] != b[i]) return a[i] < b[i];
+  }
+  return a.size() < b.size();
 }
 }  // namespace
 
@@ -95,7 +115,7 @@ TSectionText& TLanguageStore::sectionText(int32_t language, int32_t nameId) {
   sections_.emplace_back(owner, nameId);
   sectionIndex_.insert(hash, static_cast<int32_t>(sections_.size() - 1));
   ++records_[static_cast<size_t>(owner)].sectionCount;
-  sectionsOrdered_ = false;
+  sectionOrderState_ = SectionOrder::Stale;
   return sections_.back().text;
 }
 
@@ -110,10 +130,9 @@ const TSectionText* TLanguageStore::findSectionText(int32_t language, int32_t na
   return known < 0 ? nullptr : &sections_[static_cast<size_t>(known)].text;
 }
 
-void TLanguageStore::orderSections() {
-  if (sectionsOrdered_) return;
-  // Group the sections by record (a counting sort), then order each group
-  // of more than one by name.
+void TLanguageStore::groupSections() {
+  if (sectionOrderState_ != SectionOrder::Stale) return;
+  // A counting sort by record.
   int32_t next = 0;
   for (Record& record : records_) {
     record.firstSection = next;
@@ -125,14 +144,25 @@ void TLanguageStore::orderSections() {
     const auto owner = static_cast<size_t>(sections_[i].record);
     sectionOrder_[static_cast<size_t>(records_[owner].firstSection + filled[owner]++)] = static_cast<int32_t>(i);
   }
+  sectionOrderState_ = SectionOrder::Grouped;
+}
+
+void TLanguageStore::orderSections() {
+  groupSections();
+  if (sectionOrderState_ == SectionOrder::ByName) return;
+  // The names are sorted beside their sections, so that a comparison reads
+  // only the two names.
+  std::vector<std::pair<std::u16string_view, int32_t>> named;
   for (const Record& record : records_) {
     if (record.sectionCount < 2) continue;
     const auto first = sectionOrder_.begin() + record.firstSection;
-    std::sort(first, first + record.sectionCount, [this](int32_t a, int32_t b) {
-      return name(sections_[static_cast<size_t>(a)].name) < name(sections_[static_cast<size_t>(b)].name);
-    });
+    const auto last = first + record.sectionCount;
+    named.clear();
+    for (auto at = first; at != last; ++at) named.emplace_back(name(sections_[static_cast<size_t>(*at)].name), *at);
+    std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return codeUnitLess(a.first, b.first); });
+    std::transform(named.begin(), named.end(), first, [](const auto& entry) { return entry.second; });
   }
-  sectionsOrdered_ = true;
+  sectionOrderState_ = SectionOrder::ByName;
 }
 
 void TLanguageStore::trimSectionTexts() {

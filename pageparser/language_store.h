@@ -86,9 +86,9 @@ class TLanguageStore {
   int32_t slotCount() const { return static_cast<int32_t>(slots_.size()); }
   int32_t slotName(int32_t slot) const { return slots_[static_cast<size_t>(slot)]; }
 
-  /// Calls visit(name, text) for each sub-section of `record` in code-unit
-  /// order of the names. Sections added since the last orderSections are
-  /// not seen.
+  /// Calls visit(name, text) for each sub-section of `record`: in code-unit
+  /// order of the names after orderSections, in some order after
+  /// groupSections. Sections added since either are not seen.
   template <class Visit>
   void forEachSection(const Record& record, const Visit& visit) const {
     visitSections(*this, record, visit);
@@ -98,7 +98,11 @@ class TLanguageStore {
   void forEachSection(const Record& record, const Visit& visit) {
     visitSections(*this, record, visit);
   }
-  /// Sorts the sections for forEachSection; cheap when none was added since.
+  /// Gathers each record's sections for forEachSection, in no particular
+  /// order: enough to count them, and cheaper than sorting them.
+  void groupSections();
+  /// Gathers each record's sections for forEachSection in code-unit order of
+  /// their names. Both are cheap when nothing was added since.
   void orderSections();
   /// Gives back what the section texts hold beyond their text.
   void trimSectionTexts();
@@ -133,7 +137,8 @@ class TLanguageStore {
   std::vector<Record> records_;
   std::deque<Section> sections_;       // a deque, so texts never move
   TIndexTable sectionIndex_;           // by record and name
-  std::vector<int32_t> sectionOrder_;  // grouped by record, each group in name order
-  bool sectionsOrdered_ = true;
+  enum class SectionOrder { Stale, Grouped, ByName };
+  std::vector<int32_t> sectionOrder_;  // grouped by record, each group in name order once sorted
+  SectionOrder sectionOrderState_ = SectionOrder::ByName;
   std::vector<int32_t> slots_;         // name ids in page order
 };
