@@ -1,6 +1,6 @@
 // The tokenizer: one pass over each chunk, four modes, reports by pointer.
 //
-// What must outlive a line (the mode, the open tag's name and kind) sits in
+// What must outlive a line (the mode, the open tag's "<") sits in
 // TRunState; the pending text and comment starts are cursors of one line. Each
 // scanner seeks the next unit that matters in its mode, then decides, and
 // returns whether it stopped at the line's end. Lookahead for "<!--" and "-->"
@@ -209,10 +209,9 @@ int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
 /// What survives from one line to the next.
 struct TRunState {
   Mode mode = Mode::Text;
-  /// First unit of the open tag's name; null once the tag was reported early
-  /// because the line ended inside it.
-  const char16_t* tagName = nullptr;
-  bool isEndTag = false;
+  /// The "<" of the open tag; null once the tag was reported early because
+  /// the line ended inside it.
+  const char16_t* tagOpener = nullptr;
 };
 
 class TLineScan {
@@ -287,8 +286,7 @@ class TLineScan {
   /// `lessThan` is at the "<" that opens a tag. The tag is scanned from just
   /// after it: the "/" and blanks before the name are no stops of a tag.
   void openTag(const char16_t* lessThan) {
-    run_.isEndTag = lessThan[1] == u'/';
-    run_.tagName = skipBlanks(lessThan + (run_.isEndTag ? 2 : 1));
+    run_.tagOpener = lessThan;
     run_.mode = Mode::Tag;
     stops_.stepPast();
   }
@@ -351,13 +349,15 @@ class TLineScan {
   /// Reports the open tag once: a tag cut by the line's end is reported there
   /// and its rest, on the next line, is consumed silently.
   void reportTag(const char16_t* end) {
-    if (!run_.tagName) return;
-    if (run_.isEndTag) {
-      handler_.onEndTag(run_.tagName, end);
+    if (!run_.tagOpener) return;
+    const bool isEndTag = run_.tagOpener[1] == u'/';
+    const char16_t* const name = skipBlanks(run_.tagOpener + (isEndTag ? 2 : 1));
+    if (isEndTag) {
+      handler_.onEndTag(name, end);
     } else {
-      handler_.onStartTag(run_.tagName, end);
+      handler_.onStartTag(name, end);
     }
-    run_.tagName = nullptr;
+    run_.tagOpener = nullptr;
   }
 
   /// `end` is the line's NUL.
