@@ -54,19 +54,21 @@ void TIndexTable::place(Entry entry) {
 
 TLanguageStore::TLanguageStore() { nameId(std::u16string_view()); }
 
+int32_t TLanguageStore::findName(std::u16string_view name, uint32_t hash) const {
+  return nameIndex_.find(hash, [&](int32_t id) { return names_[static_cast<size_t>(id)] == name; });
+}
+
+int32_t TLanguageStore::findName(std::u16string_view name) const { return findName(name, nameHash(name)); }
+
 int32_t TLanguageStore::nameId(std::u16string_view name) {
   const uint32_t hash = nameHash(name);
-  const int32_t known = nameIndex_.find(hash, [&](int32_t id) { return names_[static_cast<size_t>(id)] == name; });
+  const int32_t known = findName(name, hash);
   if (known >= 0) return known;
   const auto id = static_cast<int32_t>(names_.size());
   names_.push_back(keep(name));
   recordOfName_.push_back(-1);
   nameIndex_.insert(hash, id);
   return id;
-}
-
-int32_t TLanguageStore::findName(std::u16string_view name) const {
-  return nameIndex_.find(nameHash(name), [&](int32_t id) { return names_[static_cast<size_t>(id)] == name; });
 }
 
 std::u16string_view TLanguageStore::keep(std::u16string_view text) {
@@ -104,13 +106,17 @@ uint32_t TLanguageStore::sectionHash(int32_t record, int32_t nameId) {
   return hash ^ (hash >> 16);
 }
 
-TSectionText& TLanguageStore::sectionText(int32_t language, int32_t nameId) {
-  const int32_t owner = indexOf(record(language));
-  const uint32_t hash = sectionHash(owner, nameId);
-  const int32_t known = sectionIndex_.find(hash, [&](int32_t i) {
+int32_t TLanguageStore::findSection(int32_t owner, int32_t nameId, uint32_t hash) const {
+  return sectionIndex_.find(hash, [&](int32_t i) {
     const Section& section = sections_[static_cast<size_t>(i)];
     return section.record == owner && section.name == nameId;
   });
+}
+
+TSectionText& TLanguageStore::sectionText(int32_t language, int32_t nameId) {
+  const int32_t owner = indexOf(record(language));
+  const uint32_t hash = sectionHash(owner, nameId);
+  const int32_t known = findSection(owner, nameId, hash);
   if (known >= 0) return sections_[static_cast<size_t>(known)].text;
   sections_.emplace_back(owner, nameId);
   sectionIndex_.insert(hash, static_cast<int32_t>(sections_.size() - 1));
@@ -123,10 +129,7 @@ const TSectionText* TLanguageStore::findSectionText(int32_t language, int32_t na
   const Record* owner = findRecord(language);
   if (!owner || nameId < 0) return nullptr;
   const int32_t ownerIndex = indexOf(*owner);
-  const int32_t known = sectionIndex_.find(sectionHash(ownerIndex, nameId), [&](int32_t i) {
-    const Section& section = sections_[static_cast<size_t>(i)];
-    return section.record == ownerIndex && section.name == nameId;
-  });
+  const int32_t known = findSection(ownerIndex, nameId, sectionHash(ownerIndex, nameId));
   return known < 0 ? nullptr : &sections_[static_cast<size_t>(known)].text;
 }
 

@@ -51,7 +51,7 @@ class TLanguageStore {
     std::u16string_view ipa;    ///< the first IPA run; empty until one is kept
     std::u16string_view audio;  ///< the first audio link; empty until one is kept
     int32_t sectionCount = 0;
-    int32_t firstSection = 0;  ///< where its sections begin in name order
+    int32_t firstSection = 0;  ///< where its sections begin in the gathered order
   };
 
   /// Id 0 is the empty name.
@@ -115,7 +115,10 @@ class TLanguageStore {
     TSectionText text;
   };
 
+  int32_t findName(std::u16string_view name, uint32_t hash) const;
   static uint32_t sectionHash(int32_t record, int32_t nameId);
+  /// The section of record `owner` named `nameId`, or -1.
+  int32_t findSection(int32_t owner, int32_t nameId, uint32_t hash) const;
   template <class Store, class Visit>
   static void visitSections(Store& store, const Record& record, const Visit& visit) {
     for (int32_t i = 0; i < record.sectionCount; ++i) {
