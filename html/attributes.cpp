@@ -60,7 +60,7 @@ void forEachAttribute(const char16_t* tagText, const char16_t* end, Take&& take)
     if (*q == u'"' || *q == u'\'') {
       const char16_t closingQuote = *q;
       valueStart = ++q;
-      while (q < end && *q != closingQuote) ++q;
+      q = findEitherUnit(q, end, closingQuote, closingQuote);
     } else {
       while (q < end && !isValueBlank(*q)) ++q;
     }

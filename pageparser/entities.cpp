@@ -94,7 +94,7 @@ void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_
   const char16_t* p = text;
   while (p < end && *p) {
     const char16_t* stretch = p;
-    p = findAmpersandOrNul(p, end);
+    p = findEitherUnit(p, end, u'&', 0);
     out.appendUnits(stretch, static_cast<int32_t>(p - stretch));
     if (p == end || !*p) break;
     char32_t character = 0;

@@ -5,11 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-
-#ifdef DX_SIMD_SSE2
-#include <emmintrin.h>
-#endif
 
 #include "textlib/kvstr.h"
 
@@ -20,38 +15,6 @@ __kvstrW decodeEntities(const char16_t* text, int32_t length);
 /// decodeEntities appending straight to `out`: each stretch between
 /// references is copied in one piece.
 void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length);
-/// The first "&" or NUL in [p, end), or end. Defined here: every run of
-/// section text is looked at.
-inline const char16_t* findAmpersandOrNul(const char16_t* p, const char16_t* end) {
-#ifdef DX_SIMD_SSE2
-  // Eight units a time: each lane equal to the NUL or to "&" sets its two
-  // mask bits.
-  const __m128i ampersands = _mm_set1_epi16(u'&');
-  const __m128i zeros = _mm_setzero_si128();
-  while (end - p >= 8) {
-    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int stops = _mm_movemask_epi8(
-        _mm_or_si128(_mm_cmpeq_epi16(units, zeros), _mm_cmpeq_epi16(units, ampersands)));
-    if (stops != 0) return p + __builtin_ctz(static_cast<unsigned>(stops)) / 2;
-    p += 8;
-  }
-#else
-  // Four units a time: a lane is zero, alone or after XOR with "&" in every
-  // lane, exactly where it held that unit, and then the borrow sets its top bit.
-  constexpr uint64_t kLaneOnes = 0x0001000100010001;
-  constexpr uint64_t kLaneHighs = 0x8000800080008000;
-  constexpr uint64_t kAmpersands = 0x0026002600260026;
-  while (end - p >= 4) {
-    uint64_t units;
-    std::memcpy(&units, p, sizeof units);
-    const uint64_t others = units ^ kAmpersands;
-    if ((((units - kLaneOnes) & ~units) | ((others - kLaneOnes) & ~others)) & kLaneHighs) break;
-    p += 4;
-  }
-#endif
-  while (p < end && *p && *p != u'&') ++p;
-  return p;
-}
 /// `position` is just after an "&". Sets `character` to the referenced
 /// character (0, which adds nothing, for a reference to 0 or to CR) and returns
 /// the position after the reference, or returns null when no reference starts

@@ -123,7 +123,7 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
   if (length <= 0) return;
 
   // Most runs hold no reference (nor a NUL) and go in as one piece.
-  if (findAmpersandOrNul(text, text + length) == text + length) {
+  if (findEitherUnit(text, text + length, u'&', 0) == text + length) {
     target.appendUnits(text, length);
   } else {
     decodeEntitiesInto(target, text, length);

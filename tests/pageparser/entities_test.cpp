@@ -79,25 +79,6 @@ TEST(DecodeEntitiesTest, EmptyOrNul_GivesAbsentOrStopsThere) {
   EXPECT_TRUE(decodeEntities(onlyZero, 4).data() == nullptr);
 }
 
-// Four units are looked at in one step: every position of the stop in every
-// block, and the units after the last whole block.
-TEST(FindAmpersandOrNulTest, FirstStopAtEveryPosition) {
-  for (const char16_t stop : {u'&', u'\0'}) {
-    for (size_t length = 0; length <= 11; ++length) {
-      for (size_t at = 0; at <= length; ++at) {
-        SCOPED_TRACE(testing::Message() << int(stop) << " length " << length << " at " << at);
-        // "&" in every unit's high byte and low bits, never "&" itself.
-        std::u16string text(length, u'\u2600');
-        text += u"\u0126&";  // past the range: never reached
-        if (at < length) text[at] = stop;
-        if (at + 1 < length) text[at + 1] = u'&';  // only the first stop counts
-        EXPECT_EQ(findAmpersandOrNul(text.data(), text.data() + length) - text.data(),
-                  static_cast<std::ptrdiff_t>(at));
-      }
-    }
-  }
-}
-
 TEST(DecodeEntityTest, ReturnsPositionAfterReference_OrNull) {
   const struct {
     const char16_t* after;  // the text just after "&"

@@ -436,6 +436,29 @@ TEST(SectionTextTest, ManyRuns_KeepEveryUnitInOrder) {
   EXPECT_TRUE(text.endsWith(u'\n'));
 }
 
+// The search takes several units a step: every position of the first hit in
+// and after the whole steps, for a pair of units and for one.
+TEST(FindEitherUnitTest, FirstHitAtEveryPosition) {
+  const struct {
+    char16_t a, b, hit;
+  } kCases[] = {{u'&', 0, u'&'}, {u'&', 0, 0}, {u'"', u'"', u'"'}};
+  for (const auto& c : kCases) {
+    for (size_t length = 0; length <= 19; ++length) {
+      for (size_t at = 0; at <= length; ++at) {
+        SCOPED_TRACE(testing::Message() << int(c.hit) << " length " << length << " at " << at);
+        // Fillers share the wanted units' low or high byte but are none of them.
+        std::u16string text(length, static_cast<char16_t>(c.a << 8));
+        for (size_t i = 1; i < length; i += 2) text[i] = static_cast<char16_t>(c.a | 0x100);
+        text += c.a;  // past the range: never reached
+        if (at < length) text[at] = c.hit;
+        if (at + 1 < length) text[at + 1] = c.b;  // only the first hit counts
+        EXPECT_EQ(findEitherUnit(text.data(), text.data() + length, c.a, c.b) - text.data(),
+                  static_cast<std::ptrdiff_t>(at));
+      }
+    }
+  }
+}
+
 // Short runs are copied without a call, in two overlapping pieces: every
 // length up to past the longest such run, after an odd and an even length.
 TEST(SectionTextTest, AppendUnits_CopiesExactlyTheRun) {
