@@ -13,6 +13,15 @@
 namespace {
 constexpr char16_t kUnorderedItemMarker[] = u"\n - ";
 constexpr std::u16string_view kHeadingWrapperClass = u"mw-heading";
+// The span classes that matter, as views of known length, so that a class of
+// another length is told apart by its length alone.
+constexpr std::u16string_view kHeadlineClass = u"mw-headline";
+constexpr std::u16string_view kEditSectionClass = u"editsection";
+constexpr std::u16string_view kCurrentEditSectionClass = u"mw-editsection";
+constexpr std::u16string_view kIpaClass = u"IPA";
+constexpr std::u16string_view kCurrentIpaClass = u"API";
+constexpr std::u16string_view kAudioLinkClass = u"unicode audiolink";
+constexpr std::u16string_view kFooterClass = u"printfooter";
 
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
   std::u16string_view rest = classList;
@@ -95,20 +104,20 @@ void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
   tagState_ |= TS_SPAN;
   // Looked at where it lies: most spans match none of these, and none needs a copy.
   const std::u16string_view spanClass = attributeValue(name, end, u"class");
-  if (spanClass == u"mw-headline") {
+  if (spanClass == kHeadlineClass) {
     spanKind_ = SPAN_HEADLINE;
-  } else if (spanClass == u"editsection") {
+  } else if (spanClass == kEditSectionClass) {
     // Leaves spanKind alone, so the edit link's own text is not a headline.
     hasEditSection_ = true;
-  } else if (currentMarkup_ && spanClass == u"mw-editsection") {
+  } else if (currentMarkup_ && spanClass == kCurrentEditSectionClass) {
     // Its brackets sit in spans of their own, so it is followed as a whole.
     hasEditSection_ = true;
     editLinkDepth_ = 1;
   } else if (language_.empty()) {
     // Pronunciation and audio spans count only inside a language section.
-  } else if (spanClass == u"IPA" || (currentMarkup_ && spanClass == u"API")) {
+  } else if (spanClass == kIpaClass || (currentMarkup_ && spanClass == kCurrentIpaClass)) {
     spanKind_ = SPAN_IPA;
-  } else if (spanClass == u"unicode audiolink") {
+  } else if (spanClass == kAudioLinkClass) {
     spanKind_ = SPAN_AUDIO;
   }
 }
@@ -134,7 +143,7 @@ void TLexoraParser::openDiv(const char16_t* name, const char16_t* end) {
   if (currentMarkup_ && classListHas(divClass, kHeadingWrapperClass)) inHeadingWrapper_ = true;
   // The footer ends the article: nothing more is recorded until a headline
   // sets a list-bearing kind again.
-  if (footerMatters && divClass == u"printfooter") sectionKind_ = SK_NONE;
+  if (footerMatters && divClass == kFooterClass) sectionKind_ = SK_NONE;
 }
 
 void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end) {

@@ -33,16 +33,19 @@ constexpr int32_t headingLevel(TagKind kind) {
   return kind >= TagKind::H1 && kind <= TagKind::H4 ? static_cast<int32_t>(kind) : 0;
 }
 
-constexpr char16_t toLowerAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
+/// Whether `c`, in either case, is the lower-case ASCII letter `letter`:
+/// setting the case bit joins the two cases of a letter and no other unit.
+constexpr bool isLetterInAnyCase(char16_t c, char16_t letter) { return (c | 0x20) == letter; }
 
-/// Whether [name, end) begins with the lower-case `literal` of length N - 1.
+/// Whether [name, end) begins with `literal` (N - 1 units), its lower-case
+/// letters matching either case and its other units only themselves.
 template <int N>
 bool tagTextStartsWith(const char16_t* name, const char16_t* end, const char16_t (&literal)[N]) {
   if (end - name < N - 1) return false;
   for (int i = 0; i < N - 1; ++i) {
-    if (toLowerAscii(name[i]) != literal[i]) return false;
+    const bool same = literal[i] >= u'a' && literal[i] <= u'z' ? isLetterInAnyCase(name[i], literal[i])
+                                                              : name[i] == literal[i];
+    if (!same) return false;
   }
   return true;
 }
@@ -50,8 +53,10 @@ bool tagTextStartsWith(const char16_t* name, const char16_t* end, const char16_t
 /// The kind of the tag whose text is [name, end).
 inline TagKind tagKind(const char16_t* name, const char16_t* end) {
   if (end - name < 2) return TagKind::Other;
-  const char16_t second = toLowerAscii(name[1]);
-  switch (toLowerAscii(name[0])) {
+  // Every label is a lower-case letter, so the case bit set on the unit
+  // compares it in either case; the heading digit is compared as it stands.
+  const char16_t second = name[1];
+  switch (name[0] | 0x20) {
     case u'h':
       return second >= u'1' && second <= u'4' ? static_cast<TagKind>(second - u'0') : TagKind::Other;
     case u's':
@@ -61,18 +66,18 @@ inline TagKind tagKind(const char16_t* name, const char16_t* end) {
       if (tagTextStartsWith(name, end, u"a href")) return TagKind::AnchorHref;
       return tagTextStartsWith(name, end, u"audio") ? TagKind::Audio : TagKind::Other;
     case u'b':
-      if (second == u'r') return TagKind::Br;
+      if (isLetterInAnyCase(second, u'r')) return TagKind::Br;
       return tagTextStartsWith(name, end, u"button") ? TagKind::Button : TagKind::Other;
     case u'd':
-      if (second == u'l') return TagKind::Dl;
-      if (second == u'd') return TagKind::Dd;
+      if (isLetterInAnyCase(second, u'l')) return TagKind::Dl;
+      if (isLetterInAnyCase(second, u'd')) return TagKind::Dd;
       return tagTextStartsWith(name, end, u"div") ? TagKind::Div : TagKind::Other;
     case u'o':
-      return second == u'l' ? TagKind::Ol : TagKind::Other;
+      return isLetterInAnyCase(second, u'l') ? TagKind::Ol : TagKind::Other;
     case u'u':
-      return second == u'l' ? TagKind::Ul : TagKind::Other;
+      return isLetterInAnyCase(second, u'l') ? TagKind::Ul : TagKind::Other;
     case u'l':
-      return second == u'i' ? TagKind::Li : TagKind::Other;
+      return isLetterInAnyCase(second, u'i') ? TagKind::Li : TagKind::Other;
     case u't':
       return tagTextStartsWith(name, end, u"table") ? TagKind::Table : TagKind::Other;
     default:
