@@ -101,35 +101,35 @@ const TLanguageStore::Record* TLanguageStore::findRecord(int32_t nameId) const {
   return index < 0 ? nullptr : &records_[static_cast<size_t>(index)];
 }
 
-uint32_t TLanguageStore::sectionHash(int32_t record, int32_t nameId) {
-  uint32_t hash = static_cast<uint32_t>(record) * 0x9E3779B1u ^ static_cast<uint32_t>(nameId) * 0x85EBCA77u;
+uint32_t TLanguageStore::sectionHash(int32_t record, std::u16string_view name) {
+  const uint32_t hash = nameHash(name) ^ static_cast<uint32_t>(record) * 0x9E3779B1u;
   return hash ^ (hash >> 16);
 }
 
-int32_t TLanguageStore::findSection(int32_t owner, int32_t nameId, uint32_t hash) const {
+int32_t TLanguageStore::findSection(int32_t owner, std::u16string_view name, uint32_t hash) const {
   return sectionIndex_.find(hash, [&](int32_t i) {
     const Section& section = sections_[static_cast<size_t>(i)];
-    return section.record == owner && section.name == nameId;
+    return section.record == owner && section.name == name;
   });
 }
 
-TSectionText& TLanguageStore::sectionText(int32_t language, int32_t nameId) {
+TSectionText& TLanguageStore::sectionText(int32_t language, std::u16string_view name) {
   const int32_t owner = indexOf(record(language));
-  const uint32_t hash = sectionHash(owner, nameId);
-  const int32_t known = findSection(owner, nameId, hash);
+  const uint32_t hash = sectionHash(owner, name);
+  const int32_t known = findSection(owner, name, hash);
   if (known >= 0) return sections_[static_cast<size_t>(known)].text;
-  sections_.emplace_back(owner, nameId);
+  sections_.emplace_back(owner, keep(name));
   sectionIndex_.insert(hash, static_cast<int32_t>(sections_.size() - 1));
   ++records_[static_cast<size_t>(owner)].sectionCount;
   sectionOrderState_ = SectionOrder::Stale;
   return sections_.back().text;
 }
 
-const TSectionText* TLanguageStore::findSectionText(int32_t language, int32_t nameId) const {
+const TSectionText* TLanguageStore::findSectionText(int32_t language, std::u16string_view name) const {
   const Record* owner = findRecord(language);
-  if (!owner || nameId < 0) return nullptr;
+  if (!owner) return nullptr;
   const int32_t ownerIndex = indexOf(*owner);
-  const int32_t known = findSection(ownerIndex, nameId, sectionHash(ownerIndex, nameId));
+  const int32_t known = findSection(ownerIndex, name, sectionHash(ownerIndex, name));
   return known < 0 ? nullptr : &sections_[static_cast<size_t>(known)].text;
 }
 
@@ -161,7 +161,7 @@ void TLanguageStore::orderSections() {
     const auto first = sectionOrder_.begin() + record.firstSection;
     const auto last = first + record.sectionCount;
     named.clear();
-    for (auto at = first; at != last; ++at) named.emplace_back(name(sections_[static_cast<size_t>(*at)].name), *at);
+    for (auto at = first; at != last; ++at) named.emplace_back(sections_[static_cast<size_t>(*at)].name, *at);
     std::sort(named.begin(), named.end(), [](const auto& a, const auto& b) { return codeUnitLess(a.first, b.first); });
     std::transform(named.begin(), named.end(), first, [](const auto& entry) { return entry.second; });
   }

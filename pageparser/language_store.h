@@ -1,10 +1,10 @@
 // What the page parser keeps of a page: the language slots in page order, a
 // record per language name (pronunciation, audio link, sub-section texts),
-// and every name once. A big page holds tens of thousands of languages, so
-// the store is laid out for that: names and the short texts live side by
-// side in large blocks, records and sections in page order, and both are
-// found through open-addressing indexes. A language then costs no
-// allocation of its own beyond its section texts.
+// and every language name once. A big page holds tens of thousands of
+// languages or sub-sections, so the store is laid out for that: names and
+// the short texts live side by side in large blocks, records and sections in
+// page order, and both are found through open-addressing indexes. A language
+// then costs no allocation of its own beyond its section texts.
 #pragma once
 
 #include <cstddef>
@@ -74,12 +74,12 @@ class TLanguageStore {
   int32_t recordCount() const { return static_cast<int32_t>(records_.size()); }
   /// Which record `record` is (0 to recordCount() - 1).
   int32_t indexOf(const Record& record) const { return static_cast<int32_t>(&record - records_.data()); }
-  /// The text of sub-section `nameId` of the language named `language`,
-  /// added empty (with the record) when absent. The reference stays valid
-  /// as long as the store.
-  TSectionText& sectionText(int32_t language, int32_t nameId);
-  /// The text of sub-section `nameId` of the language named `language`, or null.
-  const TSectionText* findSectionText(int32_t language, int32_t nameId) const;
+  /// The text of sub-section `name` of the language named `language`, added
+  /// empty (with the record) when absent. The reference stays valid as long
+  /// as the store.
+  TSectionText& sectionText(int32_t language, std::u16string_view name);
+  /// The text of sub-section `name` of the language named `language`, or null.
+  const TSectionText* findSectionText(int32_t language, std::u16string_view name) const;
 
   /// Appends a language slot naming `nameId`.
   void addSlot(int32_t nameId) { slots_.push_back(nameId); }
@@ -109,22 +109,22 @@ class TLanguageStore {
 
  private:
   struct Section {
-    Section(int32_t owner, int32_t id) : record(owner), name(id) {}
+    Section(int32_t owner, std::u16string_view kept) : record(owner), name(kept) {}
     int32_t record;
-    int32_t name;
+    std::u16string_view name;
     TSectionText text;
   };
 
   int32_t findName(std::u16string_view name, uint32_t hash) const;
-  static uint32_t sectionHash(int32_t record, int32_t nameId);
-  /// The section of record `owner` named `nameId`, or -1.
-  int32_t findSection(int32_t owner, int32_t nameId, uint32_t hash) const;
+  static uint32_t sectionHash(int32_t record, std::u16string_view name);
+  /// The section of record `owner` named `name`, or -1.
+  int32_t findSection(int32_t owner, std::u16string_view name, uint32_t hash) const;
   template <class Store, class Visit>
   static void visitSections(Store& store, const Record& record, const Visit& visit) {
     for (int32_t i = 0; i < record.sectionCount; ++i) {
       const int32_t at = store.sectionOrder_[static_cast<size_t>(record.firstSection + i)];
       auto& section = store.sections_[static_cast<size_t>(at)];
-      visit(store.name(section.name), section.text);
+      visit(section.name, section.text);
     }
   }
 

@@ -35,15 +35,14 @@ void TLexoraParser::clearLanguage() {
 }
 
 void TLexoraParser::setSubsection(const char16_t* text, int32_t length) {
-  subsectionId_ = store_.nameId(untilNul(text, length));
-  subsection_ = store_.name(subsectionId_);
+  subsection_.assign(untilNul(text, length));
   currentText_ = nullptr;
 }
 
 TSectionText& TLexoraParser::currentSectionText() {
   // The answer is kept until language or subsection changes, so runs in a
   // row cost no lookups.
-  if (!currentText_) currentText_ = &store_.sectionText(languageId_, subsectionId_);
+  if (!currentText_) currentText_ = &store_.sectionText(languageId_, subsection_);
   return *currentText_;
 }
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "html/stream_parser.h"
@@ -119,11 +120,12 @@ class TLexoraParser final : public THtmlStreamParser {
   char16_t listItemMarker_[16] = {u'\n', u'0', u'.'};
   int32_t listItemMarkerLength_ = 3;
   TLanguageStore store_;
-  // Both name what the store holds once: language_ is store_.name(languageId_).
+  /// The store holds every language name once: language_ is store_.name(languageId_).
   int32_t languageId_ = 0;
   std::u16string_view language_;
-  int32_t subsectionId_ = 0;
-  std::u16string_view subsection_;
+  /// Sub-section names are kept only by the sections they name; most name
+  /// none (a pronunciation, or a language of thousands of sub-sections).
+  std::u16string subsection_;
   const bool showAudio_ = true;
   const bool showSectionNames_ = true;
 

@@ -32,7 +32,7 @@ struct ParsedPage {
   }
   std::u16string section(const char16_t* language, const char16_t* name) const {
     const TLanguageStore& store = parser.store();
-    const TSectionText* found = store.findSectionText(store.findName(language), store.findName(name));
+    const TSectionText* found = store.findSectionText(store.findName(language), name);
     return found ? found->str() : u"<absent>";
   }
   size_t sectionCount(const char16_t* language) const { return record(language)->sectionCount; }
