@@ -62,7 +62,7 @@ inline int countTrailingZeros(TStopMask mask) {
 
 /// The units of a window that some scanner stops at, by class.
 struct TWindowClasses {
-  TStopMask lineEnd = 0;
+  TStopMask lineEnd = 0;  // CR and LF: the chunk's one NUL is its known last unit
   TStopMask lessThan = 0;
   TStopMask greaterThan = 0;
   TStopMask quote = 0;
@@ -72,7 +72,6 @@ struct TWindowClasses {
 #ifdef DX_SIMD_SSE2
 /// Classifies the kWindowUnits units at `units`, 16 at a time.
 TWindowClasses classifyWindow(const char16_t* units) {
-  const __m128i nul = _mm_setzero_si128();
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lessThan = _mm_set1_epi8('<');
@@ -90,8 +89,7 @@ TWindowClasses classifyWindow(const char16_t* units) {
     const auto maskOf = [i](__m128i lanes) {
       return static_cast<TStopMask>(static_cast<unsigned>(_mm_movemask_epi8(lanes))) << i;
     };
-    found.lineEnd |= maskOf(_mm_or_si128(_mm_cmpeq_epi8(bytes, nul),
-                                         _mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr))));
+    found.lineEnd |= maskOf(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
     found.lessThan |= maskOf(_mm_cmpeq_epi8(bytes, lessThan));
     found.greaterThan |= maskOf(_mm_cmpeq_epi8(bytes, greaterThan));
     found.quote |= maskOf(_mm_cmpeq_epi8(bytes, quote));
@@ -106,7 +104,7 @@ constexpr auto kClassBits = [] {
   struct {
     uint8_t of[64] = {};
   } table;
-  table.of[0] = table.of[u'\r'] = table.of[u'\n'] = kLineEndBit;
+  table.of[u'\r'] = table.of[u'\n'] = kLineEndBit;
   table.of[u'<'] = kLessThanBit;
   table.of[u'>'] = kGreaterThanBit;
   table.of[u'"'] = kQuoteBit;
@@ -176,13 +174,17 @@ class TStopIndex {
   void classifyFrom(char16_t* from) {
     base_ = from;
     from_ = ~TStopMask{0};
-    const TWindowClasses classes = textEnd_ - from >= kWindowUnits ? classifyWindow(from) : classifyTail(from);
+    const ptrdiff_t left = textEnd_ - from;
+    const TWindowClasses classes = left >= kWindowUnits ? classifyWindow(from) : classifyTail(from);
     lineEnd_ = classes.lineEnd;
+    // The chunk's only NUL is its last unit, so the classes leave NULs out
+    // and its bit is set here, with those of the units after it.
+    if (left <= kWindowUnits) lineEnd_ |= ~TStopMask{0} << (left - 1);
     quote_ = classes.quote;
-    stops_[static_cast<int>(Mode::Text)] = classes.lineEnd | classes.lessThan;
-    stops_[static_cast<int>(Mode::Tag)] = classes.lineEnd | classes.greaterThan | classes.quote;
-    stops_[static_cast<int>(Mode::Quoted)] = classes.lineEnd | classes.quote;
-    stops_[static_cast<int>(Mode::Comment)] = classes.lineEnd | classes.dash;
+    stops_[static_cast<int>(Mode::Text)] = lineEnd_ | classes.lessThan;
+    stops_[static_cast<int>(Mode::Tag)] = lineEnd_ | classes.greaterThan | classes.quote;
+    stops_[static_cast<int>(Mode::Quoted)] = lineEnd_ | classes.quote;
+    stops_[static_cast<int>(Mode::Comment)] = lineEnd_ | classes.dash;
   }
   /// The chunk's last window: its units and NUL, then more NULs, so that no
   /// load reaches past the chunk.
