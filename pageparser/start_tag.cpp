@@ -13,7 +13,7 @@
 namespace {
 constexpr char16_t kUnorderedItemMarker[] = u"\n - ";
 constexpr std::u16string_view kHeadingWrapperClass = u"mw-heading";
-// The span classes that matter, as views of known length, so that a class of
+// The classes that matter, as views of known length, so that a class of
 // another length is told apart by its length alone.
 constexpr std::u16string_view kHeadlineClass = u"mw-headline";
 constexpr std::u16string_view kEditSectionClass = u"editsection";

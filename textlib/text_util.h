@@ -35,28 +35,30 @@ template <class T> T* allocateArray(int64_t count) {
   return new T[static_cast<size_t>(count)];
 }
 
+/// Copies [from, from + bytes), at least one Word and at most two, as its
+/// first and its last Word, which may overlap.
+template <class Word>
+void copyHeadAndTail(char* to, const char* from, size_t bytes) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, from, sizeof head);
+  std::memcpy(&tail, from + bytes - sizeof tail, sizeof tail);
+  std::memcpy(to, &head, sizeof head);
+  std::memcpy(to + bytes - sizeof tail, &tail, sizeof tail);
+}
+
 /// memcpy(dst, src, bytes) for ranges that do not overlap. Up to 16 bytes
-/// are moved by two fixed-size copies that may overlap each other, which
-/// compile to plain loads and stores: the many short texts cost no call.
+/// are moved by fixed-size copies, which compile to plain loads and stores:
+/// the many short texts cost no call.
 inline void copyBytes(void* dst, const void* src, size_t bytes) {
   auto* to = static_cast<char*>(dst);
   const auto* from = static_cast<const char*>(src);
   if (bytes > 16) {
     std::memcpy(to, from, bytes);
   } else if (bytes >= 8) {
-    uint64_t head;
-    uint64_t tail;
-    std::memcpy(&head, from, 8);
-    std::memcpy(&tail, from + bytes - 8, 8);
-    std::memcpy(to, &head, 8);
-    std::memcpy(to + bytes - 8, &tail, 8);
+    copyHeadAndTail<uint64_t>(to, from, bytes);
   } else if (bytes >= 4) {
-    uint32_t head;
-    uint32_t tail;
-    std::memcpy(&head, from, 4);
-    std::memcpy(&tail, from + bytes - 4, 4);
-    std::memcpy(to, &head, 4);
-    std::memcpy(to + bytes - 4, &tail, 4);
+    copyHeadAndTail<uint32_t>(to, from, bytes);
   } else if (bytes > 0) {
     to[0] = from[0];
     to[bytes - 1] = from[bytes - 1];
