@@ -1,6 +1,7 @@
 #include "pageparser/language_store.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -9,11 +10,62 @@ namespace {
 // block of its own.
 constexpr size_t kBlockUnits = 16 * 1024;
 
-uint32_t nameHash(std::u16string_view name) {
-  uint32_t hash = 2166136261u;  // FNV-1a over the code units
-  for (const char16_t unit : name) hash = (hash ^ unit) * 16777619u;
-  return hash;
+/// SipHash-1-3 over the name's units, under a key of this run: the indexes
+/// place names by their hashes, and with a hash anyone can compute, a page of
+/// names chosen to share a place made every lookup walk all of them.
+class TNameHash {
+ public:
+  explicit TNameHash(const uint64_t (&key)[2])
+      : v0_(key[0] ^ 0x736f6d6570736575u),
+        v1_(key[1] ^ 0x646f72616e646f6du),
+        v2_(key[0] ^ 0x6c7967656e657261u),
+        v3_(key[1] ^ 0x7465646279746573u) {}
+
+  uint32_t of(std::u16string_view name) {
+    size_t i = 0;
+    for (; i + 4 <= name.size(); i += 4) absorb(pack(name.data() + i, 4));
+    const uint64_t tail = pack(name.data() + i, name.size() - i);
+    absorb(tail | static_cast<uint64_t>(name.size()) << 48);  // the length closes the last word
+    v2_ ^= 0xff;
+    for (int round = 0; round < 3; ++round) mix();
+    return static_cast<uint32_t>(v0_ ^ v1_ ^ v2_ ^ v3_);
+  }
+
+ private:
+  static uint64_t pack(const char16_t* units, size_t count) {
+    uint64_t word = 0;
+    for (size_t k = 0; k < count; ++k) word |= static_cast<uint64_t>(units[k]) << (16 * k);
+    return word;
+  }
+  static uint64_t rotate(uint64_t x, int bits) { return x << bits | x >> (64 - bits); }
+  void absorb(uint64_t word) {
+    v3_ ^= word;
+    mix();
+    v0_ ^= word;
+  }
+  void mix() {
+    v0_ += v1_;
+    v1_ = rotate(v1_, 13) ^ v0_;
+    v0_ = rotate(v0_, 32);
+    v2_ += v3_;
+    v3_ = rotate(v3_, 16) ^ v2_;
+    v0_ += v3_;
+    v3_ = rotate(v3_, 21) ^ v0_;
+    v2_ += v1_;
+    v1_ = rotate(v1_, 17) ^ v2_;
+    v2_ = rotate(v2_, 32);
+  }
+
+  uint64_t v0_, v1_, v2_, v3_;
+};
+
+uint64_t splitMix(uint64_t& state) {
+  uint64_t z = (state += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  return z ^ (z >> 31);
 }
+
 // Code-unit order, as the names' operator< gives it, with the common head
 // skipped four units at a time: a page of thousands of sub-sections of one
 // language sorts names that differ only near their ends.
@@ -52,7 +104,19 @@ void TIndexTable::place(Entry entry) {
   entries_[i] = entry;
 }
 
-TLanguageStore::TLanguageStore() { nameId(std::u16string_view()); }
+TLanguageStore::TLanguageStore() {
+  // No page can know the clock's reading or where this run placed the store
+  // and its code, so none can choose names that collide under the key.
+  uint64_t seed = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+                  static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+                  static_cast<uint64_t>(reinterpret_cast<uintptr_t>(this)) ^
+                  static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&splitMix)) << 32;
+  key_[0] = splitMix(seed);
+  key_[1] = splitMix(seed);
+  nameId(std::u16string_view());
+}
+
+uint32_t TLanguageStore::nameHash(std::u16string_view name) const { return TNameHash(key_).of(name); }
 
 int32_t TLanguageStore::findName(std::u16string_view name, uint32_t hash) const {
   return nameIndex_.find(hash, [&](int32_t id) { return names_[static_cast<size_t>(id)] == name; });
@@ -101,9 +165,9 @@ const TLanguageStore::Record* TLanguageStore::findRecord(int32_t nameId) const {
   return index < 0 ? nullptr : &records_[static_cast<size_t>(index)];
 }
 
-uint32_t TLanguageStore::sectionHash(int32_t record, std::u16string_view name) {
-  const uint32_t hash = nameHash(name) ^ static_cast<uint32_t>(record) * 0x9E3779B1u;
-  return hash ^ (hash >> 16);
+uint32_t TLanguageStore::sectionHash(int32_t record, std::u16string_view name) const {
+  const uint64_t key[2] = {key_[0] ^ static_cast<uint64_t>(record) * 0x9E3779B97F4A7C15u, key_[1]};
+  return TNameHash(key).of(name);
 }
 
 int32_t TLanguageStore::findSection(int32_t owner, std::u16string_view name, uint32_t hash) const {

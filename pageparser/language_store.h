@@ -116,7 +116,9 @@ class TLanguageStore {
   };
 
   int32_t findName(std::u16string_view name, uint32_t hash) const;
-  static uint32_t sectionHash(int32_t record, std::u16string_view name);
+  /// The index places of a name, and of a section's name within a record.
+  uint32_t nameHash(std::u16string_view name) const;
+  uint32_t sectionHash(int32_t record, std::u16string_view name) const;
   /// The section of record `owner` named `name`, or -1.
   int32_t findSection(int32_t owner, std::u16string_view name, uint32_t hash) const;
   template <class Store, class Visit>
@@ -134,6 +136,7 @@ class TLanguageStore {
   size_t blockRoom_ = 0;
   char16_t* blockFree_ = nullptr;
 
+  uint64_t key_[2];  // of both hashes; drawn per store
   std::vector<std::u16string_view> names_;
   TIndexTable nameIndex_;
   std::vector<int32_t> recordOfName_;  // -1: no record
