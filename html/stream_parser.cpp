@@ -65,14 +65,32 @@ bool THtmlStreamParser::setUtf8Input(const char* bytes, int32_t count, std::func
   utf8End = utf8Input + (bytes && count > 0 ? count : 0);
   utf8AllDecoded = std::move(allDecoded);
   decodedUnits_ = 0;
+  blockStorage_ = nullptr;
   return true;
+}
+
+char16_t* THtmlStreamParser::blockStorage(__kvstrW& chunk, int32_t bytes) {
+  // No byte gives more than one unit (a four-byte sequence gives two), so a
+  // block's text and its NUL fit bytes + 1 units. The chunk the last block
+  // went into comes back with the next call and is decoded into again: a
+  // page's blocks differ by the rest of a line at most, so the slack makes one
+  // allocation serve them all.
+  const int64_t needed = int64_t{bytes} + 1;
+  if (chunk.data() != blockStorage_ || blockCapacity_ < needed) {
+    const int64_t capacity = needed + kUtf8BlockBytes / 16;
+    chunk.attach(allocateArray<char16_t>(capacity));
+    blockStorage_ = chunk.data();
+    blockCapacity_ = capacity;
+  }
+  return chunk.data();
 }
 
 int32_t THtmlStreamParser::readChunk(__kvstrW& chunk) {
   if (utf8Input) {
     if (utf8Input == utf8End) return -1;
     const char* const blockEnd = utf8BlockEnd(utf8Input, utf8End);
-    const int32_t units = fromUtf8(chunk, utf8Input, static_cast<int32_t>(blockEnd - utf8Input));
+    const auto bytes = static_cast<int32_t>(blockEnd - utf8Input);
+    const int32_t units = decodeUtf8(utf8Input, bytes, blockStorage(chunk, bytes));
     decodedUnits_ += units;
     utf8Input = blockEnd;
     // A page that is one long line is one block: its bytes may go before the

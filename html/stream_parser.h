@@ -25,7 +25,8 @@ class THtmlStreamParser : public THtmlParser {
   bool setUtf8Input(const char* bytes, int32_t count, std::function<void()> allDecoded = {});
   /// Delivers the next line of a text given to setInput (or of the file)
   /// without its terminator, or the next block of UTF-8 input, and returns
-  /// its length; -1 at the end.
+  /// its length; -1 at the end. A chunk that still holds the block delivered
+  /// last is decoded into again.
   int32_t readChunk(__kvstrW& chunk) override;
 
   /// Units of wide text decoded from UTF-8 input so far: after a whole parse,
@@ -44,4 +45,11 @@ class THtmlStreamParser : public THtmlParser {
   const char* utf8End = nullptr;
   std::function<void()> utf8AllDecoded;
   int64_t decodedUnits_ = 0;
+
+ private:
+  /// Storage in `chunk` for the text of a block of `bytes` UTF-8 bytes.
+  char16_t* blockStorage(__kvstrW& chunk, int32_t bytes);
+  /// The storage the last block was decoded into, and how many units it holds.
+  const char16_t* blockStorage_ = nullptr;
+  int64_t blockCapacity_ = 0;
 };
