@@ -6,11 +6,13 @@
 #include "pageparser/tag_kind.h"
 
 void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
-  // With nothing open there is nothing to close, and spanKind stays too;
-  // only the current markup has more to follow.
-  if (tagState_ == 0 && !currentMarkup_) return;
+  // With nothing open there is nothing to close, and spanKind stays too. The
+  // current markup's elements close only what they opened: with no edit link,
+  // heading wrapper or player open, none of them changes anything.
+  const bool currentMarkupOpen = currentMarkup_ && (editLinkDepth_ > 0 || inHeadingWrapper_ || inAudio_);
+  if (tagState_ == 0 && !currentMarkupOpen) return;
   const TagKind kind = tagKind(name, end);
-  if (currentMarkup_ && closeCurrentMarkupElement(kind)) return;
+  if (currentMarkupOpen && closeCurrentMarkupElement(kind)) return;
   if (tagState_ == 0) return;
 
   switch (kind) {
