@@ -27,22 +27,12 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
       tagState_ &= ~TS_SPAN;
       return;
     case TagKind::Ol:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_OL;
-      return;
     case TagKind::Ul:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_UL;
-      return;
     case TagKind::Li:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_LI;
-      return;
     case TagKind::Dl:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_DL;
-      return;
     case TagKind::Dd:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_DD;
-      return;
     case TagKind::Table:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~TS_TABLE;
+      if (sectionKind_ & SK_LISTS) tagState_ &= ~listStateBit(kind);
       return;
     default:
       return;

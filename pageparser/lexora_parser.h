@@ -170,6 +170,8 @@ class TLexoraParser final : public THtmlStreamParser {
   void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
   void openListElement(TagKind kind);
+  /// The tagState bit a list or table element sets while open; 0 for others.
+  static uint32_t listStateBit(TagKind kind);
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();

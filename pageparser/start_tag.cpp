@@ -157,34 +157,33 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   storeAudioLink(path);
 }
 
+uint32_t TLexoraParser::listStateBit(TagKind kind) {
+  switch (kind) {
+    case TagKind::Ol: return TS_OL;
+    case TagKind::Ul: return TS_UL;
+    case TagKind::Li: return TS_LI;
+    case TagKind::Dl: return TS_DL;
+    case TagKind::Dd: return TS_DD;
+    case TagKind::Table: return TS_TABLE;
+    default: return 0;  // a line break opens nothing
+  }
+}
+
 void TLexoraParser::openListElement(TagKind kind) {
+  tagState_ |= listStateBit(kind);
   switch (kind) {
     case TagKind::Ol:
-      tagState_ |= TS_OL;
       restartListItemMarker();
       break;
-    case TagKind::Ul:
-      tagState_ |= TS_UL;
-      break;
     case TagKind::Li:
-      tagState_ |= TS_LI;
       appendListItemMarker();
       break;
-    case TagKind::Dl:
-      tagState_ |= TS_DL;
-      break;
     case TagKind::Dd:
-      tagState_ |= TS_DD;
-      appendLineBreak(currentSectionText());
-      break;
     case TagKind::Br:
       appendLineBreak(currentSectionText());
       break;
-    case TagKind::Table:
-      tagState_ |= TS_TABLE;
-      break;
     default:
-      break;  // unreachable: onStartTag passes list and table kinds only
+      break;
   }
 }
 
