@@ -60,16 +60,32 @@ inline int countTrailingZeros(TStopMask mask) {
   }
 }
 
-/// The units of a window that some scanner stops at, by class.
+/// The units of a window that the text and tag scanners stop at, by class.
+/// Dashes matter only inside comments, which are rare, so they are found
+/// apart (dashesOfWindow) and only when a comment is open.
 struct TWindowClasses {
   TStopMask lineEnd = 0;  // CR and LF: the chunk's one NUL is its known last unit
   TStopMask lessThan = 0;
   TStopMask greaterThan = 0;
   TStopMask quote = 0;
-  TStopMask dash = 0;
 };
 
 #ifdef DX_SIMD_SSE2
+/// The 16 units at `units` as bytes. Signed saturation keeps the units below
+/// 128 and turns every other one into 0x7F or a byte from 0x80 up, none of
+/// them a stop. (Unsigned saturation would turn the units from 0x8000 up into
+/// NULs.)
+__m128i packUnits(const char16_t* units) {
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+  return _mm_packs_epi16(low, high);
+}
+
+/// The lanes of a comparison as bits `offset` on of a window's mask.
+TStopMask maskOf(__m128i lanes, int offset) {
+  return static_cast<TStopMask>(static_cast<unsigned>(_mm_movemask_epi8(lanes))) << offset;
+}
+
 /// Classifies the kWindowUnits units at `units`, 16 at a time.
 TWindowClasses classifyWindow(const char16_t* units) {
   const __m128i lf = _mm_set1_epi8('\n');
@@ -77,29 +93,26 @@ TWindowClasses classifyWindow(const char16_t* units) {
   const __m128i lessThan = _mm_set1_epi8('<');
   const __m128i greaterThan = _mm_set1_epi8('>');
   const __m128i quote = _mm_set1_epi8('"');
-  const __m128i dash = _mm_set1_epi8('-');
   TWindowClasses found;
   for (int i = 0; i < kWindowUnits; i += 16) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i + 8));
-    // Signed saturation keeps the units below 128 and turns every other one
-    // into 0x7F or a byte from 0x80 up, none of them a stop. (Unsigned
-    // saturation would turn the units from 0x8000 up into NULs.)
-    const __m128i bytes = _mm_packs_epi16(low, high);
-    const auto maskOf = [i](__m128i lanes) {
-      return static_cast<TStopMask>(static_cast<unsigned>(_mm_movemask_epi8(lanes))) << i;
-    };
-    found.lineEnd |= maskOf(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-    found.lessThan |= maskOf(_mm_cmpeq_epi8(bytes, lessThan));
-    found.greaterThan |= maskOf(_mm_cmpeq_epi8(bytes, greaterThan));
-    found.quote |= maskOf(_mm_cmpeq_epi8(bytes, quote));
-    found.dash |= maskOf(_mm_cmpeq_epi8(bytes, dash));
+    const __m128i bytes = packUnits(units + i);
+    found.lineEnd |= maskOf(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)), i);
+    found.lessThan |= maskOf(_mm_cmpeq_epi8(bytes, lessThan), i);
+    found.greaterThan |= maskOf(_mm_cmpeq_epi8(bytes, greaterThan), i);
+    found.quote |= maskOf(_mm_cmpeq_epi8(bytes, quote), i);
   }
+  return found;
+}
+
+TStopMask dashesOfWindow(const char16_t* units) {
+  const __m128i dash = _mm_set1_epi8('-');
+  TStopMask found = 0;
+  for (int i = 0; i < kWindowUnits; i += 16) found |= maskOf(_mm_cmpeq_epi8(packUnits(units + i), dash), i);
   return found;
 }
 #else
 /// The class bits of the units below 64, the range of every stop.
-enum : uint8_t { kLineEndBit = 1, kLessThanBit = 2, kGreaterThanBit = 4, kQuoteBit = 8, kDashBit = 16 };
+enum : uint8_t { kLineEndBit = 1, kLessThanBit = 2, kGreaterThanBit = 4, kQuoteBit = 8 };
 constexpr auto kClassBits = [] {
   struct {
     uint8_t of[64] = {};
@@ -108,7 +121,6 @@ constexpr auto kClassBits = [] {
   table.of[u'<'] = kLessThanBit;
   table.of[u'>'] = kGreaterThanBit;
   table.of[u'"'] = kQuoteBit;
-  table.of[u'-'] = kDashBit;
   return table;
 }();
 
@@ -126,8 +138,13 @@ TWindowClasses classifyWindow(const char16_t* units) {
     found.lessThan |= bit(kLessThanBit);
     found.greaterThan |= bit(kGreaterThanBit);
     found.quote |= bit(kQuoteBit);
-    found.dash |= bit(kDashBit);
   }
+  return found;
+}
+
+TStopMask dashesOfWindow(const char16_t* units) {
+  TStopMask found = 0;
+  for (int i = 0; i < kWindowUnits; ++i) found |= static_cast<TStopMask>(units[i] == u'-') << i;
   return found;
 }
 #endif
@@ -144,6 +161,7 @@ class TStopIndex {
   /// Moves to the first stop of `mode` at or after the place.
   void seek(Mode mode) {
     for (;;) {
+      if (mode == Mode::Comment && !dashesFound_) findDashes();
       const TStopMask ahead = stops_[static_cast<int>(mode)] & from_;
       if (ahead) {
         at_ = ahead & (0 - ahead);  // the lowest bit
@@ -174,24 +192,32 @@ class TStopIndex {
   void classifyFrom(char16_t* from) {
     base_ = from;
     from_ = ~TStopMask{0};
-    const ptrdiff_t left = textEnd_ - from;
-    const TWindowClasses classes = left >= kWindowUnits ? classifyWindow(from) : classifyTail(from);
+    const TWindowClasses classes = classifyAt(from, classifyWindow);
     lineEnd_ = classes.lineEnd;
     // The chunk's only NUL is its last unit, so the classes leave NULs out
     // and its bit is set here, with those of the units after it.
+    const ptrdiff_t left = textEnd_ - from;
     if (left <= kWindowUnits) lineEnd_ |= ~TStopMask{0} << (left - 1);
     quote_ = classes.quote;
     stops_[static_cast<int>(Mode::Text)] = lineEnd_ | classes.lessThan;
     stops_[static_cast<int>(Mode::Tag)] = lineEnd_ | classes.greaterThan | classes.quote;
     stops_[static_cast<int>(Mode::Quoted)] = lineEnd_ | classes.quote;
-    stops_[static_cast<int>(Mode::Comment)] = lineEnd_ | classes.dash;
+    stops_[static_cast<int>(Mode::Comment)] = lineEnd_;
+    dashesFound_ = false;
   }
-  /// The chunk's last window: its units and NUL, then more NULs, so that no
-  /// load reaches past the chunk.
-  TWindowClasses classifyTail(const char16_t* from) const {
+  void findDashes() {
+    stops_[static_cast<int>(Mode::Comment)] |= classifyAt(base_, dashesOfWindow);
+    dashesFound_ = true;
+  }
+  /// classify applied to the window at `from`. The chunk's last window is
+  /// classified from a copy of its units and NUL followed by more NULs, so
+  /// that no load reaches past the chunk.
+  template <class Classes>
+  Classes classifyAt(const char16_t* from, Classes (*classify)(const char16_t*)) const {
+    if (textEnd_ - from >= kWindowUnits) return classify(from);
     char16_t tail[kWindowUnits] = {};
     std::memcpy(tail, from, static_cast<size_t>(textEnd_ - from) * sizeof(char16_t));
-    return classifyWindow(tail);
+    return classify(tail);
   }
 
   char16_t* const textEnd_;
@@ -201,6 +227,7 @@ class TStopIndex {
   TStopMask lineEnd_ = 0;
   TStopMask quote_ = 0;
   TStopMask stops_[kModeCount] = {};
+  bool dashesFound_ = false;  // stops_ of Mode::Comment hold the window's dashes
 };
 
 int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
