@@ -316,7 +316,11 @@ void printWide(const char16_t* text) {
       std::fwrite(bytes, 1, used, stdout);
       used = 0;
     }
-    used += static_cast<size_t>(unicode::encodeUtf8(unicode::nextUtf16(p), bytes + used));
+    if (*p < 0x80) {
+      bytes[used++] = static_cast<char>(*p++);  // most trace text is ASCII
+    } else {
+      used += static_cast<size_t>(unicode::encodeUtf8(unicode::nextUtf16(p), bytes + used));
+    }
   }
   std::fwrite(bytes, 1, used, stdout);
   funlockfile(stdout);
