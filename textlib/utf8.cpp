@@ -106,11 +106,25 @@ int32_t plainAsciiPrefix(const unsigned char* p) {
   return mask == 0 ? kAsciiBlock : __builtin_ctz(static_cast<unsigned>(mask));
 }
 
-void widenAsciiBlock(const unsigned char* p, char16_t* out) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+void widenAsciiBytes(__m128i bytes, char16_t* out) {
   const __m128i zero = _mm_setzero_si128();
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(bytes, zero));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpackhi_epi8(bytes, zero));
+}
+
+void widenAsciiBlock(const unsigned char* p, char16_t* out) {
+  widenAsciiBytes(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), out);
+}
+
+/// Loads the two blocks at `p` and tells whether both are plain ASCII: the
+/// bulk of a page goes two blocks a step, each block loaded once.
+bool loadPlainAsciiPair(const unsigned char* p, __m128i& low, __m128i& high) {
+  low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kAsciiBlock));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i stops = _mm_or_si128(_mm_or_si128(low, _mm_cmpeq_epi8(low, zero)),
+                                     _mm_or_si128(high, _mm_cmpeq_epi8(high, zero)));
+  return _mm_movemask_epi8(stops) == 0;
 }
 #else
 constexpr int32_t kAsciiBlock = 8;
@@ -142,6 +156,18 @@ struct TUnitWriter {
     }
     out += n;
   }
+#ifdef DX_SIMD_SSE2
+  /// Writes the two blocks at `p` when both are plain ASCII.
+  bool plainPair(const unsigned char* p) {
+    __m128i low;
+    __m128i high;
+    if (!loadPlainAsciiPair(p, low, high)) return false;
+    widenAsciiBytes(low, out);
+    widenAsciiBytes(high, out + kAsciiBlock);
+    out += 2 * kAsciiBlock;
+    return true;
+  }
+#endif
 };
 
 // The units of the decoded text, only counted.
@@ -149,6 +175,15 @@ struct TUnitCounter {
   int64_t count = 0;
   void unit(char16_t) { ++count; }
   void ascii(const unsigned char*, int32_t n) { count += n; }
+#ifdef DX_SIMD_SSE2
+  bool plainPair(const unsigned char* p) {
+    __m128i low;
+    __m128i high;
+    if (!loadPlainAsciiPair(p, low, high)) return false;
+    count += 2 * kAsciiBlock;
+    return true;
+  }
+#endif
 };
 
 // The one decoding loop, for writing and for counting alike, so that the count
@@ -158,6 +193,9 @@ struct TUnitCounter {
 template <class Sink>
 void decodeUnits(const unsigned char* p, const unsigned char* end, Sink& sink) {
   for (;;) {
+#ifdef DX_SIMD_SSE2
+    while (end - p >= 2 * kAsciiBlock && sink.plainPair(p)) p += 2 * kAsciiBlock;
+#endif
     while (end - p >= kAsciiBlock) {
       const int32_t plain = plainAsciiPrefix(p);
       sink.ascii(p, plain);
