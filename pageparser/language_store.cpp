@@ -6,10 +6,6 @@
 #include <utility>
 
 namespace {
-// Names and short texts fill blocks of this many units; a longer text gets a
-// block of its own.
-constexpr size_t kBlockUnits = 16 * 1024;
-
 /// SipHash-1-3 over the name's units, under a key of this run: the indexes
 /// place names by their hashes, and with a hash anyone can compute, a page of
 /// names chosen to share a place made every lookup walk all of them.
@@ -137,16 +133,8 @@ int32_t TLanguageStore::nameId(std::u16string_view name) {
 
 std::u16string_view TLanguageStore::keep(std::u16string_view text) {
   if (text.empty()) return {};
-  if (text.size() > blockRoom_) {
-    const size_t units = std::max(kBlockUnits, text.size());
-    blocks_.push_back(std::make_unique<char16_t[]>(units));
-    blockFree_ = blocks_.back().get();
-    blockRoom_ = units;
-  }
-  char16_t* const copy = blockFree_;
+  char16_t* const copy = arena_.allocate(text.size());
   std::copy(text.begin(), text.end(), copy);
-  blockFree_ += text.size();
-  blockRoom_ -= text.size();
   return {copy, text.size()};
 }
 
@@ -182,7 +170,7 @@ TSectionText& TLanguageStore::sectionText(int32_t language, std::u16string_view 
   const uint32_t hash = sectionHash(owner, name);
   const int32_t known = findSection(owner, name, hash);
   if (known >= 0) return sections_[static_cast<size_t>(known)].text;
-  sections_.emplace_back(owner, keep(name));
+  sections_.emplace_back(owner, keep(name), &arena_);
   sectionIndex_.insert(hash, static_cast<int32_t>(sections_.size() - 1));
   ++records_[static_cast<size_t>(owner)].sectionCount;
   sectionOrderState_ = SectionOrder::Stale;

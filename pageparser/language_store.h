@@ -1,20 +1,21 @@
 // What the page parser keeps of a page: the language slots in page order, a
 // record per language name (pronunciation, audio link, sub-section texts),
 // and every language name once. A big page holds tens of thousands of
-// languages or sub-sections, so the store is laid out for that: names and
-// the short texts live side by side in large blocks, records and sections in
-// page order, and both are found through open-addressing indexes. A language
-// then costs no allocation of its own beyond its section texts.
+// languages or sub-sections, so the store is laid out for that: names, short
+// texts and the short section texts live side by side in large blocks,
+// records and sections in page order, and both are found through
+// open-addressing indexes. A language, and a short section text, then costs
+// no allocation of its own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string_view>
 #include <vector>
 
 #include "textlib/kvstr.h"
+#include "textlib/text_arena.h"
 
 /// Open addressing over non-negative values: the caller gives the hash of a
 /// key and tells whether a stored value is that key, so the keys stay where
@@ -109,7 +110,8 @@ class TLanguageStore {
 
  private:
   struct Section {
-    Section(int32_t owner, std::u16string_view kept) : record(owner), name(kept) {}
+    Section(int32_t owner, std::u16string_view kept, TTextArena* arena)
+        : record(owner), name(kept), text(arena) {}
     int32_t record;
     std::u16string_view name;
     TSectionText text;
@@ -130,11 +132,9 @@ class TLanguageStore {
     }
   }
 
-  // The arena of names and short texts: blocks that never move, so views
-  // into them stay valid.
-  std::vector<std::unique_ptr<char16_t[]>> blocks_;
-  size_t blockRoom_ = 0;
-  char16_t* blockFree_ = nullptr;
+  // Names, short texts and the section texts' first units; declared before
+  // the sections, so that it outlives them.
+  TTextArena arena_;
 
   uint64_t key_[2];  // of both hashes; drawn per store
   std::vector<std::u16string_view> names_;

@@ -92,8 +92,36 @@ int64_t TSectionText::grownCapacity(int64_t capacity, int64_t needed) const {
   return grown > kLargest && needed <= kLargest ? kLargest : grown;
 }
 
-// The storage comes from the C allocator, so that growing a large text can
-// extend it in place (or remap it) instead of copying it.
+TSectionText::~TSectionText() {
+  char16_t* const data = takeStorage();
+  if (!inArena_) std::free(data);
+}
+
+char16_t* TSectionText::resize(char16_t* data, int32_t length, int32_t capacity, int64_t wanted) {
+  if (!arena_ || (data && !inArena_)) return __kvstrbufT::resize(data, length, capacity, wanted);
+  // Arena storage is given back with the arena, so a text that shrinks keeps
+  // its room, and its capacity reads smaller than it is: never larger.
+  if (wanted <= capacity) return data;
+  const auto units = static_cast<size_t>(wanted);
+  const auto kept = static_cast<size_t>(length) + 1;
+  char16_t* fresh = nullptr;
+  if (wanted <= kArenaUnits) {
+    if (data && arena_->extend(data, static_cast<size_t>(capacity), units - static_cast<size_t>(capacity))) {
+      return data;
+    }
+    fresh = arena_->allocate(units);
+  } else {
+    fresh = static_cast<char16_t*>(std::malloc(units * sizeof(char16_t)));
+    if (!fresh) return nullptr;
+  }
+  if (data) std::memcpy(fresh, data, kept * sizeof(char16_t));
+  inArena_ = wanted <= kArenaUnits;
+  return fresh;
+}
+
+// The storage comes from resize, by default from the C allocator, so that
+// growing a large text can extend it in place (or remap it) instead of
+// copying it.
 template <class T>
 const T* __kvstrbufT<T>::grow(int64_t needed, const T* src) {
   const int64_t grown = grownCapacity(capacity_, needed);
@@ -102,9 +130,9 @@ const T* __kvstrbufT<T>::grow(int64_t needed, const T* src) {
   }
   const bool ownText = data_ && src >= data_ && src < data_ + capacity_;
   const std::ptrdiff_t offset = ownText ? src - data_ : 0;
-  void* moved = std::realloc(data_, static_cast<size_t>(grown) * sizeof(T));
+  T* const moved = resize(data_, length_, capacity_, grown);
   if (!moved) throw std::bad_alloc();  // the old storage stays as it was
-  data_ = static_cast<T*>(moved);
+  data_ = moved;
   capacity_ = static_cast<int32_t>(grown);
   data_[length_] = 0;
   return ownText ? data_ + offset : src;
@@ -135,12 +163,26 @@ void __kvstrbufT<T>::reserve(int32_t n) {
 template <class T>
 void __kvstrbufT<T>::shrinkToFit() {
   if (!data_ || capacity_ == length_ + 1) return;
-  // A shrinking realloc gives the tail back where the block lies; should it
-  // fail, the buffer keeps its storage and is no worse off.
-  if (void* kept = std::realloc(data_, (static_cast<size_t>(length_) + 1) * sizeof(T))) {
-    data_ = static_cast<T*>(kept);
+  // Shrinking gives the tail back where the block lies; should it fail, the
+  // buffer keeps its storage and is no worse off.
+  if (T* kept = resize(data_, length_, capacity_, int64_t{length_} + 1)) {
+    data_ = kept;
     capacity_ = length_ + 1;
   }
+}
+
+template <class T>
+T* __kvstrbufT<T>::resize(T* data, int32_t, int32_t, int64_t wanted) {
+  return static_cast<T*>(std::realloc(data, static_cast<size_t>(wanted) * sizeof(T)));
+}
+
+template <class T>
+T* __kvstrbufT<T>::takeStorage() {
+  T* const data = data_;
+  data_ = nullptr;
+  capacity_ = 0;
+  length_ = 0;
+  return data;
 }
 
 template <class T>

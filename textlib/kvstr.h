@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "textlib/text_arena.h"
 #include "textlib/text_util.h"
 
 template <class T>
@@ -129,6 +130,15 @@ class __kvstrbufT {
   /// NUL's included) must fit; never less than `needed`. This one rounds
   /// `needed` up to whole steps of kGrowthStep.
   virtual int64_t grownCapacity(int64_t capacity, int64_t needed) const;
+  /// Storage of `wanted` elements, more or fewer than `capacity`, that begins
+  /// with the `length` elements of `data` (null: none yet) and takes its
+  /// place; or null, leaving `data` as it was, when there is none to be had.
+  /// This one reallocates with the C allocator, whose storage the destructor
+  /// frees.
+  virtual T* resize(T* data, int32_t length, int32_t capacity, int64_t wanted);
+  /// Hands the storage over to a derived destructor that gives it back its
+  /// own way, leaving the buffer empty.
+  T* takeStorage();
 
  private:
   /// Makes the capacity at least `needed`, moving the text; returns where
@@ -151,13 +161,25 @@ class __kvstrbufW : public __kvstrbufT<char16_t> {
 /// The text of one sub-section while the page is read, appended run by run:
 /// it grows by half again when it runs short, so a long text takes a few
 /// reallocations rather than one per step.
+///
+/// Given an arena, a text starts there and grows in place while it is the
+/// arena's latest; a page's many short texts then cost no allocation of
+/// their own. Past kArenaUnits it moves to the C allocator.
 class TSectionText : public __kvstrbufT<char16_t> {
  public:
+  static constexpr int32_t kArenaUnits = 4096;
+
   TSectionText() = default;
-  ~TSectionText() override = default;
+  explicit TSectionText(TTextArena* arena) : arena_(arena) {}
+  ~TSectionText() override;
 
  protected:
   int64_t grownCapacity(int64_t capacity, int64_t needed) const override;
+  char16_t* resize(char16_t* data, int32_t length, int32_t capacity, int64_t wanted) override;
+
+ private:
+  TTextArena* const arena_ = nullptr;
+  bool inArena_ = false;  ///< the storage is the arena's
 };
 
 /// Writes an optional "-" and the decimal digits of `value`, then a NUL, to
