@@ -9,6 +9,7 @@
 #include <iterator>
 #include <limits>
 #include <map>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -434,6 +435,56 @@ TEST(SectionTextTest, ManyRuns_KeepEveryUnitInOrder) {
   EXPECT_EQ(all.substr(0, 6), u"ab\nab\n");
   EXPECT_EQ(all.substr(149994), u"ab\nab\n");
   EXPECT_TRUE(text.endsWith(u'\n'));
+}
+
+// Texts in an arena grow in place only while theirs is the latest room; any
+// other growth copies, and past the arena's share the text moves to the C
+// allocator. Whatever the interleaving, every text keeps its units in order,
+// and shrinking one leaves its neighbours whole.
+TEST(SectionTextTest, InArena_InterleavedGrowthKeepsEveryText) {
+  const struct {
+    const char* name;
+    int32_t texts;
+    int32_t runsEach;
+    int32_t runLength;
+  } kCases[] = {
+      {"one text, in place then past the arena", 1, 600, 9},
+      {"two texts taking turns", 2, 300, 7},
+      {"five texts, one long run each turn", 5, 40, 150},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TTextArena arena;
+    std::vector<std::unique_ptr<TSectionText>> texts;
+    std::vector<std::u16string> expected(static_cast<size_t>(c.texts));
+    for (int32_t i = 0; i < c.texts; ++i) texts.push_back(std::make_unique<TSectionText>(&arena));
+    for (int32_t run = 0; run < c.runsEach; ++run) {
+      for (int32_t i = 0; i < c.texts; ++i) {
+        const std::u16string units(static_cast<size_t>(c.runLength), static_cast<char16_t>(u'a' + (run + i) % 26));
+        texts[static_cast<size_t>(i)]->appendUnits(units.data(), c.runLength);
+        expected[static_cast<size_t>(i)] += units;
+      }
+    }
+    texts.front()->truncate(3);
+    expected.front().resize(3);
+    texts.back()->shrinkToFit();
+    for (int32_t i = 0; i < c.texts; ++i) {
+      const TSectionText& t = *texts[static_cast<size_t>(i)];
+      EXPECT_EQ(std::u16string(t.str(), static_cast<size_t>(t.length())), expected[static_cast<size_t>(i)]);
+      EXPECT_EQ(t.str()[t.length()], 0);
+    }
+  }
+}
+
+TEST(TextArenaTest, ExtendsOnlyTheLatestRoomWithinItsBlock) {
+  TTextArena arena;
+  char16_t* const first = arena.allocate(10);
+  EXPECT_TRUE(arena.extend(first, 10, 6));
+  char16_t* const second = arena.allocate(4);
+  EXPECT_EQ(second, first + 16);
+  EXPECT_FALSE(arena.extend(first, 16, 1));       // no longer the latest
+  EXPECT_FALSE(arena.extend(second, 4, 1 << 20));  // more than its block holds
+  EXPECT_TRUE(arena.extend(second, 4, 1));
 }
 
 // The search takes several units a step: every position of the first hit in
