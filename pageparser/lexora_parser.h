@@ -11,6 +11,7 @@
 
 #include "html/stream_parser.h"
 #include "pageparser/language_store.h"
+#include "pageparser/tag_kind.h"
 #include "textlib/kvstr.h"
 
 /// Marks a language section without an audio link in audioLinkAt's answer.
@@ -23,8 +24,6 @@ extern const char16_t kNoAudioMark[2];
 /// headings may stand without a headline span inside a "mw-heading" wrapper
 /// div, and whose audio comes from <source> elements of <audio> players.
 enum class PageMarkup { Classic, Current };
-
-enum class TagKind : uint8_t;
 
 class TLexoraParser final : public THtmlStreamParser {
  public:
@@ -171,7 +170,7 @@ class TLexoraParser final : public THtmlStreamParser {
   void captureSourceAudio(const char16_t* name, const char16_t* end);
   void openListElement(TagKind kind);
   /// The tagState bit a list or table element sets while open; 0 for others.
-  static uint32_t listStateBit(TagKind kind);
+  static constexpr uint32_t listStateBit(TagKind kind);
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();
@@ -184,3 +183,15 @@ class TLexoraParser final : public THtmlStreamParser {
   void takeSubsectionHeadline(const char16_t* text, int32_t length);
   void takeMinorHeadline(const char16_t* text, int32_t length);
 };
+
+constexpr uint32_t TLexoraParser::listStateBit(TagKind kind) {
+  switch (kind) {
+    case TagKind::Ol: return TS_OL;
+    case TagKind::Ul: return TS_UL;
+    case TagKind::Li: return TS_LI;
+    case TagKind::Dl: return TS_DL;
+    case TagKind::Dd: return TS_DD;
+    case TagKind::Table: return TS_TABLE;
+    default: return 0;  // a line break opens nothing
+  }
+}

@@ -157,18 +157,6 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   storeAudioLink(path);
 }
 
-uint32_t TLexoraParser::listStateBit(TagKind kind) {
-  switch (kind) {
-    case TagKind::Ol: return TS_OL;
-    case TagKind::Ul: return TS_UL;
-    case TagKind::Li: return TS_LI;
-    case TagKind::Dl: return TS_DL;
-    case TagKind::Dd: return TS_DD;
-    case TagKind::Table: return TS_TABLE;
-    default: return 0;  // a line break opens nothing
-  }
-}
-
 void TLexoraParser::openListElement(TagKind kind) {
   tagState_ |= listStateBit(kind);
   switch (kind) {
