@@ -39,10 +39,8 @@ void TLexoraParser::setSubsection(const char16_t* text, int32_t length) {
   currentText_ = nullptr;
 }
 
-TSectionText& TLexoraParser::currentSectionText() {
-  // The answer is kept until language or subsection changes, so runs in a
-  // row cost no lookups.
-  if (!currentText_) currentText_ = &store_.sectionText(languageId_, subsection_);
+TSectionText& TLexoraParser::findCurrentSectionText() {
+  currentText_ = &store_.sectionText(languageId_, subsection_);
   return *currentText_;
 }
 

@@ -153,7 +153,13 @@ class TLexoraParser final : public THtmlStreamParser {
   /// The current section text: sub-section `subsection` of the record of
   /// `language`, both added empty when absent. The one way to the text a run
   /// or marker is appended to.
-  TSectionText& currentSectionText();
+  TSectionText& currentSectionText() {
+    // The answer is kept until language or subsection changes, so runs in a
+    // row cost no lookups.
+    return currentText_ ? *currentText_ : findCurrentSectionText();
+  }
+  /// Looks the current section text up, adding it when absent, and keeps it.
+  TSectionText& findCurrentSectionText();
   /// The record of the current language, added empty when absent.
   TLanguageStore::Record& currentInfo() { return store_.record(languageId_); }
 
