@@ -56,6 +56,9 @@ const char* utf8BlockEnd(const char* from, const char* end) {
 
 bool THtmlStreamParser::setInput(const char16_t* text) {
   input = text;
+  utf8Input = nullptr;  // UTF-8 input given before would be read first
+  utf8End = nullptr;
+  utf8AllDecoded = nullptr;
   return true;
 }
 

@@ -64,6 +64,17 @@ TEST(StreamParserTest, ReadChunk_SplitsAtEveryLineEnd) {
   }
 }
 
+// Each input replaces the one given before, whichever kind that was.
+TEST(StreamParserTest, NewInput_ReplacesTheEarlierOne) {
+  TLineReader parser;
+  parser.setUtf8Input("<old>\n", 6);
+  parser.setInput(u"a\nb");
+  EXPECT_EQ(readAllChunks(parser), "[a][b]");
+  parser.setInput(u"old");
+  parser.setUtf8Input("new", 3);
+  EXPECT_EQ(readAllChunks(parser), "[new]");
+}
+
 struct TParsed {
   std::string record;
   int warnings;
