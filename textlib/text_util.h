@@ -47,14 +47,22 @@ void copyHeadAndTail(char* to, const char* from, size_t bytes) {
   std::memcpy(to + bytes - sizeof tail, &tail, sizeof tail);
 }
 
-/// memcpy(dst, src, bytes) for ranges that do not overlap. Up to 16 bytes
+/// Sixteen bytes moved as one piece.
+struct TBytes16 {
+  uint64_t low;
+  uint64_t high;
+};
+
+/// memcpy(dst, src, bytes) for ranges that do not overlap. Up to 32 bytes
 /// are moved by fixed-size copies, which compile to plain loads and stores:
 /// the many short texts cost no call.
 inline void copyBytes(void* dst, const void* src, size_t bytes) {
   auto* to = static_cast<char*>(dst);
   const auto* from = static_cast<const char*>(src);
-  if (bytes > 16) {
+  if (bytes > 32) {
     std::memcpy(to, from, bytes);
+  } else if (bytes > 16) {
+    copyHeadAndTail<TBytes16>(to, from, bytes);
   } else if (bytes >= 8) {
     copyHeadAndTail<uint64_t>(to, from, bytes);
   } else if (bytes >= 4) {

@@ -515,7 +515,7 @@ TEST(FindEitherUnitTest, FirstHitAtEveryPosition) {
 TEST(SectionTextTest, AppendUnits_CopiesExactlyTheRun) {
   const std::u16string source = u"abcdefghijklmnopqrstuvwxyz";
   for (const char16_t* before : {u"", u"1", u"12"}) {
-    for (int32_t n = 0; n <= 12; ++n) {
+    for (int32_t n = 0; n <= 18; ++n) {
       SCOPED_TRACE(testing::Message() << "after " << std::char_traits<char16_t>::length(before) << ", " << n);
       TSectionText text;
       text.append(before, static_cast<int32_t>(std::char_traits<char16_t>::length(before)));
