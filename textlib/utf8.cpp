@@ -73,6 +73,31 @@ uint32_t decodeSequence(const unsigned char*& p, const unsigned char* end) {
   return c;
 }
 
+/// The well-formed two- and three-byte sequences, which carry nearly all
+/// text other than ASCII, decoded without the general rules' steps: true,
+/// with `c` and `p` moved past the sequence, for one of them at `p`; false,
+/// with nothing moved, for anything else, which decodeSequence then reads.
+bool decodeShortSequence(const unsigned char*& p, const unsigned char* end, uint32_t& c) {
+  const uint32_t lead = p[0];
+  const auto isContinuation = [](uint32_t byte) { return (byte & 0xC0) == 0x80; };
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    if (end - p < 2 || !isContinuation(p[1])) return false;
+    c = (lead & 0x1F) << 6 | (p[1] & 0x3Fu);
+    p += 2;
+    return true;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (end - p < 3 || !isContinuation(p[1]) || !isContinuation(p[2])) return false;
+    const uint32_t decoded = (lead & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    // Below U+0800 is overlong; the surrogates are never characters.
+    if (decoded < 0x800 || (decoded >= 0xD800 && decoded <= 0xDFFF)) return false;
+    c = decoded;
+    p += 3;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int32_t encodeUtf8(const char16_t* text, int32_t count, char* out) {
@@ -193,27 +218,34 @@ struct TUnitCounter {
 template <class Sink>
 void decodeUnits(const unsigned char* p, const unsigned char* end, Sink& sink) {
   for (;;) {
-#ifdef DX_SIMD_SSE2
-    while (end - p >= 2 * kAsciiBlock && sink.plainPair(p)) p += 2 * kAsciiBlock;
-#endif
     while (end - p >= kAsciiBlock) {
       const int32_t plain = plainAsciiPrefix(p);
       sink.ascii(p, plain);
       p += plain;
       if (plain < kAsciiBlock) break;
+#ifdef DX_SIMD_SSE2
+      // A whole plain block: most likely the middle of a long stretch of
+      // ASCII, which then goes two blocks a step.
+      while (end - p >= 2 * kAsciiBlock && sink.plainPair(p)) p += 2 * kAsciiBlock;
+#endif
     }
     if (p >= end || !*p) return;
     if (*p < 0x80) {
       sink.unit(*p++);
       continue;
     }
-    const uint32_t c = decodeSequence(p, end);
-    if (c > 0xFFFF) {
-      sink.unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-      sink.unit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    } else {
-      sink.unit(static_cast<char16_t>(c));
-    }
+    // Text other than ASCII comes in runs of sequences, taken one after
+    // another without the block test between them.
+    do {
+      uint32_t c;
+      if (!decodeShortSequence(p, end, c)) c = decodeSequence(p, end);
+      if (c > 0xFFFF) {
+        sink.unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+        sink.unit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+      } else {
+        sink.unit(static_cast<char16_t>(c));
+      }
+    } while (p < end && *p >= 0x80);
   }
 }
 

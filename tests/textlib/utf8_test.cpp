@@ -157,6 +157,7 @@ TEST(Utf8DecodeTest, WellFormed_Table) {
       {"F0 90 80 80", "D800 DC00"}, {"F0 9F 98 80", "D83D DE00"},
       {"F4 8F BF BF", "DBFF DFFF"},
       {"41 C3 A9 42", "0041 00E9 0042"},
+      {"C3 A9 E3 81 82 F0 9F 98 80 DF BF E0 A0 80", "00E9 3042 D83D DE00 07FF 0800"},  // a run of sequences
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
@@ -187,6 +188,8 @@ TEST(Utf8DecodeTest, Malformed_Table) {
       {"FF BF BF BF", "FFFD FFFD FFFD FFFD"},
       {"61 F1 80 80 E1 80 C2 62 80 63 80 BF 64",
        "0061 FFFD FFFD FFFD 0062 FFFD 0063 FFFD FFFD 0064"},
+      // Valid and invalid sequences back to back, the run cut by the end.
+      {"E3 81 82 E0 80 80 C3 A9 ED A0 80 E3 81", "3042 FFFD FFFD FFFD 00E9 FFFD FFFD FFFD FFFD"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.in);
