@@ -26,6 +26,10 @@ struct SampleLayout {
 const SampleLayout kClassicSample = {"pages/en.lexora.org/wiki/run.html", "<h2", "mw-headline"};
 const SampleLayout kMarkup3Sample = {"pages-markup3/en.lexora.org/wiki/dog.html",
                                      "<div class=\"mw-heading mw-heading2\">", "<h2"};
+// Its table of contents is an h2 of its own, so sections are found by their
+// edit links.
+const SampleLayout kJapaneseSample = {"pages/ja.lexora.org/wiki/%E3%81%84%E3%81%AC.html",
+                                      "<h2><span class=\"editsection\"", "mw-headline"};
 
 // Splits a sample page into the chrome before its first language section, the
 // article (that section alone), and the chrome from the footer on.
@@ -159,7 +163,7 @@ std::string headingOverSections(size_t bytes) {
 const std::vector<std::pair<PageShape, const char*>>& allPageShapes() {
   static const std::vector<std::pair<PageShape, const char*>> shapes = {
       {PageShape::Realistic, "realistic"},          {PageShape::RealisticMarkup3, "realistic_markup3"},
-      {PageShape::ManyShortRuns, "short_runs"},
+      {PageShape::RealisticJapanese, "realistic_ja"}, {PageShape::ManyShortRuns, "short_runs"},
       {PageShape::ManyLanguages, "many_languages"}, {PageShape::OneLongLine, "one_line"},
       {PageShape::ManyAttributes, "attributes"},    {PageShape::DeepNesting, "deep_nesting"},
       {PageShape::RepeatedHeading, "repeated_heading"},
@@ -172,6 +176,7 @@ std::string makePage(PageShape shape, size_t bytes) {
   switch (shape) {
     case PageShape::Realistic: return realistic(bytes, kClassicSample);
     case PageShape::RealisticMarkup3: return realistic(bytes, kMarkup3Sample);
+    case PageShape::RealisticJapanese: return realistic(bytes, kJapaneseSample);
     case PageShape::ManyShortRuns: return manyShortRuns(bytes);
     case PageShape::ManyLanguages: return manyLanguages(bytes);
     case PageShape::OneLongLine: return oneLongLine(bytes);

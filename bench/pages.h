@@ -9,6 +9,7 @@
 enum class PageShape {
   Realistic,           ///< a sample article repeated as numbered language sections
   RealisticMarkup3,    ///< the same with a sample article in the latest page markup
+  RealisticJapanese,   ///< the same with a Japanese sample article: text mostly outside ASCII
   ManyShortRuns,       ///< one sub-section made of very many short list items
   ManyLanguages,       ///< very many language sections
   OneLongLine,         ///< the whole page on a single line
