@@ -1,3 +1,4 @@
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,14 @@ void expectSameWholeAndSplit(const TWholeOrSplitCase& row) {
   EXPECT_EQ(split.warnings, 0) << "read split at the marks";
 }
 
+template <size_t N>
+void expectEachSameWholeAndSplit(const TWholeOrSplitCase (&rows)[N]) {
+  for (const TWholeOrSplitCase& row : rows) {
+    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
+    expectSameWholeAndSplit(row);
+  }
+}
+
 /// A row with its chunks spelled out.
 struct TChunksCase {
   Chunks chunks;
@@ -96,10 +105,7 @@ TEST(TokenizerTest, TextAndTags_ReportedInDocumentOrder) {
       {u"<!-x>|<!->|<!>", "S[!-x] S[!-] S[!]"},
       {u"\u00e9t\u00e9|<i>|\u3042", "T[\\xe9t\\xe9] S[i] T[\\u3042]"},
   };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
-    expectSameWholeAndSplit(row);
-  }
+  expectEachSameWholeAndSplit(kCases);
 }
 
 TEST(TokenizerTest, Quotes_OnlyDoubleQuotesInsideATagProtectGreaterThan) {
@@ -112,10 +118,7 @@ TEST(TokenizerTest, Quotes_OnlyDoubleQuotesInsideATagProtectGreaterThan) {
       {u"x|<a b='1>|'>|y", "T[x] S[a b='1] T['>y]"},
       {u"say \"hi|<b>|\"", "T[say \"hi] S[b] T[\"]"},
   };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
-    expectSameWholeAndSplit(row);
-  }
+  expectEachSameWholeAndSplit(kCases);
 }
 
 TEST(TokenizerTest, Comments_TextBetweenMarkersWithLeadingBlanksSkipped) {
@@ -131,10 +134,7 @@ TEST(TokenizerTest, Comments_TextBetweenMarkersWithLeadingBlanksSkipped) {
       {u"<!--x-->|<!--y-->", "B M[x] C B M[y] C"},
       {u"< !-- x -->", "S[!-- x --]"},
   };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
-    expectSameWholeAndSplit(row);
-  }
+  expectEachSameWholeAndSplit(kCases);
 }
 
 TEST(TokenizerTest, Comments_CutByChunkEnds) {
@@ -206,10 +206,7 @@ TEST(TokenizerTest, Blanks_AreControlCharactersAndSpaceOnly) {
       {u"<!--\x21" u"x-->", "B M[!x] C"},
       {u"<!--\u3000x-->", "B M[\\u3000x] C"},
   };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
-    expectSameWholeAndSplit(row);
-  }
+  expectEachSameWholeAndSplit(kCases);
 }
 
 TEST(TokenizerTest, UnitsAboveAsciiWithAStopInTheirBytes_AreNoStops) {
@@ -218,10 +215,7 @@ TEST(TokenizerTest, UnitsAboveAsciiWithAStopInTheirBytes_AreNoStops) {
       {u"<a t=\"\u8022>\uff22\">|\u800a\u000d", "S[a t=\"\\u8022>\\uff22\"] T[\\u800a]"},
       {u"<!--\u012d-\u013e\u8000-->", "B M[\\u012d-\\u013e\\u8000] C"},
   };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(testing_html::render(row.marked, row.marked + std::char_traits<char16_t>::length(row.marked)));
-    expectSameWholeAndSplit(row);
-  }
+  expectEachSameWholeAndSplit(kCases);
 }
 
 // The scan classifies the units a window at a time: every kind of token, and
