@@ -1,4 +1,5 @@
-// The heap a whole lookup holds at its peak: lookup_peak SHAPE BYTES prints
+// The heap a whole lookup holds at its peak: lookup_peak SHAPE BYTES [MARKUP]
+// reads the page in MARKUP mode, classic (the default) or current, and prints
 // "peak-bytes N page-bytes M" on standard error (standard output carries the
 // plug-in's trace lines). The page is served from memory and its BSTR, which
 // the plug-in owns once fetched, counts; the benchmark's own copy of the page
@@ -13,6 +14,7 @@
 #include <string>
 
 #include "bench/pages.h"
+#include "bench/select_markup.h"
 #include "platform/platform.h"
 #include "plugin/request.h"
 
@@ -79,10 +81,13 @@ int32_t downloadFile(const char*, const char16_t*, const char16_t*) { return 0; 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: lookup_peak SHAPE BYTES\n");
+  const char* const markup = argc == 4 ? argv[3] : "classic";
+  const bool current = std::strcmp(markup, "current") == 0;
+  if ((argc != 3 && argc != 4) || (!current && std::strcmp(markup, "classic") != 0)) {
+    std::fprintf(stderr, "usage: lookup_peak SHAPE BYTES [classic|current]\n");
     return 2;
   }
+  selectMarkup(current);
   for (const auto& [shape, name] : allPageShapes()) {
     if (std::strcmp(name, argv[1]) != 0) continue;
     const std::string page = makePage(shape, std::strtoull(argv[2], nullptr, 10));

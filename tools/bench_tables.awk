@@ -25,7 +25,9 @@ END {
     r = order[i]
     if (r !~ /^lookup\//) continue
     shape = substr(r, 8)
-    x = "libxml2/" shape
+    base = shape
+    sub(/_current$/, "", base)  # a page read in current-markup mode is still its shape's page
+    x = "libxml2/" base
     if (!(x in seen)) continue
     one = rate[x, 1048576] > 0 ? rate[r, 1048576] / rate[x, 1048576] : ""
     ten = rate[x, 10485760] > 0 ? rate[r, 10485760] / rate[x, 10485760] : ""
