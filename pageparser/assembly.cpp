@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -85,6 +86,11 @@ void appendText(Out& out, const TSectionText& text) {
 }
 void appendText(TEntryMovingWriter& out, TSectionText& text) { out.moveRange(text); }
 
+bool isBlank(const TSectionText& text) {
+  const char16_t* const end = text.str() + text.length();
+  return std::all_of(text.str(), end, [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; });
+}
+
 // What a language's record adds to its block: pronunciation, audio link and
 // sub-sections. `store` is the parser's, read-only unless the writer moves
 // the texts out.
@@ -101,8 +107,9 @@ void writeRecord(const TLexoraParser& parser, Store& store, const TLanguageStore
     appendText(out, info.audio);
     appendLiteral(out, u"\n");
   }
-  // Sub-sections in code-unit order of their names, not page order.
+  // Sub-sections in the order arrangeSections gave them.
   store.forEachSection(info, [&](std::u16string_view sectionName, auto& text) {
+    if (parser.leavesOutBlankSections() && isBlank(text)) return;
     if (parser.showSectionNames()) {
       appendLiteral(out, u"[");
       appendText(out, sectionName);
@@ -134,12 +141,35 @@ void writeBlock(const TLexoraParser& parser, Store& store, int32_t i, Out& out) 
 
 void TLexoraParser::trimSectionTexts() { store_.trimSectionTexts(); }
 
+void TLexoraParser::arrangeSections() {
+  // Classic entries list a language's sub-sections by name, current ones in
+  // page order.
+  if (currentMarkup_) {
+    store_.groupSections();
+  } else {
+    store_.orderSections();
+  }
+}
+
+bool TLexoraParser::isEntryPage() {
+  if (!currentMarkup_) return hasEditSection_;
+  store_.groupSections();
+  for (int32_t i = 0; i < store_.recordCount(); ++i) {
+    const TLanguageStore::Record& info = store_.recordAt(i);
+    if (!info.ipa.empty() || !info.audio.empty()) return true;
+    bool gathered = false;
+    store_.forEachSection(info, [&](std::u16string_view, const TSectionText& text) { gathered |= !isBlank(text); });
+    if (gathered) return true;
+  }
+  return false;
+}
+
 // A page that repeats one heading over many sub-sections asks for the same
 // long block again and again, an entry that grows with the square of the
 // page: each record is counted once, and the count ends once past `limit`,
 // so it takes time in proportion to the page.
 int64_t TLexoraParser::entryLength(int64_t limit) {
-  if (!hasEditSection_) return 0;  // not an entry page
+  if (!isEntryPage()) return 0;
   store_.groupSections();  // a block's length does not depend on the order of its sections
   std::vector<int64_t> recordUnits(static_cast<size_t>(store_.recordCount()), -1);  // -1: not yet counted
   TEntryCounter count;
@@ -159,7 +189,7 @@ int64_t TLexoraParser::entryLength(int64_t limit) {
 }
 
 void TLexoraParser::assembleResult(__kvstrbufW& out) {
-  if (!hasEditSection_) return;  // not an entry page
+  if (!isEntryPage()) return;
 
   const int64_t units = entryLength();
   // An entry past the buffer's range cannot be built; the growth below then
@@ -167,14 +197,14 @@ void TLexoraParser::assembleResult(__kvstrbufW& out) {
   if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
     out.reserve(static_cast<int32_t>(units));
   }
-  store_.orderSections();
+  arrangeSections();
   TEntryBufferWriter writer{out};
   for (int32_t i = 0; i < store_.slotCount(); ++i) writeBlock(*this, std::as_const(store_), i, writer);
 }
 
 int64_t TLexoraParser::moveResultInto(char16_t* out, int64_t room) {
-  if (!hasEditSection_ || !out || room <= 0) return 0;  // not an entry page, or no room
-  store_.orderSections();
+  if (!out || room <= 0 || !isEntryPage()) return 0;
+  arrangeSections();
   // The last slot of each record: past it, no block needs the record's texts.
   std::vector<int32_t> lastSlot(static_cast<size_t>(store_.recordCount()), -1);
   for (int32_t i = 0; i < store_.slotCount(); ++i) {

@@ -20,6 +20,10 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
     case TagKind::H2:
     case TagKind::H3:
     case TagKind::H4:
+    case TagKind::H5:
+    case TagKind::H6:
+      if (headingLevel(kind) > deepestHeading_) return;
+      if (currentMarkup_) takeHeadline();
       tagState_ = 0;
       return;
     case TagKind::Span:
@@ -49,10 +53,9 @@ bool TLexoraParser::closeCurrentMarkupElement(TagKind kind) {
     case TagKind::H2:
     case TagKind::H3:
     case TagKind::H4:
+    case TagKind::H5:
+    case TagKind::H6:
       editLinkDepth_ = 0;
-      // A wrapped heading's headline span closes with it, as the end of a
-      // headline span does.
-      if (inHeadingWrapper_ && tagState_ != 0) spanKind_ = SPAN_NONE;
       return false;
     case TagKind::Div:
       inHeadingWrapper_ = false;

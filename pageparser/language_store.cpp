@@ -170,8 +170,17 @@ TSectionText& TLanguageStore::sectionText(int32_t language, std::u16string_view 
   const uint32_t hash = sectionHash(owner, name);
   const int32_t known = findSection(owner, name, hash);
   if (known >= 0) return sections_[static_cast<size_t>(known)].text;
-  sections_.emplace_back(owner, keep(name), &arena_);
+  TSectionText& text = appendSection(owner, name);
   sectionIndex_.insert(hash, static_cast<int32_t>(sections_.size() - 1));
+  return text;
+}
+
+TSectionText& TLanguageStore::addSection(int32_t language, std::u16string_view name) {
+  return appendSection(indexOf(record(language)), name);
+}
+
+TSectionText& TLanguageStore::appendSection(int32_t owner, std::u16string_view name) {
+  sections_.emplace_back(owner, keep(name), &arena_);
   ++records_[static_cast<size_t>(owner)].sectionCount;
   sectionOrderState_ = SectionOrder::Stale;
   return sections_.back().text;

@@ -73,12 +73,17 @@ class TLanguageStore {
   /// The record of the language named `nameId`, or null.
   const Record* findRecord(int32_t nameId) const;
   int32_t recordCount() const { return static_cast<int32_t>(records_.size()); }
+  const Record& recordAt(int32_t index) const { return records_[static_cast<size_t>(index)]; }
   /// Which record `record` is (0 to recordCount() - 1).
   int32_t indexOf(const Record& record) const { return static_cast<int32_t>(&record - records_.data()); }
   /// The text of sub-section `name` of the language named `language`, added
   /// empty (with the record) when absent. The reference stays valid as long
   /// as the store.
   TSectionText& sectionText(int32_t language, std::u16string_view name);
+  /// A new, empty sub-section `name` of the language named `language` (the
+  /// record added when absent), after those it has, whatever their names;
+  /// findSectionText does not see it.
+  TSectionText& addSection(int32_t language, std::u16string_view name);
   /// The text of sub-section `name` of the language named `language`, or null.
   const TSectionText* findSectionText(int32_t language, std::u16string_view name) const;
 
@@ -88,8 +93,8 @@ class TLanguageStore {
   int32_t slotName(int32_t slot) const { return slots_[static_cast<size_t>(slot)]; }
 
   /// Calls visit(name, text) for each sub-section of `record`: in code-unit
-  /// order of the names after orderSections, in some order after
-  /// groupSections. Sections added since either are not seen.
+  /// order of the names after orderSections, in the order they were added
+  /// after groupSections. Sections added since either are not seen.
   template <class Visit>
   void forEachSection(const Record& record, const Visit& visit) const {
     visitSections(*this, record, visit);
@@ -99,8 +104,8 @@ class TLanguageStore {
   void forEachSection(const Record& record, const Visit& visit) {
     visitSections(*this, record, visit);
   }
-  /// Gathers each record's sections for forEachSection, in no particular
-  /// order: enough to count them, and cheaper than sorting them.
+  /// Gathers each record's sections for forEachSection in the order they
+  /// were added, which is cheaper than sorting them.
   void groupSections();
   /// Gathers each record's sections for forEachSection in code-unit order of
   /// their names. Both are cheap when nothing was added since.
@@ -123,6 +128,8 @@ class TLanguageStore {
   uint32_t sectionHash(int32_t record, std::u16string_view name) const;
   /// The section of record `owner` named `name`, or -1.
   int32_t findSection(int32_t owner, std::u16string_view name, uint32_t hash) const;
+  /// A new, empty section of record `owner`, not indexed.
+  TSectionText& appendSection(int32_t owner, std::u16string_view name);
   template <class Store, class Visit>
   static void visitSections(Store& store, const Record& record, const Visit& visit) {
     for (int32_t i = 0; i < record.sectionCount; ++i) {

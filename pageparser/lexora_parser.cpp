@@ -4,8 +4,12 @@
 #include "pageparser/lexora_parser.h"
 
 #include <string_view>
+#include <utility>
 
-TLexoraParser::TLexoraParser(PageMarkup markup) : currentMarkup_(markup == PageMarkup::Current) {}
+TLexoraParser::TLexoraParser(PageMarkup markup, TLinkResolver resolveAudioLink)
+    : currentMarkup_(markup == PageMarkup::Current),
+      deepestHeading_(currentMarkup_ ? 6 : 4),
+      resolveAudioLink_(currentMarkup_ ? std::move(resolveAudioLink) : nullptr) {}
 
 TLexoraParser::~TLexoraParser() = default;
 
@@ -40,7 +44,10 @@ void TLexoraParser::setSubsection(const char16_t* text, int32_t length) {
 }
 
 TSectionText& TLexoraParser::findCurrentSectionText() {
-  currentText_ = &store_.sectionText(languageId_, subsection_);
+  // Classic: one text per name within a language. Current: every headline
+  // opens a block of its own, even under a name met before.
+  currentText_ = currentMarkup_ ? &store_.addSection(languageId_, subsection_)
+                                : &store_.sectionText(languageId_, subsection_);
   return *currentText_;
 }
 
@@ -50,7 +57,8 @@ void TLexoraParser::storeAudioLink(std::u16string_view url) {
   // Adding the record even when it ends up unchanged: a language with only
   // an audio link still gets one.
   TLanguageStore::Record& info = currentInfo();
-  if (info.audio.empty()) info.audio = store_.keep(link);  // the first link of a section stays
+  if (!info.audio.empty()) return;  // the first link of a section stays
+  info.audio = store_.keep(resolveAudioLink_ ? std::u16string_view(resolveAudioLink_(link)) : link);
 }
 
 void TLexoraParser::storeIpa(const char16_t* text, int32_t length) {

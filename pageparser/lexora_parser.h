@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -23,7 +24,14 @@ extern const char16_t kNoAudioMark[2];
 /// edit links have class "mw-editsection" with nested bracket spans, whose
 /// headings may stand without a headline span inside a "mw-heading" wrapper
 /// div, and whose audio comes from <source> elements of <audio> players.
+/// Current mode also writes the entry as a reader sees the page: every
+/// headline from h3 to h6 its own block, in page order, named by the whole
+/// text of its heading.
 enum class PageMarkup { Classic, Current };
+
+/// Turns an audio link as the page writes it into the URL it names; the
+/// caller knows the page's address.
+using TLinkResolver = std::function<std::u16string(std::u16string_view link)>;
 
 class TLexoraParser final : public THtmlStreamParser {
  public:
@@ -37,8 +45,9 @@ class TLexoraParser final : public THtmlStreamParser {
   static constexpr int32_t SK_SYNONYMS = 0x1004;
   static constexpr int32_t SK_ANTONYMS = 0x1005;
 
-  // tagState: heading level (1 to 4) in the low bits, one bit per open
-  // element kind (single bits, not depth counts).
+  // tagState: heading level (1 to 4, current markup 1 to 6) in the low bits,
+  // one bit per open element kind (single bits, not depth counts).
+  static constexpr uint32_t TS_LEVEL = 0xF;
   static constexpr uint32_t TS_SPAN = 0x10;
   static constexpr uint32_t TS_OL = 0x20;
   static constexpr uint32_t TS_LI = 0x40;
@@ -53,7 +62,10 @@ class TLexoraParser final : public THtmlStreamParser {
   static constexpr int32_t SPAN_AUDIO = 2;
   static constexpr int32_t SPAN_HEADLINE = 3;
 
-  explicit TLexoraParser(PageMarkup markup = PageMarkup::Classic);
+  /// Current mode keeps each audio link as `resolveAudioLink` gives it, so
+  /// that the entry shows the URL that is downloaded; classic mode keeps the
+  /// link as written.
+  explicit TLexoraParser(PageMarkup markup = PageMarkup::Classic, TLinkResolver resolveAudioLink = nullptr);
   ~TLexoraParser();
 
   void onStartTag(const char16_t* name, const char16_t* end) override;
@@ -66,8 +78,8 @@ class TLexoraParser final : public THtmlStreamParser {
   /// Gives back what the section texts hold beyond their text, once the page
   /// is read: the entry is then written beside them.
   void trimSectionTexts();
-  /// Appends the entry text to `out` (nothing when the page had no edit-section
-  /// span): one block per h2 headline, in page order.
+  /// Appends the entry text to `out` (nothing unless isEntryPage()): one block
+  /// per h2 headline, in page order.
   void assembleResult(__kvstrbufW& out);
   /// How many units assembleResult would append, without building the text.
   /// The count stops once past `limit`: a result above `limit` says only that
@@ -83,6 +95,12 @@ class TLexoraParser final : public THtmlStreamParser {
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);
+  /// Whether the page gives an entry. Classic: it had an edit-section span.
+  /// Current: some language section gathered a sub-section text, a
+  /// pronunciation or an audio link.
+  bool isEntryPage();
+  /// Whether a sub-section left blank stays out of the entry (current mode).
+  bool leavesOutBlankSections() const { return currentMarkup_; }
 
   /// Keeps `url`, up to a NUL, as the audio link of the current language
   /// unless it has one.
@@ -130,11 +148,19 @@ class TLexoraParser final : public THtmlStreamParser {
 
   // Current-markup state; in classic mode it keeps its initial value.
   const bool currentMarkup_;
+  /// The deepest heading level: h5 and h6 are no headings to the classic rules.
+  const int32_t deepestHeading_;
+  const TLinkResolver resolveAudioLink_;
+  /// The open heading's text so far, references decoded, edit links left out.
+  __kvstrbufW headline_;
+  /// The open heading is a section headline: it holds a "mw-headline" span or
+  /// stands in a "mw-heading" wrapper (others belong to the site's menus).
+  bool headlineMarked_ = false;
   /// Spans open in the edit link, its own included (0: not in an edit link).
   /// Nothing inside an edit link reaches a headline or a section text.
   int32_t editLinkDepth_ = 0;
-  /// Inside a "mw-heading" wrapper div, whose h2 to h4 act as headline spans;
-  /// the first div end tag ends it (the wrapper holds no div).
+  /// Inside a "mw-heading" wrapper div, whose headings are headlines; the
+  /// first div end tag ends it (the wrapper holds no div).
   bool inHeadingWrapper_ = false;
   /// Inside an <audio> element, whose <source> elements may give the link.
   bool inAudio_ = false;
@@ -171,6 +197,9 @@ class TLexoraParser final : public THtmlStreamParser {
   // Start-tag steps, one per tag kind that needs more than a bit set.
   void openHeading(int32_t level);
   void openSpan(const char16_t* name, const char16_t* end);
+  /// Current markup: whether an edit-link span opened now stands in a
+  /// heading or its wrapper, the only places where it is one.
+  bool inHeadingOrWrapper() const { return (tagState_ & TS_LEVEL) != 0 || inHeadingWrapper_; }
   void captureButtonAudio(const char16_t* name, const char16_t* end);
   void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
@@ -188,6 +217,11 @@ class TLexoraParser final : public THtmlStreamParser {
   void takeLanguageHeadline(const char16_t* text, int32_t length);
   void takeSubsectionHeadline(const char16_t* text, int32_t length);
   void takeMinorHeadline(const char16_t* text, int32_t length);
+  // Current markup: the heading's whole text, taken when the heading ends.
+  void takeHeadline();
+  void openSubsection(std::u16string_view name);
+  /// Orders the store's sections as the entry writes them.
+  void arrangeSections();
 };
 
 constexpr uint32_t TLexoraParser::listStateBit(TagKind kind) {

@@ -42,7 +42,9 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
     case TagKind::H2:
     case TagKind::H3:
     case TagKind::H4:
-      openHeading(headingLevel(kind));
+    case TagKind::H5:
+    case TagKind::H6:
+      if (headingLevel(kind) <= deepestHeading_) openHeading(headingLevel(kind));
       break;
     case TagKind::Span:
       openSpan(name, end);
@@ -80,6 +82,8 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
 }
 
 void TLexoraParser::openHeading(int32_t level) {
+  // A heading left open is ended by the next one.
+  if (currentMarkup_ && (tagState_ & TS_LEVEL) != 0) takeHeadline();
   // A heading level replaces the whole word: every span, list and table bit
   // goes with it.
   tagState_ = static_cast<uint32_t>(level);
@@ -88,11 +92,8 @@ void TLexoraParser::openHeading(int32_t level) {
     sectionKind_ = SK_NONE;
   }
   editLinkDepth_ = 0;  // a heading ends an edit link left open
-  // A wrapped h2 to h4 is its own headline span, opened with it.
-  if (inHeadingWrapper_ && level >= 2) {
-    tagState_ |= TS_SPAN;
-    spanKind_ = SPAN_HEADLINE;
-  }
+  headline_.truncate(0);
+  headlineMarked_ = inHeadingWrapper_;
 }
 
 void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
@@ -106,11 +107,14 @@ void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
   const std::u16string_view spanClass = attributeValue(name, end, u"class");
   if (spanClass == kHeadlineClass) {
     spanKind_ = SPAN_HEADLINE;
-  } else if (spanClass == kEditSectionClass) {
+    headlineMarked_ = true;
+  } else if (!currentMarkup_ && spanClass == kEditSectionClass) {
     // Leaves spanKind alone, so the edit link's own text is not a headline.
     hasEditSection_ = true;
-  } else if (currentMarkup_ && spanClass == kCurrentEditSectionClass) {
+  } else if (currentMarkup_ && (spanClass == kCurrentEditSectionClass || spanClass == kEditSectionClass) &&
+             inHeadingOrWrapper()) {
     // Its brackets sit in spans of their own, so it is followed as a whole.
+    // Elsewhere the class marks no edit link and the span is an ordinary one.
     hasEditSection_ = true;
     editLinkDepth_ = 1;
   } else if (language_.empty()) {

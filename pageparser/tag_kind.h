@@ -9,10 +9,12 @@
 
 enum class TagKind : uint8_t {
   Other,
-  H1,  // H1 to H4 in order, so that a heading's level is its distance from Other
+  H1,  // H1 to H6 in order, so that a heading's level is its distance from Other
   H2,
   H3,
   H4,
+  H5,
+  H6,
   Span,
   Button,
   AnchorHref,
@@ -28,9 +30,9 @@ enum class TagKind : uint8_t {
   Table,
 };
 
-/// 1 to 4 for a heading, else 0.
+/// 1 to 6 for a heading, else 0.
 constexpr int32_t headingLevel(TagKind kind) {
-  return kind >= TagKind::H1 && kind <= TagKind::H4 ? static_cast<int32_t>(kind) : 0;
+  return kind >= TagKind::H1 && kind <= TagKind::H6 ? static_cast<int32_t>(kind) : 0;
 }
 
 /// Whether `c`, in either case, is the lower-case ASCII letter `letter`:
@@ -58,7 +60,7 @@ inline TagKind tagKind(const char16_t* name, const char16_t* end) {
   const char16_t second = name[1];
   switch (name[0] | 0x20) {
     case u'h':
-      return second >= u'1' && second <= u'4' ? static_cast<TagKind>(second - u'0') : TagKind::Other;
+      return second >= u'1' && second <= u'6' ? static_cast<TagKind>(second - u'0') : TagKind::Other;
     case u's':
       if (tagTextStartsWith(name, end, u"span")) return TagKind::Span;
       return tagTextStartsWith(name, end, u"source") ? TagKind::Source : TagKind::Other;

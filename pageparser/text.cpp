@@ -1,4 +1,5 @@
-// Text runs: headline runs (a span in an h2, h3 or h4 heading) name language
+// Text runs: headline runs (a span in an h2, h3 or h4 heading; in current
+// markup, every run of a heading, taken whole when it ends) name language
 // sections and sub-sections and move sectionKind; other runs may be the
 // pronunciation and, in list-bearing sub-sections, section text. Every piece of
 // section text, markers and line breaks included, enters the store through
@@ -20,6 +21,27 @@ constexpr uint32_t kSpanInH4 = 4 | TLexoraParser::TS_SPAN;
 
 bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal) {
   return std::u16string_view(text, static_cast<size_t>(length)) == literal;
+}
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r'; }
+
+std::u16string_view trimmed(std::u16string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// A pronunciation headline of any edition, alone or numbered ("Pronunciation 2").
+bool isPronunciationHeadline(std::u16string_view name) {
+  for (const std::u16string_view label : {u"Pronunciation", u"Prononciation", u"\u767a\u97f3"}) {
+    if (name.substr(0, label.size()) != label) continue;
+    std::u16string_view number = name.substr(label.size());
+    if (number.empty()) return true;
+    if (number.front() != u' ' || number.size() == 1) continue;
+    number.remove_prefix(1);
+    if (std::all_of(number.begin(), number.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) return true;
+  }
+  return false;
 }
 
 // "head:", the run and a line feed, written as one piece so that the line is
@@ -47,6 +69,11 @@ void traceHeadline(const char16_t* text, int32_t length) {
 void TLexoraParser::onText(const char16_t* text, int32_t length) {
   if (length <= 0) return;  // the tokenizer reports no empty runs
   if (editLinkDepth_ > 0) return;  // an edit link's brackets and text
+  if (currentMarkup_ && (tagState_ & TS_LEVEL) != 0) {
+    // Every run of a heading is part of its headline, taken when it ends.
+    decodeEntitiesInto(headline_, text, length);
+    return;
+  }
   if (sectionKind_ == SK_NONE && tagState_ == 0) return;
 
   // A run in a heading span is its row's business alone, whether or not the
@@ -102,6 +129,33 @@ void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
   } else {
     // Translations and the like: stop recording, keep the sub-section name.
     sectionKind_ = SK_LANGUAGE;
+  }
+}
+
+void TLexoraParser::takeHeadline() {
+  const auto level = static_cast<int32_t>(tagState_ & TS_LEVEL);
+  const bool marked = headlineMarked_;
+  headlineMarked_ = false;
+  if (!marked || level < 2) return;
+  const std::u16string_view name = trimmed(std::u16string_view(headline_.str(), static_cast<size_t>(headline_.length())));
+  const auto nameLength = static_cast<int32_t>(name.size());
+  if (level >= 4) traceHeadline(name.data(), nameLength);
+  if (level == 2) {
+    if (!name.empty()) takeLanguageHeadline(name.data(), nameLength);
+  } else if (!language_.empty()) {
+    openSubsection(name);
+  }
+}
+
+void TLexoraParser::openSubsection(std::u16string_view name) {
+  if (isPronunciationHeadline(name)) {
+    // Its transcription is taken; its text is not recorded.
+    sectionKind_ = SK_PRONUNCIATION;
+  } else if (name.empty()) {
+    sectionKind_ = SK_LANGUAGE;
+  } else {
+    setSubsection(name.data(), static_cast<int32_t>(name.size()));
+    sectionKind_ = SK_SUBSECTION;
   }
 }
 

@@ -22,8 +22,8 @@ std::u16string h4(const std::u16string& name) {
 
 // One parser run over a page kept alive beside it.
 struct ParsedPage {
-  explicit ParsedPage(std::u16string html, PageMarkup markup = PageMarkup::Classic)
-      : text(std::move(html)), parser(markup) {
+  explicit ParsedPage(std::u16string html, PageMarkup markup = PageMarkup::Classic, TLinkResolver resolve = nullptr)
+      : text(std::move(html)), parser(markup, std::move(resolve)) {
     parser.setInput(text.c_str());
     parser.parse();
   }
@@ -737,18 +737,17 @@ TEST(CurrentMarkupTest, LaterHeadings_GiveTheClassicEntry) {
   EXPECT_EQ(ParsedPage(kPages[2]).entry(), u"");
 }
 
-TEST(CurrentMarkupTest, EditLink_NeverReachesText) {
-  // Brackets, link text and nested spans of the edit link stay out of the
-  // sub-section before it; what follows it is recorded again.
+TEST(CurrentMarkupTest, EditLink_OnlyInAHeadingOrItsWrapper) {
+  // Brackets, link text and nested spans of an edit link stay out of the
+  // headline and the sub-section before it; outside a heading the class
+  // marks an ordinary span, closed or not.
   ParsedPage page(heading3(2, u"English") + heading3(3, u"Noun") + u"<ol><li>a</li></ol>" +
-                      u"<h3><span class=\"mw-headline\">Verb</span>" + editLink(u"Verb") +
-                      u"</h3><p>b<span class=\"mw-editsection\">[<span><span>x</span></span>y" +
-                      u"</span>c</p>",
+                      u"<h3><span class=\"editsection\">[<a>edit</a>]</span> <span class=\"mw-headline\">Verb</span>" +
+                      editLink(u"Verb") + u"</h3><p>b<span class=\"mw-editsection\">[<span><span>x</span></span>y" +
+                      u"</span>c</p>" + heading2(3, u"Adverb") +
+                      u"<ol><li>kept<span class=\"mw-editsection\">[<li>d<li>e</ol>",
                   PageMarkup::Current);
-  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a");
-  EXPECT_EQ(page.section(u"English", u"Verb"), u"bc");
-  EXPECT_EQ(page.parser.tagState(), 0u);
-  EXPECT_EQ(page.parser.spanKind(), P::SPAN_NONE);
+  EXPECT_EQ(page.entry(), u"[[English]]\n[Noun]\n1.a\n[Verb]\nb[xyc\n[Adverb]\n1.kept[\n2.d\n3.e\n");
 }
 
 TEST(CurrentMarkupTest, OnlyWrappedHeadings_AreHeadlines) {
@@ -762,9 +761,92 @@ TEST(CurrentMarkupTest, OnlyWrappedHeadings_AreHeadlines) {
                   PageMarkup::Current);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "head:Synonyms\n");
   EXPECT_EQ(page.languages(), u"English");
-  // Each run of a heading split by an inline element is a headline, as in a
-  // headline span: the last one names the sub-section.
-  EXPECT_EQ(page.entry(), u"[[English]]\n[Synonyms]\n - s\n[form]\n1.v\n");
+  EXPECT_EQ(page.entry(), u"[[English]]\n[Verb form]\n1.v\n[Synonyms]\n - s\n");
+}
+
+// Every headline from h3 to h6 opens a block named by its heading's whole
+// text, in page order, in each of the three markups.
+TEST(CurrentMarkupTest, Headlines_OpenBlocksInPageOrder) {
+  using Heading = std::u16string (*)(int, const std::u16string&);
+  const Heading classic = [](int level, const std::u16string& name) {
+    const std::u16string h = u"h" + std::u16string(1, static_cast<char16_t>(u'0' + level));
+    return u"<" + h + u"><span class=\"editsection\">[<a href=\"/e\">edit</a>]</span> <span class=\"mw-headline\">" +
+           name + u"</span></" + h + u">\n";
+  };
+  const std::u16string def = u"<ol><li>d</li></ol>";
+  for (const Heading heading : {classic, Heading(heading2), Heading(heading3)}) {
+    const std::u16string html =
+        heading(2, u"English") + heading(3, u"Etymology 1") + u"<p>e1</p>" + heading(4, u"Pronunciation 1") +
+        u"<span class=\"IPA\">/a/</span><ul><li>hidden</li></ul>" + heading(4, u"Noun") + def +
+        heading(5, u"Synonyms") + u"<ul><li>s</li></ul>" + heading(5, u"Translations") +
+        u"<table><tr><td>t</td></tr></table>" + heading(3, u"Etymology 2") + u"<p>e2</p>" + heading(4, u"Noun") +
+        def + heading(6, u"Old <i>English</i> &amp; more ") + u"<ul><li>o</li></ul>" + heading(2, u"English") +
+        heading(3, u"Anagrams") + u"<ul><li>a</li></ul>";
+    SCOPED_TRACE(std::string(html.begin(), html.end()));
+    testing::internal::CaptureStdout();  // the h4 to h6 headlines are traced
+    ParsedPage page(html, PageMarkup::Current);
+    testing::internal::GetCapturedStdout();
+    const std::u16string block =
+        u"[[English]]\nipa  :/a/[Etymology 1]\ne1\n[Noun]\n1.d\n[Synonyms]\n - s\n[Etymology 2]\ne2\n[Noun]\n"
+        u"1.d\n[Old English & more]\n - o\n[Anagrams]\n - a\n";
+    EXPECT_EQ(page.entry(), block + block);
+  }
+}
+
+TEST(CurrentMarkupTest, HeadlineText_WholeHeadingWhateverItHolds) {
+  const struct {
+    const char16_t* html;
+    const char16_t* languages;
+  } kCases[] = {
+      {u"<div class=\"mw-heading mw-heading2\"><h2 id=\"N\"><span id=\"N.C5.8C\"></span>Northern \u014C</h2></div>",
+       u"Northern \u014C"},
+      {u"<h2><span id=\"Fr.C3.A7\"></span><span class=\"mw-headline\" id=\"Fr\"><span class=\"sectionlangue\">"
+       u"<a href=\"/wiki/P\">Fran\u00e7ais</a></span></span></h2>",
+       u"Fran\u00e7ais"},
+      {u"<h2><span class=\"mw-headline\">Old <i>English</i></span></h2><h2><span class=\"mw-headline\"> </span></h2>",
+       u"Old English"},
+      {u"<div class=\"mw-heading mw-heading2\"><h2>Left <h3>open</h3></div>", u"Left"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    EXPECT_EQ(ParsedPage(c.html, PageMarkup::Current).languages(), c.languages);
+  }
+}
+
+// No edit link is needed: an entry comes from any language section that
+// gathered something; nothing gathered, or no language, gives none.
+TEST(CurrentMarkupTest, EntryPage_WhenALanguageGatheredSomething) {
+  const struct {
+    const char16_t* html;
+    const char16_t* entry;
+  } kCases[] = {
+      {u"<h2><span class=\"mw-headline\">Fran\u00e7ais</span></h2><h3><span class=\"mw-headline\">Nom commun</span>"
+       u"</h3><ol><li>n</li></ol>",
+       u"[[Fran\u00e7ais]]\n[Nom commun]\n1.n\n"},
+      {u"<h2><span class=\"mw-headline\">A</span></h2><span class=\"IPA\">/a/</span><h2><span class=\"mw-headline\">"
+       u"B</span></h2>",
+       u"[[A]]\nipa  :/a/[[B]]\n"},
+      {u"<h2><span class=\"mw-headline\">A</span></h2><h3><span class=\"mw-headline\">T</span></h3><table><tr><td>"
+       u"<ol><li>x</li></ol></td></tr></table> \n",
+       u""},
+      {u"<p>no language</p><ol><li>x</li></ol>", u""},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    ParsedPage page(c.html, PageMarkup::Current);
+    EXPECT_EQ(page.entry(), c.entry);
+    EXPECT_EQ(page.parser.entryLength(), static_cast<int64_t>(std::u16string(c.entry).size()));
+  }
+}
+
+TEST(CurrentMarkupTest, AudioLink_KeptAsTheResolverGivesIt) {
+  const std::u16string html = heading3(2, u"English") + u"<audio><source src=\"//m/a.ogg\"></audio>";
+  const TLinkResolver resolve = [](std::u16string_view link) { return u"http:" + std::u16string(link); };
+  EXPECT_EQ(ParsedPage(html, PageMarkup::Current, resolve).audio(u"English"), u"http://m/a.ogg");
+  EXPECT_EQ(ParsedPage(h2(u"English") + u"<span class=\"unicode audiolink\"><a href=\"//m/a.ogg\">a</a></span>",
+                       PageMarkup::Classic, resolve)
+                .audio(u"English"),
+            u"//m/a.ogg");
 }
 
 TEST(CurrentMarkupTest, AudioSource_FirstOggPathOfTheSection) {
