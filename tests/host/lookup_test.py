@@ -362,6 +362,18 @@ class CurrentMarkupTest(TempFolderTest):
                     self.assertEqual(read_bytes(self.voice, stored),
                                      read_bytes(samples("media", *media.split("/"))))
 
+    def test_json_languages_keep_the_page_order_and_repeated_names(self):
+        module = self.copy_module("[config]\nCurrentMarkup=1\n")
+        status, out, err = run_lookup("--module", module, "--pages", samples("pages-markup2"),
+                                      "--no-audio", "--json", "bark")
+        self.assertEqual(status, FOUND, err)
+        got = [(language["name"], language["ipa"], [section["name"] for section in language["sections"]])
+               for language in json.loads(out)["languages"]]
+        self.assertEqual(got, [
+            ("English", "/b\u0251\u02d0k/", ["Etymology 1", "Verb", "Synonyms", "Noun", "Etymology 2", "Noun",
+                                      "Synonyms", "Verb"]),
+            ("Norwegian Bokm\u00e5l", "", ["Noun"])])
+
     def test_without_the_key_later_markups_give_no_entry(self):
         for ini in [None, "[config]\nCurrentMarkup=0\n"]:
             with self.subTest(ini=ini):
