@@ -3,9 +3,9 @@
 // slot whose language has no record reads as an empty one.
 #include "pageparser/lexora_parser.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <string_view>
