@@ -137,7 +137,8 @@ void TLexoraParser::takeHeadline() {
   const bool marked = headlineMarked_;
   headlineMarked_ = false;
   if (!marked || level < 2) return;
-  const std::u16string_view name = trimmed(std::u16string_view(headline_.str(), static_cast<size_t>(headline_.length())));
+  const std::u16string_view whole(headline_.str(), static_cast<size_t>(headline_.length()));
+  const std::u16string_view name = trimmed(whole);
   const auto nameLength = static_cast<int32_t>(name.size());
   if (level >= 4) traceHeadline(name.data(), nameLength);
   if (level == 2) {

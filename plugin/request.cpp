@@ -6,7 +6,6 @@
 
 #include <cstring>
 #include <limits>
-#include <string>
 #include <string_view>
 
 #include "pageparser/lexora_parser.h"
@@ -95,17 +94,6 @@ bool fetchPage(FetchPageFn fetch, const char* pageUrl, TPageString& page) {
   return false;
 }
 
-// The URL that an audio link on the page at `pageUrl` names, as the audio
-// stage below resolves it.
-std::u16string resolveAudioLink(const char* pageUrl, std::u16string_view link) {
-  __kvstrA linkBytes;
-  toUtf8(linkBytes, link.data(), static_cast<int32_t>(link.size()));
-  const __kvstrA url = resolveUrl(pageUrl, linkBytes.str());
-  __kvstrW wide;
-  fromUtf8(wide, url.str(), url.length());
-  return std::u16string(wide.str(), static_cast<size_t>(wide.length()));
-}
-
 // Asks the host to download the audio link of each language section, in page
 // order, and reports each file that arrived in the next free slot. The stage
 // ends at the first empty answer, once every slot is filled (the record has
@@ -151,7 +139,7 @@ LookupOutcome runLookup(int32_t dictIndex, const char16_t* word, LookupResult* r
   // tokenizes a block of lines at a time, and the bytes go once the last
   // block is decoded. The store holds copies of all it keeps.
   TLexoraParser parser(currentMarkupEnabled() ? PageMarkup::Current : PageMarkup::Classic,
-                       [&pageUrl](std::u16string_view link) { return resolveAudioLink(pageUrl.str(), link); });
+                       [&pageUrl](std::u16string_view link) { return resolveLinkText(pageUrl.str(), link); });
   parser.setUtf8Input(page.bytes(), page.byteCount(), [&page] { page.clear(); });
   parser.parse();
   parser.trimSectionTexts();

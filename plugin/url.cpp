@@ -216,6 +216,15 @@ __kvstrA resolveUrl(const char* pageUrl, const char* link) {
   return resolved;
 }
 
+std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link) {
+  __kvstrA linkBytes;
+  toUtf8(linkBytes, link.data(), static_cast<int32_t>(link.size()));
+  const __kvstrA url = resolveUrl(pageUrl, linkBytes.str());
+  __kvstrW wide;
+  fromUtf8(wide, url.str(), url.length());
+  return std::u16string(wide.str(), static_cast<size_t>(wide.length()));
+}
+
 __kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
                        const char16_t* prefix) {
   __kvstrW path = directoryPart(basePath);

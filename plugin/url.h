@@ -5,6 +5,9 @@
 // leaves its inputs unchanged; none reports an error.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "textlib/kvstr.h"
 
 /// Replaces `target` with `text` percent-encoded: the 71 unreserved bytes
@@ -24,6 +27,8 @@ const char* urlPathStart(const char* url);
 /// "." and ".." segments resolved. A path the link gives whole is kept as
 /// written (its server resolves it). The link's query and fragment stay.
 __kvstrA resolveUrl(const char* pageUrl, const char* link);
+/// resolveUrl for a link in UTF-16, as the page parser keeps it.
+std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link);
 
 /// The local path for the audio file at `url` (a resolved URL, so that one
 /// recording has one name however the page links it): directoryPart(basePath),

@@ -80,14 +80,7 @@ ParsedSample parseSample(const std::string& bytes, PageMarkup markup = PageMarku
                          const std::string& pageUrl = "") {
   // Decoded a block of lines at a time, as the lookup reads the page, its
   // audio links resolved as the lookup resolves them.
-  TLexoraParser parser(markup, [&pageUrl](std::u16string_view link) {
-    __kvstrA linkBytes;
-    toUtf8(linkBytes, link.data(), static_cast<int32_t>(link.size()));
-    __kvstrW url;
-    const __kvstrA resolved = resolveUrl(pageUrl.c_str(), linkBytes.str());
-    fromUtf8(url, resolved.str(), resolved.length());
-    return std::u16string(url.str());
-  });
+  TLexoraParser parser(markup, [&pageUrl](std::u16string_view link) { return resolveLinkText(pageUrl.c_str(), link); });
   parser.setUtf8Input(bytes.c_str(), static_cast<int32_t>(bytes.size()));
   parser.parse();
 
