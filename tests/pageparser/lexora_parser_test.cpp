@@ -22,8 +22,8 @@ std::u16string h4(const std::u16string& name) {
 
 // One parser run over a page kept alive beside it.
 struct ParsedPage {
-  explicit ParsedPage(std::u16string html, PageMarkup markup = PageMarkup::Classic, TLinkResolver resolve = nullptr)
-      : text(std::move(html)), parser(markup, std::move(resolve)) {
+  explicit ParsedPage(std::u16string html, PageMarkup markup = PageMarkup::Classic)
+      : text(std::move(html)), parser(markup) {
     parser.setInput(text.c_str());
     parser.parse();
   }
@@ -837,16 +837,6 @@ TEST(CurrentMarkupTest, EntryPage_WhenALanguageGatheredSomething) {
     EXPECT_EQ(page.entry(), c.entry);
     EXPECT_EQ(page.parser.entryLength(), static_cast<int64_t>(std::u16string(c.entry).size()));
   }
-}
-
-TEST(CurrentMarkupTest, AudioLink_KeptAsTheResolverGivesIt) {
-  const std::u16string html = heading3(2, u"English") + u"<audio><source src=\"//m/a.ogg\"></audio>";
-  const TLinkResolver resolve = [](std::u16string_view link) { return u"http:" + std::u16string(link); };
-  EXPECT_EQ(ParsedPage(html, PageMarkup::Current, resolve).audio(u"English"), u"http://m/a.ogg");
-  EXPECT_EQ(ParsedPage(h2(u"English") + u"<span class=\"unicode audiolink\"><a href=\"//m/a.ogg\">a</a></span>",
-                       PageMarkup::Classic, resolve)
-                .audio(u"English"),
-            u"//m/a.ogg");
 }
 
 TEST(CurrentMarkupTest, AudioSource_FirstOggPathOfTheSection) {
