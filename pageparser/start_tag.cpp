@@ -92,7 +92,7 @@ void TLexoraParser::openHeading(int32_t level) {
     sectionKind_ = SK_NONE;
   }
   editLinkDepth_ = 0;  // a heading ends an edit link left open
-  headline_.truncate(0);
+  headline_.clear();
   headlineMarked_ = inHeadingWrapper_;
 }
 

@@ -117,6 +117,12 @@ class __kvstrbufT {
   /// Keeps the first `length` elements (all of them when it holds no more)
   /// and gives back the storage past them.
   void truncate(int32_t length);
+  /// Empties the text and keeps the storage, for a buffer filled again and
+  /// again.
+  void clear() {
+    length_ = 0;
+    if (data_) data_[0] = 0;
+  }
 
   int32_t length() const { return length_; }
   int32_t capacity() const { return capacity_; }
