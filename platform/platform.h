@@ -54,6 +54,10 @@ int32_t readFile(int fd, void* buffer, uint32_t size);
 /// the end (2); the new position or -1.
 int64_t seekFile(int fd, int64_t offset, int whence);
 int closeFile(int fd);
+/// Whether Windows takes the file names `a` and `b` for one file: equal but
+/// for case (on Windows by the system's own comparison, natively by ASCII
+/// letters).
+bool namesOneFile(const char16_t* a, const char16_t* b);
 
 // --- text ---
 /// Converts `count` bytes of ANSI code page text (natively Windows-1252) into

@@ -292,6 +292,12 @@ int64_t seekFile(int fd, int64_t offset, int whence) {
 
 int closeFile(int fd) { return ::close(fd); }
 
+bool namesOneFile(const char16_t* a, const char16_t* b) {
+  auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
+  while (*a && fold(*a) == fold(*b)) ++a, ++b;
+  return fold(*a) == fold(*b);
+}
+
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {
   if (!bytes || count == 0 || capacity < 0) return 0;
   if (count < 0) count = static_cast<int32_t>(std::strlen(bytes)) + 1;  // the NUL is converted too

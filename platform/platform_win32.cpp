@@ -97,6 +97,10 @@ int64_t seekFile(int fd, int64_t offset, int whence) {
 
 int closeFile(int fd) { return ::_close(fd); }
 
+bool namesOneFile(const char16_t* a, const char16_t* b) {
+  return ::CompareStringOrdinal(wide(a), -1, wide(b), -1, TRUE) == CSTR_EQUAL;
+}
+
 // --- text ---
 
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {

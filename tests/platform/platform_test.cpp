@@ -339,6 +339,19 @@ TEST(AnsiTest, MultiByteToWideChar_CountsAndCapacity) {
   EXPECT_EQ(platform::MultiByteToWideChar("abcd", 4, out, 3), 0);      // does not fit
 }
 
+TEST(FileNameTest, NamesOneFile_EqualButForCase) {
+  const struct {
+    const char16_t* a;
+    const char16_t* b;
+    bool one;
+  } kCases[] = {
+      {u"c1_Cat.ogg", u"c1_cAT.OGG", true}, {u"c1_a.ogg", u"c1_a.ogg", true}, {u"", u"", true},
+      {u"c1_a.ogg", u"c1_b.ogg", false},    {u"a", u"ab", false},             {u"ab", u"a", false},
+      {u"a[", u"A{", false},  // not letters: no case
+  };
+  for (const auto& c : kCases) EXPECT_EQ(platform::namesOneFile(c.a, c.b), c.one) << (&c - kCases);
+}
+
 TEST(ModuleTest, ModuleFileName_NamesThisProgramInFull) {
   const std::u16string name = platform::moduleFileName(nullptr);
   const std::u16string tail = fs::path(DX_TEST_PROGRAM).filename().u16string();
