@@ -24,7 +24,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #ifdef DX_SIMD_SSE2
@@ -394,7 +393,7 @@ class TLineScan {
     switch (run_.mode) {
       case Mode::Tag:
       case Mode::Quoted:
-        std::fputs(kOpenTagWarning, stderr);
+        handler_.diagnostics().appendError(kOpenTagWarning);
         reportTag(end);
         break;
       case Mode::Text:
@@ -443,6 +442,8 @@ bool THtmlParser::parse() {
     if (length < 0) break;
     // Every chunk is scanned, an empty one too; a line end inside one cuts it.
     tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length);
+    diagnostics_.flushIfLarge();
   }
+  diagnostics_.flush();
   return true;
 }

@@ -310,26 +310,9 @@ int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int
   return count;
 }
 
-void printWide(const char16_t* text) {
-  if (!text) return;
-  // Encoded through a small buffer under the stream's lock: no allocation,
-  // and a text of any length stays one write between other threads' output.
-  char bytes[512];
-  size_t used = 0;
-  flockfile(stdout);
-  for (const char16_t* p = text; *p;) {
-    if (used > sizeof(bytes) - 4) {
-      std::fwrite(bytes, 1, used, stdout);
-      used = 0;
-    }
-    if (*p < 0x80) {
-      bytes[used++] = static_cast<char>(*p++);  // most trace text is ASCII
-    } else {
-      used += static_cast<size_t>(unicode::encodeUtf8(unicode::nextUtf16(p), bytes + used));
-    }
-  }
-  std::fwrite(bytes, 1, used, stdout);
-  funlockfile(stdout);
-}
+// stdio writes the whole text under the stream's lock, so it is never
+// interleaved with other threads' output.
+void writeStandardOutput(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
+void writeStandardError(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stderr); }
 
 }  // namespace platform

@@ -107,8 +107,9 @@ int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int
   return ::MultiByteToWideChar(CP_ACP, 0, bytes, count, reinterpret_cast<wchar_t*>(out), capacity);
 }
 
-void printWide(const char16_t* text) {
-  if (text) std::fputws(wide(text), stdout);
-}
+// --- the standard streams ---
+
+void writeStandardOutput(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
+void writeStandardError(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stderr); }
 
 }  // namespace platform
