@@ -5,9 +5,9 @@
 //   module_bench MODULE PAGE.html SECONDS RESULT
 // Looks the page up again and again for about SECONDS (0: exactly once) and
 // appends "<MiB/s> <lookups>" to the file RESULT: the rate of the best
-// quarter-second round. The module's diagnostic lines
-// go to this program's standard streams, which the caller sends where a host
-// would. The markup mode is the one the INI beside MODULE selects.
+// quarter-second round. The module's diagnostic lines go to this program's
+// standard streams, which the caller sends where a host would. The markup
+// mode is the one the INI beside MODULE selects.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
