@@ -11,6 +11,7 @@
 #include <map>
 #include <string_view>
 
+#include "textlib/diagnostics.h"
 #include "textlib/kvstr.h"
 
 using AttributeMap = std::map<__kvstrW, __kvstrW>;
@@ -60,8 +61,16 @@ class THtmlParser {
   /// Checked before each chunk; parse ends once it is set.
   bool stopRequested = false;
 
+  /// The diagnostic lines of this parser: parse writes them between chunks
+  /// once they are many and before it returns, the parser's end what an
+  /// exception left.
+  TDiagnostics& diagnostics() { return diagnostics_; }
+
  protected:
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
+
+ private:
+  TDiagnostics diagnostics_;
 };

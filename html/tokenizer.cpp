@@ -24,7 +24,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "textlib/text_util.h"
@@ -387,7 +386,7 @@ class TLineScan {
     switch (run_.mode) {
       case Mode::Tag:
       case Mode::Quoted:
-        std::fputs(kOpenTagWarning, stderr);
+        handler_.diagnostics().appendError(kOpenTagWarning);
         reportTag(end);
         break;
       case Mode::Text:
@@ -436,6 +435,8 @@ bool THtmlParser::parse() {
     if (length < 0) break;
     // Every chunk is scanned, an empty one too; a line end inside one cuts it.
     tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length);
+    diagnostics_.flushIfLarge();
   }
+  diagnostics_.flush();
   return true;
 }

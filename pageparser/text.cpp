@@ -5,13 +5,9 @@
 // appendSectionText, which owns the line-feed and table rules.
 #include "pageparser/lexora_parser.h"
 
-#include <algorithm>
-#include <iterator>
-#include <memory>
 #include <string_view>
 
 #include "pageparser/entities.h"
-#include "platform/platform.h"
 
 namespace {
 constexpr uint32_t kSpanInH2 = 2 | TLexoraParser::TS_SPAN;
@@ -22,26 +18,6 @@ bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal
   return std::u16string_view(text, static_cast<size_t>(length)) == literal;
 }
 
-// "head:", the run and a line feed, written as one piece so that the line is
-// never interleaved with other output. The line is built on the stack when it
-// fits, as every real headline does.
-void traceHeadline(const char16_t* text, int32_t length) {
-  constexpr char16_t kPrefix[] = u"head:";
-  constexpr int32_t kPrefixLength = 5;
-  char16_t onStack[256];
-  std::unique_ptr<char16_t[]> onHeap;
-  const int64_t room = int64_t{kPrefixLength} + length + 2;  // the line feed and the NUL
-  char16_t* line = onStack;
-  if (room > static_cast<int64_t>(std::size(onStack))) {
-    onHeap.reset(allocateArray<char16_t>(room));
-    line = onHeap.get();
-  }
-  std::copy(kPrefix, kPrefix + kPrefixLength, line);
-  char16_t* const lineEnd = line + kPrefixLength + copyUntilNul(line + kPrefixLength, text, length);
-  lineEnd[0] = u'\n';
-  lineEnd[1] = 0;
-  platform::printWide(line);
-}
 }  // namespace
 
 void TLexoraParser::onText(const char16_t* text, int32_t length) {
@@ -91,7 +67,7 @@ void TLexoraParser::takeSubsectionHeadline(const char16_t* text, int32_t length)
 }
 
 void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
-  traceHeadline(text, length);  // traced even outside any language_ section
+  diagnostics().appendOutputLine("head:", text, length);  // traced even outside any language_ section
   if (language_.empty()) return;
   if (runEquals(text, length, u"Synonyms")) {
     sectionKind_ = SK_SYNONYMS;
