@@ -18,9 +18,16 @@ namespace host {
 using unicode::utf16ToUtf8;
 using unicode::utf8ToUtf16;
 
-/// `text` as the body of a JSON string: quote, backslash and the control
-/// characters escaped, everything else (UTF-8 included) passed through.
+/// `text` as the body of a JSON string: quote, backslash, the C0 controls,
+/// DEL and the C1 controls escaped, everything else (UTF-8 included) passed
+/// through.
 std::string jsonEscape(std::string_view text);
+
+/// `text` as it may reach a terminal: tab and line feed stay, the other C0
+/// controls and DEL show in caret notation ("^[", "^?"), the C1 controls as
+/// "\x9b", and a byte that begins no well-formed UTF-8 sequence as U+FFFD.
+/// A page can then neither move the cursor nor talk to the terminal.
+std::string visibleText(std::string_view text);
 
 /// The page as a native BSTR, built as its bytes arrive, so that the host
 /// holds the page once: in the string it hands to the plug-in. Its byte

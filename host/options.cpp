@@ -194,7 +194,11 @@ Short options bundle: -jdfr is -j -d fr.
 Output: the entry on standard output (UTF-8); on a terminal the headings are
 emphasised (not with NO_COLOR set). One line per stored audio file on
 standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/ is
-reported without being fetched again.
+reported without being fetched again. Control characters from the page never
+reach the terminal as such, on either stream: tab and line feed stay, the
+other C0 controls and DEL show in caret notation (ESC as ^[, DEL as ^?), the
+C1 controls as \x80 to \x9f, and bytes that are not UTF-8 as U+FFFD; --json
+escapes them all (\u001b, \u007f, \u009b).
 
 Exit status:
   0    entry found

@@ -206,11 +206,14 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   HostCallbacks callbacks{fetchPage, session.options.noAudio ? nullptr : downloadFile};
   gSession = &session;
   int32_t found = 0;
+  std::string traceLines;
   {
     TPluginStreams streams(session.options.trace);
     found = module.request()(dictionary.index, word.c_str(), &result, basePath.c_str(), &callbacks);
+    traceLines = streams.restore();
   }
   gSession = nullptr;
+  session.console->raw(visibleText(traceLines));
 
   TLookupReport report;
   report.word = session.options.word;

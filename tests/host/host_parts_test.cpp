@@ -63,8 +63,25 @@ TEST(HostTextTest, Utf8ToUtf16_AcceptsWellFormedOnly) {
 }
 
 TEST(HostTextTest, JsonEscape_QuotesBackslashAndControlsOnly) {
-  EXPECT_EQ(jsonEscape("a\"b\\c\n\t\r\x01\x1f\x7f\xc3\xa9/"),
-            "a\\\"b\\\\c\\n\\t\\r\\u0001\\u001f\x7f\xc3\xa9/");
+  EXPECT_EQ(jsonEscape("a\"b\\c\n\t\r\x01\x1f\x7f\xc3\xa9/\xc2\x80\xc2\x9f\xc2\xa0"),
+            "a\\\"b\\\\c\\n\\t\\r\\u0001\\u001f\\u007f\xc3\xa9/\\u0080\\u009f\xc2\xa0");
+}
+
+TEST(HostTextTest, VisibleText_ShowsControlsAndKeepsTabLineFeedAndText) {
+  const struct {
+    const char* in;
+    const char* want;
+  } kCases[] = {
+      {"a\tb\nc \xc3\xa9\xe3\x81\x82", "a\tb\nc \xc3\xa9\xe3\x81\x82"},
+      {"\x1b[2J\x07\r\x7f", "^[[2J^G^M^?"},
+      {"\xc2\x80\xc2\x9b\xc2\xa0", "\\x80\\x9b\xc2\xa0"},  // C1 shown, NBSP kept
+      {"\x9b\xc2", "\xef\xbf\xbd\xef\xbf\xbd"},            // bytes outside UTF-8
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.want);
+    EXPECT_EQ(visibleText(row.in), row.want);
+  }
+  EXPECT_EQ(visibleText(std::string("a\0b", 3)), "a^@b");
 }
 
 TEST(HostTextTest, PageBstr_HasByteLengthPrefixBytesAndTwoByteNul) {

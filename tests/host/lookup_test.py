@@ -71,6 +71,30 @@ def key_paths(value, prefix=""):
     return set()
 
 
+def on_terminal(*args):
+    """Runs the program with standard output on a pseudo-terminal; returns
+    (exit status, what the terminal received, standard error)."""
+    leader, follower = pty.openpty()
+    try:
+        status, _, err = run_lookup("--no-audio", *args, stdout=follower)
+        os.close(follower)
+        follower = None
+        chunks = []
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:  # the terminal's other end is closed: all is read
+                break
+            if not chunk:
+                break
+            chunks.append(chunk)
+        return status, b"".join(chunks).decode("utf-8").replace("\r\n", "\n"), err
+    finally:
+        os.close(leader)
+        if follower is not None:
+            os.close(follower)
+
+
 def closed_port():
     """A loopback port with nothing listening on it."""
     with socket.socket() as s:
@@ -294,33 +318,43 @@ class OfflineTest(TempFolderTest):
                 self.assertIn(b"write error: Bad file descriptor", done.stderr)
 
     def test_terminal_gets_a_rendering_and_raw_the_layout(self):
-        def on_terminal(*args):
-            leader, follower = pty.openpty()
-            try:
-                status, _, err = run_lookup("--no-audio", *args, stdout=follower)
-                os.close(follower)
-                follower = None
-                chunks = []
-                while True:
-                    try:
-                        chunk = os.read(leader, 65536)
-                    except OSError:  # the terminal's other end is closed: all is read
-                        break
-                    if not chunk:
-                        break
-                    chunks.append(chunk)
-                return status, b"".join(chunks).decode("utf-8").replace("\r\n", "\n")
-            finally:
-                os.close(leader)
-                if follower is not None:
-                    os.close(follower)
-
-        status, out = on_terminal("cat")
+        status, out, _ = on_terminal("cat")
         self.assertEqual(status, FOUND)
         self.assertTrue(out.startswith("\033[1mEnglish\033[0m  /k\u00e6t/\n"), out)
         self.assertIn("\n\033[1;4mNoun\033[0m\ncat (plural cats)\n", out)
-        status, out = on_terminal("--raw", "cat")
+        status, out, _ = on_terminal("--raw", "cat")
         self.assertEqual(out, expected("cat"))
+
+    def test_controls_from_the_page_are_shown_never_sent(self):
+        # ESC (a screen clear, a clipboard write), BEL, DEL and the C1 CSI in
+        # the transcription, a section text, a traced headline and the audio
+        # link that the "audio not stored" message quotes.
+        hostile = "\x1b[2J\x1b]52;c;aGk=\x07\x7f\u009b"
+        page = read_text(samples("pages", "en.lexora.org", "wiki", "tea.html"))
+        for plain, planted in [("/ti&#720;/", "/ti" + hostile + "/"),
+                               ("/media/En-uk-tea.ogg", "/media/En" + hostile + ".ogg"),
+                               ('id="Translations">Translations', 'id="Translations">T' + hostile),
+                               ("<i>UK</i>", "<i>U" + hostile + "K</i>")]:
+            self.assertIn(plain, page)
+            page = page.replace(plain, planted)
+        store = os.path.join(self.tmp, "pages", "en.lexora.org", "wiki")
+        os.makedirs(store)
+        with open(os.path.join(store, "tea.html"), "w", encoding="utf-8") as f:
+            f.write(page)
+        shown = "^[[2J^[]52;c;aGk=^G^?\\x9b"
+        runs = [run_lookup("--pages", os.path.dirname(os.path.dirname(store)), "--base-path",
+                           self.base, "--trace", *args, "tea") for args in [[], ["--json"]]]
+        terminal = on_terminal("--pages", os.path.dirname(os.path.dirname(store)), "--trace", "tea")
+        emphasis = re.compile("\x1b\\[(1|1;4|0)m")
+        for status, out, err in runs + [terminal]:
+            self.assertEqual(status, FOUND, err)
+            for stream in [emphasis.sub("", out), err]:
+                self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", stream), stream)
+        self.assertIn("/ti" + shown + "/", runs[0][1])
+        self.assertIn("head:T" + shown, runs[0][2])
+        self.assertIn("audio not stored: no file for http://en.lexora.org/media/En" + shown, runs[0][2])
+        self.assertIn("/ti" + shown + "/", terminal[1])
+        self.assertIn("/ti\x1b[2J\x1b]52;c;aGk=\x07\x7f\x9b/", json.loads(runs[1][1])["entry"])
 
 
 class CurrentMarkupTest(TempFolderTest):
