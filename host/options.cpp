@@ -18,7 +18,7 @@ std::string optionName(const std::string& arg, std::string& value, bool& hasValu
   return arg.substr(0, equals);
 }
 
-bool parseTimeout(const std::string& text, long& seconds) {
+bool parseSeconds(const std::string& text, long& seconds) {
   if (text.empty()) return false;
   char* end = nullptr;
   const long value = std::strtol(text.c_str(), &end, 10);
@@ -50,8 +50,11 @@ bool storeValue(const std::string& name, const std::string& value, TOptions& opt
   } else if (name == "--map") {
     if (!parseMap(value, options)) error = "--map needs FROM=TO with a non-empty FROM";
   } else if (name == "--timeout") {
-    if (!parseTimeout(value, options.timeoutSeconds))
+    if (!parseSeconds(value, options.timeoutSeconds))
       error = "--timeout needs a whole number of seconds from 1 to 3600";
+  } else if (name == "--deadline") {
+    if (!parseSeconds(value, options.deadlineSeconds))
+      error = "--deadline needs a whole number of seconds from 1 to 3600";
   } else {
     return false;
   }
@@ -76,7 +79,8 @@ bool storeFlag(const std::string& name, TOptions& options) {
 
 bool takesValue(const std::string& name) {
   static const char* const kNames[] = {"-d",     "--dict",      "--module", "--pages",
-                                       "--media", "--base-path", "--map",    "--timeout"};
+                                       "--media", "--base-path", "--map",    "--timeout",
+                                       "--deadline"};
   for (const char* known : kNames)
     if (name == known) return true;
   return false;
@@ -171,6 +175,11 @@ Options:
                         stores (redirects followed, 32 MiB limit per file)
       --timeout SECONDS limit for one online transfer (default 60; connecting
                         gets at most 15 of them)
+      --deadline SECONDS
+                        limit for the whole lookup, the page and every audio
+                        file together (default 300); a transfer gets no more
+                        than what is left of it, and once it has passed the
+                        remaining audio downloads are declined
       --map FROM=TO     rewrite URLs that begin with FROM to begin with TO
                         before fetching, online and offline, pages and audio;
                         repeatable, the first matching FROM wins

@@ -18,6 +18,7 @@ struct TOptions {
   std::string basePath;    ///< empty: the per-user data folder
   std::vector<std::pair<std::string, std::string>> urlMaps;  ///< FROM, TO in command-line order
   long timeoutSeconds = 60;  ///< whole transfer; connecting gets at most 15 s of it
+  long deadlineSeconds = 300;  ///< the whole lookup: the page and every audio file
   bool list = false;
   bool online = false;
   bool noAudio = false;

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <type_traits>
 
@@ -27,9 +29,19 @@ extern "C" void noteSignal(int signal) {
 // The callbacks carry no context pointer; one lookup runs at a time.
 TSession* gSession = nullptr;
 
+using TClock = std::chrono::steady_clock;
+
+/// What is left of the lookup's deadline, in whole milliseconds (0 or less:
+/// nothing).
+long millisecondsLeft() {
+  const auto left = gSession->deadline - TClock::now();
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count());
+}
+
 TTransferLimits transferLimits() {
   TTransferLimits limits;
-  limits.totalSeconds = gSession->options.timeoutSeconds;
+  limits.totalMilliseconds = std::max(1L, std::min(gSession->options.timeoutSeconds * 1000,
+                                                  millisecondsLeft()));
   limits.maxBytes = kMaxTransferBytes;
   limits.stop = &gStopSignal;
   return limits;
@@ -122,6 +134,20 @@ bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLi
          file.commit(error);
 }
 
+/// True once the lookup's deadline has passed, or so nearly that no transfer
+/// could finish (the transfer library may end a transfer a little before its
+/// time is up); says so the first time.
+bool deadlinePassed() {
+  constexpr long kShortestTransferMs = 100;
+  if (millisecondsLeft() >= kShortestTransferMs) return false;
+  if (!gSession->deadlineNoted)
+    gSession->console->error("the lookup's deadline of " +
+                             std::to_string(gSession->options.deadlineSeconds) +
+                             " s has passed: the remaining audio files are not fetched");
+  gSession->deadlineNoted = true;
+  return true;
+}
+
 int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
                               const char16_t* localPath) {
   try {
@@ -135,6 +161,7 @@ int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
     // The file at the path is the answer the plug-in asks for; --refresh
     // fetches it anew all the same.
     if (gSession->options.refresh || !isStored(path)) {
+      if (deadlinePassed()) return 1;
       TProgressLine progress(*gSession->console, path.substr(gSession->voiceFolder.size()));
       std::string error;
       const bool arrived = fetchAudioInto(url, path, progress, error);
@@ -204,6 +231,7 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   // Without a download callback the plug-in skips its audio stage and creates
   // no voice-file folder.
   HostCallbacks callbacks{fetchPage, session.options.noAudio ? nullptr : downloadFile};
+  session.deadline = TClock::now() + std::chrono::seconds(session.options.deadlineSeconds);
   gSession = &session;
   int32_t found = 0;
   std::string traceLines;

@@ -3,6 +3,7 @@
 // time), and the signals that end it early.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct TSession {
   Outcome pageOutcome = Outcome::NoEntry;  ///< NoEntry once the page arrived
   std::string pageError;
   std::vector<TAudioFile> stored;  ///< the audio files now in the voice folder (no names yet)
+  std::chrono::steady_clock::time_point deadline;  ///< the end of the whole lookup
+  bool deadlineNoted = false;  ///< the console has said that the deadline passed
 };
 
 /// Looks the session's word up in `dictionary` through the module.

@@ -155,6 +155,7 @@ TEST(HostOptionsTest, UsageErrors) {
       {{}, "missing WORD"},
       {{"--timeout", "3601", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
       {{"--timeout", "5s", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
+      {{"--deadline", "0", "cat"}, "--deadline needs a whole number of seconds from 1 to 3600"},
       {{"--map", "nothing", "cat"}, "--map needs FROM=TO with a non-empty FROM"},
       {{"--pages=", "cat"}, "--pages needs a non-empty value"},
       {{"cat", "--module"}, "--module needs a value"},

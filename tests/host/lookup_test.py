@@ -112,7 +112,8 @@ def with_test_routes(base):
         """The store, and besides: /moved/REST redirects to /REST, /huge/...
         streams more than the host accepts (no length announced), /slow/...
         trickles for at most 10 s, /status/CODE/... answers CODE (with a body
-        unless the status forbids one, and without a Location)."""
+        unless the status forbids one, and without a Location), /endless/CODE/...
+        answers CODE with a body that never ends."""
 
         def do_GET(self):
             path = self.path.split("?", 1)[0]
@@ -127,6 +128,8 @@ def with_test_routes(base):
                 self.send_slowly()
             elif path.startswith("/status/"):
                 self.send_status(int(path.split("/")[2]))
+            elif path.startswith("/endless/"):
+                self.send_endlessly(int(path.split("/")[2]))
             else:
                 self.send_file(path.lstrip("/"))
 
@@ -147,6 +150,16 @@ def with_test_routes(base):
                     self.wfile.write(chunk)
             except (BrokenPipeError, ConnectionResetError):
                 pass  # the host hung up at its limit, as it should
+
+        def send_endlessly(self, code):
+            self.send_response(code)
+            self.end_headers()
+            deadline = time.monotonic() + 30
+            try:
+                while time.monotonic() < deadline:
+                    self.wfile.write(b"\0" * 65536)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
 
         def send_slowly(self):
             self.send_response(200)
@@ -434,7 +447,7 @@ class UsageTest(unittest.TestCase):
         self.assertEqual(status, 0)
         for option in ["--list", "--dict", "--module", "--pages", "--media", "--online", "--map",
                        "--base-path", "--no-audio", "--refresh", "--json", "--raw", "--trace",
-                       "--timeout", "--help", "--version", "LEXORADX_MODULE"]:
+                       "--timeout", "--deadline", "--help", "--version", "LEXORADX_MODULE"]:
             self.assertIn(option, out)
         for code in range(7):
             self.assertRegex(out, r"\n  %d  +\w" % code)
@@ -575,6 +588,28 @@ class OnlineTest(TempFolderTest):
                 self.assertIn("HTTP status %d" % code, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
+
+    def test_a_body_that_is_not_the_file_is_dropped_at_once(self):
+        start = time.monotonic()
+        status, out, err = self.online("cat", media_to=self.server.url("endless/206/"))
+        self.assertEqual(status, FOUND, err)
+        self.assertIn("HTTP status 206", err)
+        self.assertLess(time.monotonic() - start, 10)  # not at the 20 s timeout
+        self.assertEqual(self.voice_files(), [])
+
+    def test_the_deadline_bounds_the_whole_lookup(self):
+        # Both languages of "bass" link a recording that trickles for 10 s:
+        # the first transfer gets what is left of 2 s, the second is declined.
+        start = time.monotonic()
+        status, out, err = run_lookup(
+            "--online", "--timeout", "20", "--deadline", "2", "--base-path", self.base,
+            "--map", "http://en.lexora.org/=" + self.server.url("en.lexora.org/"),
+            "--map", "http://media.lexora.org/=" + self.server.url("slow/"), "bass")
+        self.assertEqual((status, out), (FOUND, expected("bass")), err)
+        self.assertLess(time.monotonic() - start, 8)
+        self.assertIn("timed out", err)
+        self.assertIn("deadline of 2 s has passed", err)
+        self.assertEqual(self.voice_files(), [])
 
     def test_failed_audio_transfer_leaves_no_file_and_keeps_the_entry(self):
         for where, cause in [("missing/", "HTTP status 404"), ("huge/", "larger than 32 MiB")]:
