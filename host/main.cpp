@@ -16,6 +16,7 @@
 
 #include "host/host_files.h"
 #include "host/host_text.h"
+#include "host/module_config.h"
 #include "host/options.h"
 #include "host/output.h"
 #include "host/plugin_module.h"
@@ -59,29 +60,25 @@ std::string absolutePath(const std::string& path) {
   return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-/// Where the module may be, in order: the one named by --module or by the
-/// environment, else an installed layout (<prefix>/bin beside
-/// <prefix>/lib/lexoradx) and then a build tree (host/ beside plugin/).
-std::vector<std::string> moduleCandidates(const TOptions& options) {
-  if (!options.modulePath.empty()) return {options.modulePath};
+/// The module that --module or the environment names; empty when neither does.
+std::string namedModule(const TOptions& options) {
+  if (!options.modulePath.empty()) return options.modulePath;
   const char* named = std::getenv(kModuleVariable);
-  if (named && named[0]) return {named};
-  const std::string folder = executableFolder();
-  return {folder + "/" DX_MODULE_FROM_PROGRAM, folder + "/../plugin/LexoraDX.so"};
+  return named ? named : "";
 }
 
-/// The first candidate that exists; empty when none does.
-std::string findModule(const std::vector<std::string>& candidates) {
-  if (candidates.size() == 1) return candidates[0];  // named by the user: the loader says why not
-  for (const auto& path : candidates)
-    if (exists(path)) return absolutePath(path);
-  return {};
-}
+/// The module of the installed layout (<prefix>/bin beside
+/// <prefix>/lib/lexoradx), which the build tree repeats (<build>/host beside
+/// <build>/lib/lexoradx).
+std::string installedModule() { return executableFolder() + "/" DX_MODULE_FROM_PROGRAM; }
 
-std::string triedPaths(const std::vector<std::string>& candidates) {
-  std::string text;
-  for (const auto& path : candidates) text += (text.empty() ? "" : ", ") + path;
-  return text;
+/// The module to load: the named one as it stands (the loader says why it
+/// cannot be loaded), else the installed one if it exists; empty when none.
+std::string findModule(const TOptions& options) {
+  const std::string named = namedModule(options);
+  if (!named.empty()) return named;
+  const std::string installed = installedModule();
+  return exists(installed) ? absolutePath(installed) : "";
 }
 
 /// The bundled samples: beside an installed program, else in the source tree
@@ -122,10 +119,9 @@ int usageError(const TConsole& console, const std::string& message) {
 }
 
 void printVersion(const TOptions& options) {
-  const std::vector<std::string> candidates = moduleCandidates(options);
-  const std::string module = findModule(candidates);
+  const std::string module = findModule(options);
   writeOutput(std::string(kProgram) + " " + DX_VERSION + "\nmodule: " +
-              (module.empty() ? "not found (tried " + triedPaths(candidates) + ")" : module) + "\n");
+              (module.empty() ? "not found (tried " + installedModule() + ")" : module) + "\n");
 }
 
 /// Makes the base path name a folder that exists: the plug-in keeps only the
@@ -152,7 +148,16 @@ int exitStatus(Outcome outcome) {
   return kExitNoEntry;
 }
 
-void explain(const TConsole& console, const TLookupReport& report) {
+/// Why a page holds no entry may be the module's markup: without the switch
+/// it reads the classic markup only, which today's site no longer serves.
+std::string markupHint(const std::string& modulePath) {
+  if (readsCurrentMarkup(modulePath)) return "";
+  return "; it may be in a later markup, which the module reads only with CurrentMarkup=1 in " +
+         moduleConfigPath(modulePath);
+}
+
+void explain(const TSession& session, const TLookupReport& report) {
+  const TConsole& console = *session.console;
   const std::string where = "\"" + report.word + "\" in " + report.dictionary->displayName;
   switch (report.outcome) {
     case Outcome::Found: return;
@@ -160,14 +165,14 @@ void explain(const TConsole& console, const TLookupReport& report) {
     case Outcome::FetchFailed: return console.error(report.pageError);
     case Outcome::NoEntry:
       return console.error("no entry for " + where + ": the page " + report.pageUrl +
-                           " holds none");
+                           " holds none" + markupHint(session.modulePath));
   }
 }
 
 int report(const TSession& session, const TLookupReport& result) {
   const TOptions& options = session.options;
   if (options.json) printJson(result);
-  explain(*session.console, result);
+  explain(session, result);
   if (result.outcome == Outcome::Found && !options.json) {
     const bool rendered = !options.raw && ::isatty(1) == 1;
     const char* noColor = std::getenv("NO_COLOR");
@@ -215,13 +220,13 @@ int run(int argc, char** argv, const TConsole& console) {
   if (session.basePath.back() != '/') session.basePath += '/';
   if (!utf8ToUtf16(session.basePath, unused)) return usageError(console, "--base-path is not UTF-8");
 
-  const std::vector<std::string> candidates = moduleCandidates(options);
-  const std::string modulePath = findModule(candidates);
+  const std::string modulePath = findModule(options);
   if (modulePath.empty()) {
-    console.error("cannot find the plug-in module (tried " + triedPaths(candidates) + "); --module or " +
+    console.error("cannot find the plug-in module (tried " + installedModule() + "); --module or " +
                   kModuleVariable + " names it");
     return kExitModule;
   }
+  session.modulePath = modulePath;
   TPluginModule module;
   std::string error;
   if (!module.load(modulePath, error)) {

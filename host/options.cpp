@@ -164,8 +164,8 @@ Options:
   -l, --list            print the dictionaries the module offers: index, id,
                         display name and base URL
       --module PATH     plug-in module to load (default: $LEXORADX_MODULE, else
-                        ../lib/lexoradx/LexoraDX.so or ../plugin/LexoraDX.so
-                        from this program's folder)
+                        ../lib/lexoradx/LexoraDX.so from this program's folder,
+                        installed or in the build tree)
       --pages DIR       offline page store: the page for http://HOST/PATH is
                         DIR/HOST/PATH.html, percent escapes kept in the file name
                         (default: the bundled samples/pages)
@@ -208,6 +208,14 @@ reach the terminal as such, on either stream: tab and line feed stay, the
 other C0 controls and DEL show in caret notation (ESC as ^[, DEL as ^?), the
 C1 controls as \x80 to \x9f, and bytes that are not UTF-8 as U+FFFD; --json
 escapes them all (\u001b, \u007f, \u009b).
+
+Configuration: LexoraDX.ini beside the module (its name with the extension
+ini), section [config], numbers only:
+  CurrentMarkup=1  also read the page markups the site uses today; without it
+                   (or with 0) the module reads only the classic markup of the
+                   bundled samples/pages and finds no entry in today's pages.
+                   The installed module's INI, and the build tree's, set it.
+  AudioEnabled=0   never download audio files (default 1: download them)
 
 Exit status:
   0    entry found

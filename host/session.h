@@ -22,6 +22,7 @@ int stopSignal();
 struct TSession {
   TOptions options;
   const TConsole* console = nullptr;
+  std::string modulePath;  ///< the module loaded, as the loader was given it
   std::string pagesDir;
   std::string mediaDir;
   std::string basePath;     ///< a folder, ending with "/"

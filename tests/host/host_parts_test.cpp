@@ -14,6 +14,7 @@
 #include "host/entry_layout.h"
 #include "host/host_files.h"
 #include "host/host_text.h"
+#include "host/module_config.h"
 #include "host/options.h"
 
 using namespace host;
@@ -317,4 +318,24 @@ TEST(EntryLayoutTest, BlocksAndSections_PronunciationRunningIntoALabel) {
   EXPECT_EQ(languages[2].audio, "/l.ogg");
   EXPECT_EQ(languages[3].ipa, "[g]");  // the entry's end: no label can follow
   EXPECT_TRUE(parseEntryLayout("").empty());
+}
+
+TEST(ModuleConfigTest, ConfigNumber_ReadAsTheModuleReadsIt) {
+  const struct {
+    const char* ini;
+    long want;
+  } kCases[] = {
+      {"[config]\nCurrentMarkup=1\n", 1},
+      {"[Config]\r\n  currentmarkup = 2 ; on\r\n", 2},
+      {"[config]\nCurrentMarkup=yes\n", 0},   // numbers only
+      {"[config]\nCurrentMarkup=\n", -1},     // empty reads as absent
+      {"[other]\nCurrentMarkup=1\n", -1},
+      {"; CurrentMarkup=1\n[config]\nAudioEnabled=0\n", -1},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.ini);
+    EXPECT_EQ(configNumber(row.ini, "CurrentMarkup", -1), row.want);
+  }
+  EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX.so"), "/a.b/LexoraDX.ini");
+  EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX"), "/a.b/LexoraDX.ini");
 }

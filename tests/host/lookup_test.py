@@ -40,6 +40,11 @@ def run_lookup(*args, env=None, exe=None, stdout=subprocess.PIPE, **kwargs):
     return done.returncode, (done.stdout or b"").decode("utf-8"), done.stderr.decode("utf-8")
 
 
+def classic_module():
+    """The module as built, without an INI: it reads the classic markup only."""
+    return os.path.join(BUILD_DIR, "plugin", "LexoraDX.so")
+
+
 def read_text(*parts):
     with open(os.path.join(*parts), encoding="utf-8") as f:
         return f.read()
@@ -274,8 +279,11 @@ class OfflineTest(TempFolderTest):
         cases = [
             (["-d", "fr", "zzyzx"], NO_PAGE, "no-page",
              'no page for "zzyzx" in Lexora(FR): not in the page store'),
-            (["aardvark"], NO_ENTRY, "no-entry",  # the page arrives, the plug-in finds nothing
-             'no entry for "aardvark" in Lexora(EN): the page http://en.lexora.org/wiki/aardvark'),
+            # The page arrives; the module without the switch finds nothing in its later markup.
+            (["--module", classic_module(), "aardvark"], NO_ENTRY, "no-entry",
+             'no entry for "aardvark" in Lexora(EN): the page http://en.lexora.org/wiki/aardvark'
+             ' holds none; it may be in a later markup, which the module reads only with'
+             ' CurrentMarkup=1 in ' + classic_module()[:-2] + "ini\n"),
             # "%2E%2E" stays escaped; a mapped "/../" segment must not leave the store.
             (["--map", "http://en.lexora.org/wiki/=http://en.lexora.org/../", "cat"],
              FETCH_FAILED, "fetch-failed", "does not map into the store"),
@@ -387,8 +395,7 @@ class CurrentMarkupTest(TempFolderTest):
     def copy_module(self, ini):
         folder = os.path.join(self.tmp, "module")
         os.makedirs(folder)
-        built = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
-        module = shutil.copy(built, os.path.join(folder, "LexoraDX.so"))
+        module = shutil.copy(classic_module(), os.path.join(folder, "LexoraDX.so"))
         if ini is not None:
             with open(os.path.join(folder, "LexoraDX.ini"), "w") as f:
                 f.write(ini)
@@ -407,6 +414,20 @@ class CurrentMarkupTest(TempFolderTest):
                     self.assertEqual(self.voice_files(), [stored])
                     self.assertEqual(read_bytes(self.voice, stored),
                                      read_bytes(samples("media", *media.split("/"))))
+
+    def test_the_program_in_the_build_tree_reads_todays_site(self):
+        env = dict(os.environ)
+        env.pop("LEXORADX_MODULE", None)
+        status, out, err = run_lookup("-n", "--pages", samples("pages-markup3"), "dog", env=env)
+        self.assertEqual((status, out), (FOUND, expected("dog")), err)
+        # A page without an entry in any markup: no hint at the switch.
+        store = os.path.join(self.tmp, "en.lexora.org", "wiki")
+        os.makedirs(store)
+        with open(os.path.join(store, "zzz.html"), "w") as f:
+            f.write("<html><body><p>nothing here</p></body></html>\n")
+        status, out, err = run_lookup("-n", "--pages", self.tmp, "zzz", env=env)
+        self.assertEqual(status, NO_ENTRY, err)
+        self.assertTrue(err.endswith("holds none\n"), err)
 
     def test_without_the_key_later_markups_give_no_entry(self):
         for ini in [None, "[config]\nCurrentMarkup=0\n"]:
@@ -479,8 +500,7 @@ class UsageTest(unittest.TestCase):
             env.pop("LEXORADX_MODULE", None)
             status, _, err = run_lookup("-n", "cat", exe=copy, env=env)
             self.assertEqual(status, MODULE)
-            self.assertIn("tried %s/bin/../lib/lexoradx/LexoraDX.so, %s/bin/../plugin/LexoraDX.so"
-                          % (tmp, tmp), err)
+            self.assertIn("tried %s/bin/../lib/lexoradx/LexoraDX.so)" % tmp, err)
             module = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
             env["LEXORADX_MODULE"] = module
             status, out, err = run_lookup("-n", "cat", exe=copy, env=env)
