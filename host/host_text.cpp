@@ -1,5 +1,8 @@
 #include "host/host_text.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -81,6 +84,38 @@ std::string visibleText(std::string_view text) {
     }
   }
   return out;
+}
+
+namespace {
+
+/// Lower case by the C library's Unicode tables (the C.UTF-8 locale, which
+/// glibc always has); ASCII alone should the locale be missing.
+char32_t lowerCase(char32_t c) {
+  static const locale_t kUnicode = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+  if (kUnicode) return static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), kUnicode));
+  return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
+/// `word` (well-formed UTF-8) with its first `count` characters in lower case.
+std::string lowerCasePrefix(const std::string& word, std::size_t count) {
+  std::u16string wide;
+  utf8ToUtf16(word, wide);
+  std::u16string out;
+  const char16_t* p = wide.c_str();
+  for (std::size_t done = 0; *p; ++done) {
+    const char32_t c = unicode::nextUtf16(p);
+    unicode::appendUtf16(out, done < count ? lowerCase(c) : c);
+  }
+  return utf16ToUtf8(out.c_str());
+}
+
+}  // namespace
+
+std::vector<std::string> lowerCaseForms(const std::string& word) {
+  std::vector<std::string> forms;
+  for (const std::string& form : {lowerCasePrefix(word, 1), lowerCasePrefix(word, word.size())})
+    if (form != word && (forms.empty() || forms.back() != form)) forms.push_back(form);
+  return forms;
 }
 
 namespace {

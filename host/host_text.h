@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plugin/lexoradx.h"
 #include "unicode/utf.h"
@@ -28,6 +29,11 @@ std::string jsonEscape(std::string_view text);
 /// "\x9b", and a byte that begins no well-formed UTF-8 sequence as U+FFFD.
 /// A page can then neither move the cursor nor talk to the terminal.
 std::string visibleText(std::string_view text);
+
+/// The other spellings to try for a word that has no page: its first letter
+/// in lower case, then all of it, each only when it differs from the ones
+/// before ("CAT" gives "cAT", "cat"; "cat" gives none).
+std::vector<std::string> lowerCaseForms(const std::string& word);
 
 /// The page as a native BSTR, built as its bytes arrive, so that the host
 /// holds the page once: in the string it hands to the plug-in. Its byte

@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <iostream>
 #include <csignal>
 #include <cstdlib>
 #include <string>
@@ -169,11 +171,17 @@ void explain(const TSession& session, const TLookupReport& report) {
   }
 }
 
-int report(const TSession& session, const TLookupReport& result) {
+/// Prints one lookup's outcome. With several lookups in a run each entry is
+/// a block of its own, headed by the word and the dictionary's name.
+int report(TSession& session, const TLookupReport& result, bool headed) {
   const TOptions& options = session.options;
   if (options.json) printJson(result);
   explain(session, result);
   if (result.outcome == Outcome::Found && !options.json) {
+    if (headed)
+      writeOutput(std::string(session.entriesShown ? "\n" : "") + "==> " + visibleText(result.word) +
+                  " in " + result.dictionary->displayName + " <==\n");
+    ++session.entriesShown;
     const bool rendered = !options.raw && ::isatty(1) == 1;
     const char* noColor = std::getenv("NO_COLOR");
     printEntry(result, rendered, noColor && noColor[0]);
@@ -182,21 +190,75 @@ int report(const TSession& session, const TLookupReport& result) {
   return exitStatus(result.outcome);
 }
 
-int lookUpWord(TSession& session, const TPluginModule& module,
-               const std::vector<TDictionary>& dictionaries) {
+/// Looks `word` up in `dictionary`; a word with capitals that has no page is
+/// tried again with its first letter, then all of it, in lower case, and the
+/// console says which page is shown.
+TLookupReport lookUpOrLowerCase(TSession& session, const TPluginModule& module,
+                                const TDictionary& dictionary, const std::string& word) {
+  TLookupReport result = lookUp(session, module, dictionary, word);
+  for (const std::string& form : lowerCaseForms(word)) {
+    if (result.outcome != Outcome::NoPage || stopSignal()) break;
+    TLookupReport lowered = lookUp(session, module, dictionary, form);
+    if (lowered.outcome == Outcome::NoPage) continue;
+    session.console->error("no page for \"" + word + "\" in " + dictionary.displayName +
+                           "; showing \"" + form + "\"");
+    result = std::move(lowered);
+  }
+  return result;
+}
+
+/// Looks `word` up in every chosen dictionary: 0 when any has its entry,
+/// else the lowest status.
+int lookUpEverywhere(TSession& session, const TPluginModule& module,
+                     const std::vector<const TDictionary*>& dictionaries, const std::string& word,
+                     bool headed) {
+  std::u16string unused;
+  if (!utf8ToUtf16(word, unused)) {
+    session.console->error("\"" + word + "\" is not UTF-8");
+    return kExitUsage;
+  }
+  int best = INT_MAX;
+  for (const TDictionary* dictionary : dictionaries) {
+    const TLookupReport result = lookUpOrLowerCase(session, module, *dictionary, word);
+    if (stopSignal()) return kExitFound;  // the signal decides the status; nothing to report
+    best = std::min(best, report(session, result, headed));
+  }
+  return best;
+}
+
+/// The words of standard input, one a line (blank lines skipped), each looked
+/// up in turn; the highest status of them all.
+int lookUpInputWords(TSession& session, const TPluginModule& module,
+                     const std::vector<const TDictionary*>& dictionaries) {
+  int worst = kExitFound;
+  std::string line;
+  while (!stopSignal() && std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
+    worst = std::max(worst, lookUpEverywhere(session, module, dictionaries, line, true));
+  }
+  return worst;
+}
+
+int lookUpWords(TSession& session, const TPluginModule& module,
+                const std::vector<TDictionary>& all) {
   const TConsole& console = *session.console;
   const TOptions& options = session.options;
-  const TDictionary* dictionary = findDictionary(dictionaries, options.dictionary);
-  if (!dictionary)
-    return usageError(console, "no dictionary \"" + options.dictionary + "\" (see --list)");
+  std::string unknown;
+  const std::vector<const TDictionary*> dictionaries =
+      chooseDictionaries(all, options.dictionaries, unknown);
+  if (dictionaries.empty()) return usageError(console, "no dictionary \"" + unknown + "\" (see --list)");
   session.pagesDir = options.pagesDir.empty() ? bundledSamples("pages") : options.pagesDir;
   session.mediaDir = options.mediaDir.empty() ? bundledSamples("media") : options.mediaDir;
   // Only a lookup that downloads needs the base path on disk.
   session.basePath = options.noAudio ? session.basePath : prepareBasePath(console, session.basePath);
   session.voiceFolder = session.basePath + kVoiceFolder + "/";
-  const TLookupReport result = lookUp(session, module, *dictionary);
-  if (const int signal = stopSignal()) return kExitSignalBase + signal;  // nothing to report
-  return report(session, result);
+  const int status = options.word == "-"
+                         ? lookUpInputWords(session, module, dictionaries)
+                         : lookUpEverywhere(session, module, dictionaries, options.word,
+                                            dictionaries.size() > 1);
+  if (const int signal = stopSignal()) return kExitSignalBase + signal;
+  return status;
 }
 
 int run(int argc, char** argv, const TConsole& console) {
@@ -213,6 +275,7 @@ int run(int argc, char** argv, const TConsole& console) {
     printVersion(options);
     return kExitFound;
   }
+  if (options.wordMissing && !options.list && ::isatty(0) == 1) return usageError(console, "missing WORD");
   // Every argument is checked before anything touches the disk.
   std::u16string unused;
   if (!utf8ToUtf16(options.word, unused)) return usageError(console, "WORD is not UTF-8");
@@ -237,7 +300,7 @@ int run(int argc, char** argv, const TConsole& console) {
     printList(module.dictionaries(), options.json);
     return kExitFound;
   }
-  return lookUpWord(session, module, module.dictionaries());
+  return lookUpWords(session, module, module.dictionaries());
 }
 
 /// The end of a run: a signal wins, then a failed write.

@@ -38,7 +38,7 @@ bool parseMap(const std::string& text, TOptions& options) {
 bool storeValue(const std::string& name, const std::string& value, TOptions& options,
                 std::string& error) {
   if (name == "-d" || name == "--dict") {
-    options.dictionary = value;
+    options.dictionaries.push_back(value);
   } else if (name == "--module") {
     options.modulePath = value;
   } else if (name == "--pages") {
@@ -69,6 +69,7 @@ bool storeFlag(const std::string& name, TOptions& options) {
   if (name == "-o" || name == "--online") return options.online = true;
   if (name == "-n" || name == "--no-audio") return options.noAudio = true;
   if (name == "--refresh") return options.refresh = true;
+  if (name == "--no-cache") return options.noCache = true;
   if (name == "-j" || name == "--json") return options.json = true;
   if (name == "-r" || name == "--raw") return options.raw = true;
   if (name == "--trace") return options.trace = true;
@@ -138,10 +139,10 @@ std::string parseOptions(int argc, const char* const* argv, TOptions& options) {
     if (!words.empty()) return "--list takes no WORD";
     return {};
   }
-  if (words.empty()) return "missing WORD";
-  if (words.size() > 1) return "one WORD only (quote a phrase: \"ice cream\")";
-  if (words[0].empty()) return "WORD is empty";
-  options.word = words[0];
+  if (words.size() > 1) return "one WORD only (quote a phrase: \"ice cream\"; - reads a list)";
+  options.wordMissing = words.empty();
+  options.word = words.empty() ? "-" : words[0];
+  if (options.word.empty()) return "WORD is empty";
   return {};
 }
 
@@ -154,15 +155,22 @@ std::string applyUrlMaps(const std::string& url,
 
 const char* usageText() {
   return R"(Usage: lexoradx-lookup [options] WORD
+  or:  lexoradx-lookup [options] [-] < WORDS
   or:  lexoradx-lookup --list
 Looks WORD up in a Lexora dictionary through the LexoraDX plug-in module and
 prints the entry. Pages come from an offline page store unless --online.
+With - as WORD, or no WORD and standard input not a terminal, every line of
+standard input is a word, looked up in turn.
+
+A WORD with capitals that has no page is tried again with its first letter,
+then all of it, in lower case; standard error names the page shown.
 
 Options:
-  -d, --dict ja|en|fr   dictionary to search (default en; an index from --list
-                        works too)
-  -l, --list            print the dictionaries the module offers: index, id,
-                        display name and base URL
+  -d, --dict ja|en|fr|all
+                        dictionary to search (default en; an index from --list
+                        works too); repeatable, all is every dictionary
+  -l, --list            print the dictionaries the module offers: index, the
+                        code -d takes, id, display name and base URL
       --module PATH     plug-in module to load (default: $LEXORADX_MODULE, else
                         ../lib/lexoradx/LexoraDX.so from this program's folder,
                         installed or in the build tree)
@@ -200,10 +208,12 @@ Options:
 
 Short options bundle: -jdfr is -j -d fr.
 
-Output: the entry on standard output (UTF-8); on a terminal the headings are
-emphasised (not with NO_COLOR set). One line per stored audio file on
-standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/ is
-reported without being fetched again. Control characters from the page never
+Output: the entry on standard output (UTF-8). With several dictionaries or a
+list of words, each entry is a block headed "==> WORD in NAME <==", blocks
+separated by an empty line (with --json, one object a line). On a terminal
+the headings are emphasised (not with NO_COLOR set). One line per stored audio
+file on standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/
+is reported without being fetched again. Control characters from the page never
 reach the terminal as such, on either stream: tab and line feed stay, the
 other C0 controls and DEL show in caret notation (ESC as ^[, DEL as ^?), the
 C1 controls as \x80 to \x9f, and bytes that are not UTF-8 as U+FFFD; --json
@@ -217,7 +227,8 @@ ini), section [config], numbers only:
                    The installed module's INI, and the build tree's, set it.
   AudioEnabled=0   never download audio files (default 1: download them)
 
-Exit status:
+Exit status (of a word in several dictionaries: 0 when any has its entry,
+else the lowest; of a list of words: the highest of them):
   0    entry found
   1    no page for WORD (HTTP 404 or 410, or none in the page store)
   2    usage error

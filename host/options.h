@@ -10,8 +10,9 @@
 namespace host {
 
 struct TOptions {
-  std::string word;        ///< UTF-8, as typed
-  std::string dictionary = "en";  ///< ja, en, fr or an index
+  std::string word;        ///< UTF-8, as typed; "-" reads one word a line from standard input
+  bool wordMissing = false;  ///< no WORD given: "-" stands in when standard input is no terminal
+  std::vector<std::string> dictionaries;  ///< each -d in order (ja, en, fr, all or an index); empty: en
   std::string modulePath;  ///< empty: the module built beside the program
   std::string pagesDir;    ///< empty: the bundled page store
   std::string mediaDir;    ///< empty: the bundled media store
@@ -23,6 +24,7 @@ struct TOptions {
   bool online = false;
   bool noAudio = false;
   bool refresh = false;
+  bool noCache = false;
   bool json = false;
   bool raw = false;
   bool trace = false;

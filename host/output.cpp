@@ -196,9 +196,9 @@ void printList(const std::vector<TDictionary>& rows, bool json) {
   }
   std::string out;
   for (const auto& row : rows) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%-3d %-12s %-12s ", row.index, row.id.c_str(),
-                  row.displayName.c_str());
+    char text[96];
+    std::snprintf(text, sizeof text, "%-3d %-4s %-12s %-12s ", row.index, row.code.c_str(),
+                  row.id.c_str(), row.displayName.c_str());
     out += text + row.baseUrl + "\n";
   }
   writeOutput(out);

@@ -220,9 +220,10 @@ void watchSignals() {
 
 int stopSignal() { return gStopSignal; }
 
-TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary) {
+TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary,
+                     const std::string& typed) {
   std::u16string word;
-  utf8ToUtf16(session.options.word, word);  // checked by the caller
+  utf8ToUtf16(typed, word);  // checked by the caller
   std::u16string basePath;
   utf8ToUtf16(session.basePath, basePath);  // checked by the caller
 
@@ -231,6 +232,10 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   // Without a download callback the plug-in skips its audio stage and creates
   // no voice-file folder.
   HostCallbacks callbacks{fetchPage, session.options.noAudio ? nullptr : downloadFile};
+  session.pageUrl.clear();
+  session.pageOutcome = Outcome::NoEntry;
+  session.pageError.clear();
+  session.stored.clear();
   session.deadline = TClock::now() + std::chrono::seconds(session.options.deadlineSeconds);
   gSession = &session;
   int32_t found = 0;
@@ -244,7 +249,7 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   session.console->raw(visibleText(traceLines));
 
   TLookupReport report;
-  report.word = session.options.word;
+  report.word = typed;
   report.pageUrl = session.pageUrl;
   report.dictionary = &dictionary;
   report.pageError = session.pageError;

@@ -22,6 +22,7 @@ int stopSignal();
 struct TSession {
   TOptions options;
   const TConsole* console = nullptr;
+  int entriesShown = 0;     ///< entries printed so far in this run
   std::string modulePath;  ///< the module loaded, as the loader was given it
   std::string pagesDir;
   std::string mediaDir;
@@ -35,7 +36,8 @@ struct TSession {
   bool deadlineNoted = false;  ///< the console has said that the deadline passed
 };
 
-/// Looks the session's word up in `dictionary` through the module.
-TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary);
+/// Looks `word` (well-formed UTF-8) up in `dictionary` through the module.
+TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary,
+                     const std::string& word);
 
 }  // namespace host

@@ -123,7 +123,7 @@ TEST(HostOptionsTest, ValuesInBothFormsAndOptionsAfterTheWord) {
                   options),
             "");
   EXPECT_EQ(options.word, "cat");
-  EXPECT_EQ(options.dictionary, "fr");
+  EXPECT_EQ(options.dictionaries, std::vector<std::string>{"fr"});
   ASSERT_EQ(options.urlMaps.size(), 2u);
   EXPECT_EQ(options.urlMaps[1].first, "http://c/");
   EXPECT_EQ(options.urlMaps[1].second, "x=y");  // only the first "=" splits
@@ -135,7 +135,7 @@ TEST(HostOptionsTest, ShortOptionsBundle_AndTheFirstWithAValueTakesTheRest) {
   TOptions options;
   ASSERT_EQ(parse({"-jndfr", "chat", "-r", "-d", "ja"}, options), "");
   EXPECT_TRUE(options.json && options.noAudio && options.raw);
-  EXPECT_EQ(options.dictionary, "ja");
+  EXPECT_EQ(options.dictionaries, (std::vector<std::string>{"fr", "ja"}));  // several -d add up
   EXPECT_EQ(options.word, "chat");
   TOptions split;
   ASSERT_EQ(parse({"-ld"}, split), "-d needs a value");
@@ -153,7 +153,6 @@ TEST(HostOptionsTest, UsageErrors) {
     std::vector<const char*> args;
     const char* want;
   } kCases[] = {
-      {{}, "missing WORD"},
       {{"--timeout", "3601", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
       {{"--timeout", "5s", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
       {{"--deadline", "0", "cat"}, "--deadline needs a whole number of seconds from 1 to 3600"},

@@ -250,15 +250,41 @@ class OfflineTest(TempFolderTest):
         self.assertEqual(status, 0, err)
         rows = [line.split() for line in out.splitlines()]
         self.assertEqual(rows, [
-            ["0", "!LexoraJA", "Lexora(JA)", "http://ja.lexora.org/wiki/"],
-            ["1", "!LexoraEN", "Lexora(EN)", "http://en.lexora.org/wiki/"],
-            ["2", "!LexoraFR", "Lexora(FR)", "http://fr.lexora.org/wiki/"],
+            ["0", "ja", "!LexoraJA", "Lexora(JA)", "http://ja.lexora.org/wiki/"],
+            ["1", "en", "!LexoraEN", "Lexora(EN)", "http://en.lexora.org/wiki/"],
+            ["2", "fr", "!LexoraFR", "Lexora(FR)", "http://fr.lexora.org/wiki/"],
         ])
         status, out, err = run_lookup("--list", "--json")
         self.assertEqual(status, 0, err)
         self.assertEqual(json.loads(out)[2], {"index": 2, "id": "!LexoraFR", "code": "fr",
                                               "name": "Lexora(FR)",
                                               "url": "http://fr.lexora.org/wiki/"})
+
+    def test_several_dictionaries_and_words_give_one_headed_block_per_entry(self):
+        def block(word, name, entry):
+            return "==> %s in %s <==\n" % (word, name) + read_text(samples("expected", *entry.split("/")))
+        cat, chat = block("cat", "Lexora(EN)", "en.lexora.org/cat.txt"), block(
+            "chat", "Lexora(FR)", "fr.lexora.org/chat.txt")
+        cases = [  # arguments, standard input, status, output, messages
+            (["-d", "all", "cat"], None, FOUND, cat, ['"cat" in Lexora(JA)', '"cat" in Lexora(FR)']),
+            (["-d", "fr", "-d", "en", "-d", "fr", "zzyzx"], None, NO_PAGE, "",
+             ['"zzyzx" in Lexora(FR)', '"zzyzx" in Lexora(EN)']),
+            (["-d", "en", "-dfr", "-"], "cat\n\nchat\r\n", FOUND, cat + "\n" + chat,
+             ['"cat" in Lexora(FR)', '"chat" in Lexora(EN)']),
+            (["-dfr"], "zzyzx\nchat\n", NO_PAGE, chat, ['"zzyzx" in Lexora(FR)']),
+            # Capitals without a page: the first letter, then all, in lower case.
+            (["CAT"], None, FOUND, expected("cat"), ['no page for "CAT" in Lexora(EN); showing "cat"']),
+            (["-dfr", "-"], "CHAT\n", FOUND, chat, ['no page for "CHAT" in Lexora(FR); showing "chat"']),
+        ]
+        for args, words, want_status, want_out, messages in cases:
+            with self.subTest(args=args, words=words):
+                done = subprocess.run([EXE, "--no-audio", *args], capture_output=True,
+                                      timeout=RUN_SECONDS, input=(words or "").encode())
+                err = done.stderr.decode()
+                self.assertEqual((done.returncode, done.stdout.decode()), (want_status, want_out), err)
+                for message in messages:
+                    self.assertIn(message, err)
+                self.assertEqual(err.count("\n"), len(messages), err)
 
     def test_plugin_diagnostics_are_hidden_unless_traced_and_never_on_stdout(self):
         # tea.html has an h4 headline (a "head:" line) and a tag cut by a line
@@ -443,7 +469,6 @@ class CurrentMarkupTest(TempFolderTest):
 class UsageTest(unittest.TestCase):
     def test_usage_errors_exit_2_with_one_line_and_a_hint(self):
         cases = [
-            ([], "missing WORD"),
             (["cat", "dog"], "one WORD only"),
             (["--bogus", "cat"], "unknown option --bogus"),
             (["--dict"], "--dict needs a value"),
@@ -462,6 +487,16 @@ class UsageTest(unittest.TestCase):
                 self.assertEqual(done.returncode, 2)
                 self.assertIn(message, done.stderr.decode("utf-8", "replace"))
                 self.assertEqual(done.stdout, b"")
+
+    def test_no_word_on_a_terminal_is_a_usage_error(self):
+        leader, follower = pty.openpty()
+        try:
+            done = subprocess.run([EXE], stdin=follower, capture_output=True, timeout=RUN_SECONDS)
+        finally:
+            os.close(leader)
+            os.close(follower)
+        self.assertEqual(done.returncode, USAGE)
+        self.assertIn(b"missing WORD", done.stderr)
 
     def test_help_documents_every_option_and_exit_status(self):
         status, out, _ = run_lookup("--help")
