@@ -49,6 +49,10 @@ class TPageBstr {
   /// Appends `size` bytes; false, and nothing appended, when memory runs
   /// out. It never throws: the bytes may come through a C library's callback.
   bool append(const char* data, std::size_t size);
+  /// The bytes so far; valid until the next append, clear or release.
+  std::string_view bytes() const { return {block_ ? block_ + 4 : "", size_}; }
+  /// Drops the bytes so far and keeps the room.
+  void clear() { size_ = 0; }
   /// The string of the bytes so far, now the caller's (free it with freeBstr),
   /// or null when memory runs out; the builder is empty again.
   BSTR release();

@@ -91,6 +91,16 @@ std::string bundledSamples(const std::string& which) {
   return std::string(DX_SOURCE_DIR) + "/samples/" + which;
 }
 
+/// The page cache's folder, $XDG_CACHE_HOME/lexoradx/pages/ or
+/// ~/.cache/lexoradx/pages/; none offline or with --no-cache.
+std::string pageCacheFolder(const TOptions& options) {
+  if (!options.online || options.noCache) return {};
+  const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+  if (cacheHome && cacheHome[0] == '/') return std::string(cacheHome) + "/lexoradx/pages/";
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.cache/lexoradx/pages/";
+}
+
 std::string defaultBasePath() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome && dataHome[0] == '/') return std::string(dataHome) + "/lexoradx/";
@@ -249,6 +259,7 @@ int lookUpWords(TSession& session, const TPluginModule& module,
       chooseDictionaries(all, options.dictionaries, unknown);
   if (dictionaries.empty()) return usageError(console, "no dictionary \"" + unknown + "\" (see --list)");
   session.pagesDir = options.pagesDir.empty() ? bundledSamples("pages") : options.pagesDir;
+  session.cache = TPageCache(pageCacheFolder(options));
   session.mediaDir = options.mediaDir.empty() ? bundledSamples("media") : options.mediaDir;
   // Only a lookup that downloads needs the base path on disk.
   session.basePath = options.noAudio ? session.basePath : prepareBasePath(console, session.basePath);

@@ -180,7 +180,13 @@ Options:
       --media DIR       offline media store: the audio file for http://HOST/PATH
                         is DIR/HOST/PATH (default: the bundled samples/media)
   -o, --online          fetch pages and audio files over HTTP(S) instead of the
-                        stores (redirects followed, 32 MiB limit per file)
+                        stores (redirects followed, 32 MiB limit per file);
+                        pages are kept in the page cache,
+                        $XDG_CACHE_HOME/lexoradx/pages/ (default
+                        ~/.cache/lexoradx/pages/, at most 64 MiB), and a copy
+                        younger than a day is used without a fetch; when a
+                        fetch fails a copy of any age is used, and standard
+                        error says how old it is
       --timeout SECONDS limit for one online transfer (default 60; connecting
                         gets at most 15 of them)
       --deadline SECONDS
@@ -195,7 +201,9 @@ Options:
                         audio files, created if missing (default:
                         $XDG_DATA_HOME/lexoradx/ or ~/.local/share/lexoradx/)
   -n, --no-audio        decline every audio download
-      --refresh         fetch audio files again that VoiceFiles/ already holds
+      --refresh         fetch pages again that the page cache holds, and audio
+                        files again that VoiceFiles/ already holds
+      --no-cache        neither read nor keep pages in the page cache
   -j, --json            print one JSON object (word, status, dictionary,
                         dictionaryId, code, url, entry, languages, audio)
                         instead of text; with --list, an array

@@ -61,6 +61,34 @@ Outcome readStoredPage(const std::string& target, const TBodySink& append, std::
   return Outcome::NoPage;
 }
 
+/// A page fetched online, through the cache: a copy younger than a day
+/// stands for the page unless --refresh; a fetched page replaces the copy; a
+/// failed fetch falls back on a copy of any age, and the console says how old.
+/// The cache is keyed by the site's URL, before any --map.
+Outcome fetchOnline(const std::string& url, const std::string& target, TPageBstr& page,
+                    const TBodySink& append, std::string& error) {
+  const TPageCache& cache = gSession->cache;
+  int64_t age = 0;
+  const bool cached = cache.age(url, age);
+  if (cached && age < TPageCache::kFreshSeconds && !gSession->options.refresh &&
+      cache.read(url, append))
+    return Outcome::NoEntry;
+  page.clear();
+  switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
+    case FetchResult::Arrived:
+      cache.store(url, page.bytes());
+      return Outcome::NoEntry;
+    case FetchResult::Missing: return Outcome::NoPage;
+    case FetchResult::Failed: break;
+  }
+  page.clear();  // what arrived before the failure
+  if (cached && cache.read(url, append)) {
+    gSession->console->error(error + "; showing the copy cached " + describeAge(age) + " ago");
+    return Outcome::NoEntry;
+  }
+  return Outcome::FetchFailed;
+}
+
 /// NoEntry once the page arrived (whether it holds an entry is not known yet).
 Outcome fetchPageBytes(const std::string& url, TPageBstr& page, std::string& error) {
   const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
@@ -70,12 +98,7 @@ Outcome fetchPageBytes(const std::string& url, TPageBstr& page, std::string& err
     return false;
   };
   if (!gSession->options.online) return readStoredPage(target, append, error);
-  switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
-    case FetchResult::Arrived: return Outcome::NoEntry;
-    case FetchResult::Missing: return Outcome::NoPage;
-    case FetchResult::Failed: break;
-  }
-  return Outcome::FetchFailed;
+  return fetchOnline(url, target, page, append, error);
 }
 
 int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {

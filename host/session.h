@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/options.h"
+#include "host/page_cache.h"
 #include "host/output.h"
 #include "host/plugin_module.h"
 
@@ -24,6 +25,7 @@ struct TSession {
   const TConsole* console = nullptr;
   int entriesShown = 0;     ///< entries printed so far in this run
   std::string modulePath;  ///< the module loaded, as the loader was given it
+  TPageCache cache;  ///< online pages; holds nothing offline or with --no-cache
   std::string pagesDir;
   std::string mediaDir;
   std::string basePath;     ///< a folder, ending with "/"

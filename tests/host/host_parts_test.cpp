@@ -3,6 +3,7 @@
 // URL maps, the store's path mapping and downloads that appear whole or not.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "host/host_text.h"
 #include "host/module_config.h"
 #include "host/options.h"
+#include "host/page_cache.h"
 
 using namespace host;
 
@@ -227,10 +229,9 @@ class HostFilesTest : public testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
 
-  std::vector<std::string> names() const {
+  std::vector<std::string> names(const std::string& under = "") const {
     std::vector<std::string> found;
-    std::string listing;
-    const std::string command = "ls -A '" + folder_ + "'";
+    const std::string command = "ls -A '" + folder_ + under + "'";
     if (FILE* pipe = popen(command.c_str(), "r")) {
       char line[1024];
       while (fgets(line, sizeof line, pipe)) found.emplace_back(line, strcspn(line, "\n"));
@@ -337,4 +338,36 @@ TEST(ModuleConfigTest, ConfigNumber_ReadAsTheModuleReadsIt) {
   }
   EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX.so"), "/a.b/LexoraDX.ini");
   EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX"), "/a.b/LexoraDX.ini");
+}
+
+TEST_F(HostFilesTest, PageCache_KeepsPagesByUrlUnderItsBound) {
+  const TPageCache cache(folder_ + "/pages", 25);
+  const auto ageBy = [&](const char* url, int seconds) {
+    for (const std::string& name : names("/pages")) {
+      const std::string path = folder_ + "/pages/" + name;
+      std::string bytes, error;
+      if (!readWholeFile(path, 100, bytes, error) || bytes.rfind(url, 0) != 0) continue;
+      const timeval when[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+      utimes(path.c_str(), when);
+    }
+  };
+  cache.store("http://a/", "http://a/ page");  // 14 bytes
+  ageBy("http://a/", 100);
+  cache.store("http://b/", "http://b/");  // 9 bytes: 23 in all
+  int64_t age = 0;
+  EXPECT_TRUE(cache.age("http://a/", age));
+  EXPECT_GE(age, 100);
+  std::string page;
+  EXPECT_TRUE(cache.read("http://a/", [&page](const char* data, std::size_t size) {
+    page.append(data, size);
+    return true;
+  }));
+  EXPECT_EQ(page, "http://a/ page");
+  cache.store("http://c/", "http://c/");  // over the bound: the oldest goes
+  EXPECT_FALSE(cache.age("http://a/", age));
+  EXPECT_TRUE(cache.age("http://b/", age) && cache.age("http://c/", age));
+  EXPECT_FALSE(TPageCache().age("http://b/", age));  // no folder: holds nothing
+  EXPECT_EQ(describeAge(59), "59 seconds");
+  EXPECT_EQ(describeAge(3 * 86400 + 5), "3 days");
+  EXPECT_EQ(describeAge(3600), "1 hour");
 }

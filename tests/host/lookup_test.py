@@ -209,6 +209,8 @@ class ServerFixture:
 class TempFolderTest(unittest.TestCase):
     def setUp(self):
         self.tmp = os.path.realpath(tempfile.mkdtemp(prefix="lexoradx-host-"))
+        self.cache = os.path.join(self.tmp, "cache", "lexoradx", "pages")
+        os.environ["XDG_CACHE_HOME"] = os.path.join(self.tmp, "cache")
         self.base = os.path.join(self.tmp, "base") + "/"
         self.voice = os.path.join(self.base, "VoiceFiles")
 
@@ -604,6 +606,31 @@ class OnlineTest(TempFolderTest):
         self.assertEqual(english["sections"][0], {"name": "Anagrams", "text": " - act\n - tac"})
         self.assertEqual([s["name"] for s in english["sections"]],
                          ["Anagrams", "Etymology", "Noun", "Synonyms", "Verb"])
+
+    def test_pages_are_cached_for_a_day_and_a_stale_copy_stands_in_for_a_failed_fetch(self):
+        refused = ["--map", "http://en.lexora.org/=http://127.0.0.1:%d/" % closed_port()]
+        status, out, err = self.online("-n", "cat")
+        self.assertEqual(status, FOUND, err)
+        [page] = os.listdir(self.cache)
+        cached = os.path.join(self.cache, page)
+        self.assertEqual(read_bytes(cached), read_bytes(samples("pages", "en.lexora.org", "wiki", "cat.html")))
+        # Fresh: no fetch at all.
+        status, out, err = run_lookup("-n", "--online", *refused, "cat")
+        self.assertEqual((status, out, err), (FOUND, expected("cat"), ""))
+        # Two days old: fetched again, and when that fails the copy stands in.
+        os.utime(cached, (time.time() - 2 * 86400,) * 2)
+        status, out, err = run_lookup("-n", "--online", *refused, "cat")
+        self.assertEqual((status, out), (FOUND, expected("cat")), err)
+        self.assertRegex(err, r"^lexoradx-lookup: cannot fetch .*wiki/cat: .*; showing the copy cached "
+                              r"2 days ago\n$")
+        status, out, err = run_lookup("-n", "--online", *refused, "--no-cache", "cat")
+        self.assertEqual((status, out), (FETCH_FAILED, ""), err)
+        # Fresh again, yet fetched with --refresh.
+        os.utime(cached, (time.time() - 3600,) * 2)
+        status, out, err = self.online("-n", "--refresh", "cat")
+        self.assertEqual(status, FOUND, err)
+        self.assertLess(time.time() - os.stat(cached).st_mtime, 60)
+        self.assertEqual(os.listdir(self.cache), [page])
 
     def test_redirects_are_followed(self):
         status, out, err = self.online("cat", media_to=self.server.url("moved/media.lexora.org/"))
