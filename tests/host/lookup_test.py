@@ -704,6 +704,18 @@ class OnlineTest(TempFolderTest):
                 self.assertEqual(self.voice_files(), [])
 
 
+class ReadmeTest(TempFolderTest):
+    def test_the_map_example_works_pasted_as_one_block(self):
+        readme = read_text(SOURCE_DIR, "README.md")
+        [block] = [b for b in re.findall(r"```sh\n(.*?)```", readme, re.S) if "--map" in b]
+        env = dict(os.environ, XDG_DATA_HOME=self.tmp,
+                   PATH=os.path.dirname(EXE) + os.pathsep + os.environ["PATH"])
+        done = subprocess.run(["bash", "-c", block.replace("8000", str(closed_port()))],
+                              cwd=SOURCE_DIR, env=env, capture_output=True, timeout=RUN_SECONDS)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout.decode(), expected("cat"))
+
+
 class InterruptionTest(TempFolderTest):
     """A signal in the middle of a download: the lookup ends, nothing partial stays."""
 
@@ -765,6 +777,14 @@ class InstallTest(unittest.TestCase):
             self.assertEqual((status, out), (FOUND, expected("dog")), err)
             man_page = os.path.join(prefix, "share", "man", "man1", "lexoradx-lookup.1")
             self.assertIn(".TH LEXORADX-LOOKUP", read_text(man_page))
+            for section in ["FILES", "ENVIRONMENT", "EXAMPLES", '"SEE ALSO"']:
+                self.assertIn("\n.SH %s\n" % section, read_text(man_page))
+            completion = os.path.join(prefix, "share", "bash-completion", "completions",
+                                      "lexoradx-lookup")
+            done = subprocess.run(["bash", "-c", 'source "$1"; COMP_WORDS=(lexoradx-lookup -d f);'
+                                   ' COMP_CWORD=2; _lexoradx_lookup; echo "${COMPREPLY[*]}"', "-",
+                                   completion], capture_output=True, timeout=RUN_SECONDS)
+            self.assertEqual(done.stdout, b"fr\n", done.stderr)
             if shutil.which("man"):
                 shown = subprocess.run(["man", "-P", "cat", "-l", man_page], capture_output=True,
                                        timeout=RUN_SECONDS)
