@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <climits>
-#include <iostream>
 #include <csignal>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 

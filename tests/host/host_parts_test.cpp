@@ -371,3 +371,20 @@ TEST_F(HostFilesTest, PageCache_KeepsPagesByUrlUnderItsBound) {
   EXPECT_EQ(describeAge(3 * 86400 + 5), "3 days");
   EXPECT_EQ(describeAge(3600), "1 hour");
 }
+
+TEST(HostTextTest, LowerCaseForms_FirstLetterThenAll_EachNewOnly) {
+  const struct {
+    const char* word;
+    std::vector<std::string> want;
+  } kCases[] = {
+      {"CAT", {"cAT", "cat"}},
+      {"Cat", {"cat"}},
+      {"cat", {}},
+      {"\xc3\x89T\xc3\x89", {"\xc3\xa9T\xc3\x89", "\xc3\xa9t\xc3\xa9"}},  // ÉTÉ: éTÉ, été
+      {"\xe3\x81\xad\xe3\x81\x93", {}},                                     // no case at all
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.word);
+    EXPECT_EQ(lowerCaseForms(row.word), row.want);
+  }
+}
