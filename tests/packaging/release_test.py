@@ -67,7 +67,7 @@ class ContentsTest(unittest.TestCase):
     def test_readme_tells_end_users_what_they_need(self):
         readme = self.files["README.txt"].decode("utf-8")
         for needed in ["CurrentMarkup=1", "AudioEnabled", "VoiceFiles", "Lexora(EN)", "cat",
-                       "version " + version()]:
+                       "Version " + version()]:
             self.assertIn(needed, readme)
 
     def test_the_guide_stands_alone_beside_the_header(self):
