@@ -236,16 +236,18 @@ int lookUpEverywhere(TSession& session, const TPluginModule& module,
   return best;
 }
 
-/// The words of standard input, one a line (blank lines skipped), each looked
-/// up in turn; the highest status of them all.
+/// The words of standard input, one a line without the blanks around it
+/// (blank lines skipped), each looked up in turn; the highest status of them all.
 int lookUpInputWords(TSession& session, const TPluginModule& module,
                      const std::vector<const TDictionary*>& dictionaries) {
+  constexpr const char* kBlanks = " \t\r";
   int worst = kExitFound;
   std::string line;
   while (!stopSignal() && std::getline(std::cin, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.find_first_not_of(" \t") == std::string::npos) continue;
-    worst = std::max(worst, lookUpEverywhere(session, module, dictionaries, line, true));
+    const auto first = line.find_first_not_of(kBlanks);
+    if (first == std::string::npos) continue;
+    const std::string word = line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
+    worst = std::max(worst, lookUpEverywhere(session, module, dictionaries, word, true));
   }
   return worst;
 }

@@ -271,7 +271,7 @@ class OfflineTest(TempFolderTest):
             (["-d", "all", "cat"], None, FOUND, cat, ['"cat" in Lexora(JA)', '"cat" in Lexora(FR)']),
             (["-d", "fr", "-d", "en", "-d", "fr", "zzyzx"], None, NO_PAGE, "",
              ['"zzyzx" in Lexora(FR)', '"zzyzx" in Lexora(EN)']),
-            (["-d", "en", "-dfr", "-"], "cat\n\nchat\r\n", FOUND, cat + "\n" + chat,
+            (["-d", "en", "-dfr", "-"], "cat\n\n  chat \r\n", FOUND, cat + "\n" + chat,
              ['"cat" in Lexora(FR)', '"chat" in Lexora(EN)']),
             (["-dfr"], "zzyzx\nchat\n", NO_PAGE, chat, ['"zzyzx" in Lexora(FR)']),
             # Capitals without a page: the first letter, then all, in lower case.
