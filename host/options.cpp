@@ -190,8 +190,9 @@ Options:
       --timeout SECONDS limit for one online transfer (default 60; connecting
                         gets at most 15 of them)
       --deadline SECONDS
-                        limit for the whole lookup, the page and every audio
-                        file together (default 300); a transfer gets no more
+                        limit for the whole lookup of a word in a dictionary,
+                        the page and every audio file together (default
+                        300); a transfer gets no more
                         than what is left of it, and once it has passed the
                         remaining audio downloads are declined
       --map FROM=TO     rewrite URLs that begin with FROM to begin with TO
@@ -209,8 +210,8 @@ Options:
                         instead of text; with --list, an array
   -r, --raw             print the entry as the plug-in laid it out, also on a
                         terminal (it is always raw when output is not a terminal)
-      --trace           show the plug-in's own diagnostic lines (on standard
-                        error)
+      --trace           show the plug-in's own diagnostic lines on standard
+                        error, once the lookup is done
   -h, --help            print this help
   -V, --version         print the version and the module that would be loaded
 
