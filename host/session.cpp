@@ -115,15 +115,6 @@ int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
   }
 }
 
-/// The plug-in names the file; the host still writes only straight into the
-/// voice-file folder under the base path it chose.
-bool isInsideVoiceFolder(const std::string& path) {
-  const std::string& folder = gSession->voiceFolder;
-  if (path.compare(0, folder.size(), folder) != 0) return false;
-  const std::string name = path.substr(folder.size());
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
-}
-
 /// A file that an earlier lookup stored: a regular file with something in it.
 bool isStored(const std::string& path) {
   struct stat info {};
@@ -176,7 +167,9 @@ int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
   try {
     if (!url || !localPath || gStopSignal) return 1;
     const std::string path = utf16ToUtf8(localPath);
-    if (!isInsideVoiceFolder(path)) {
+    // The plug-in names the file; the host still writes only straight into
+    // the voice-file folder under the base path it chose.
+    if (!isFileStraightIn(gSession->voiceFolder, path)) {
       gSession->console->error("refusing to store audio outside " + gSession->voiceFolder + ": " +
                                path);
       return 1;

@@ -73,7 +73,6 @@ struct TUrlParts {
   bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
 };
 
-constexpr bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 constexpr bool isSchemeChar(char c) {
   return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }

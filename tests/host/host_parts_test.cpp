@@ -202,6 +202,22 @@ TEST(HostStoreTest, StorePath_MapsHostAndPathAndKeepsEscapes) {
   }
 }
 
+TEST(HostStoreTest, IsFileStraightIn_OnlyANameRightInsideTheFolder) {
+  const struct {
+    const char* path;
+    bool want;
+  } kCases[] = {
+      {"/b/VoiceFiles/c1_a.ogg", true},     {"/b/VoiceFiles/c1_a/b.ogg", false},
+      {"/b/VoiceFiles/", false},            {"/b/VoiceFiles/..", false},
+      {"/b/VoiceFiles/.", false},           {"/b/VoiceFilesX/c1_a.ogg", false},
+      {"/b/Voice/c1_a.ogg", false},         {"/b/VoiceFiles/..c1_a.ogg", true},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(isFileStraightIn("/b/VoiceFiles/", row.path), row.want);
+  }
+}
+
 TEST(HostStoreTest, StorePath_RefusesUrlsThatLeaveTheStoreOrNameNoFile) {
   const char* const kRefused[] = {
       "http://en.lexora.org/../secret",  "http://en.lexora.org/wiki/../../x",

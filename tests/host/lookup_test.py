@@ -117,8 +117,9 @@ def with_test_routes(base):
         """The store, and besides: /moved/REST redirects to /REST, /huge/...
         streams more than the host accepts (no length announced), /slow/...
         trickles for at most 10 s, /status/CODE/... answers CODE (with a body
-        unless the status forbids one, and without a Location), /endless/CODE/...
-        answers CODE with a body that never ends."""
+        unless the status forbids one, and without a Location), /empty/...
+        answers 200 without a body, /endless/CODE/... answers CODE with a body
+        that never ends."""
 
         def do_GET(self):
             path = self.path.split("?", 1)[0]
@@ -133,13 +134,16 @@ def with_test_routes(base):
                 self.send_slowly()
             elif path.startswith("/status/"):
                 self.send_status(int(path.split("/")[2]))
+            elif path.startswith("/empty/"):
+                self.send_status(200, b"")
             elif path.startswith("/endless/"):
                 self.send_endlessly(int(path.split("/")[2]))
             else:
                 self.send_file(path.lstrip("/"))
 
-        def send_status(self, code):
-            body = b"" if code in (204, 304) else b"not the file"
+        def send_status(self, code, body=b"not the file"):
+            if code in (204, 304):
+                body = b""
             self.send_response(code)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
@@ -651,6 +655,13 @@ class OnlineTest(TempFolderTest):
         self.assertIn("HTTP status 404", err)
         self.assertEqual((json.loads(out)["status"], json.loads(out)["entry"]), ("no-page", None))
 
+    def test_page_gone_for_good_is_no_page_too(self):
+        status, out, err = run_lookup("--online", "--timeout", "10", "--base-path", self.base,
+                                      "--map", "http://en.lexora.org/=" + self.server.url("status/410/"),
+                                      "cat")
+        self.assertEqual((status, out), (NO_PAGE, ""), err)
+        self.assertIn("HTTP status 410", err)
+
     def test_page_that_cannot_be_fetched_gives_one_error_line(self):
         refused = "http://127.0.0.1:%d/en.lexora.org/" % closed_port()
         for target, cause in [(refused, r".+"), (self.server.url("status/500/"), "HTTP status 500")]:
@@ -663,11 +674,13 @@ class OnlineTest(TempFolderTest):
                                  r"[^ ]*wiki/cat: %s\n$" % cause)
 
     def test_only_a_final_200_with_a_body_stores_audio(self):
-        for code in [204, 206, 301, 304]:  # the 301 carries no Location
-            with self.subTest(code=code):
-                status, out, err = self.online("cat", media_to=self.server.url("status/%d/" % code))
+        answers = [("status/%d/" % code, "HTTP status %d" % code)
+                   for code in [204, 206, 301, 304]]  # the 301 carries no Location
+        for where, cause in answers + [("empty/", "HTTP status 200 without a body")]:
+            with self.subTest(where=where):
+                status, out, err = self.online("cat", media_to=self.server.url(where))
                 self.assertEqual(status, FOUND, err)
-                self.assertIn("HTTP status %d" % code, err)
+                self.assertIn(cause, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
 

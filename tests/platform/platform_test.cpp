@@ -169,6 +169,8 @@ constexpr char kProfile[] =
     "Twice=1\r\n"
     "Twice=2\r\n"
     "Huge=4294967297\r\n"
+    "Cut=000000000000000000000000000003\r\n"    // a digit as the 30th unit
+    "Kept=00000000000000000000000000004\r\n"    // and as the 29th
     "[config]\r\n"
     "Later=11\r\n";
 
@@ -197,6 +199,8 @@ TEST(ProfileTest, GetPrivateProfileInt_ReadsAsWindowsDoes) {
       {u"config", u"NoEquals", 99},
       {u"config", u"Twice", 1},        // the first key of a name wins
       {u"config", u"Huge", 1},         // wraps modulo 2^32
+      {u"config", u"Cut", 0},          // only the value's first 29 units are read
+      {u"config", u"Kept", 4},
       {u"config", u"Later", 99},       // only the first section of a name counts
       {u"config", u"AudioEnabled", 99},  // the key lives in another section
       {u"other", u"AudioEnabled", 5},
