@@ -49,3 +49,21 @@ function(dx_add_tests)
     dx_add_test(${name} SOURCES ${name}.cpp LIBS ${T_LIBS} LABELS ${T_LABEL})
   endforeach()
 endfunction()
+
+# dx_portable_twin(<library> <twin> LINK <targets...>)
+# <twin>: <library> built from its own sources without SSE2 and linked to
+# <targets> in place of its own dependencies, so that tests reach the portable
+# scanning path that an x86 build leaves out. The twin's users are compiled
+# without SSE2 too, so the inline scanners of the headers agree with it.
+function(dx_portable_twin library twin)
+  cmake_parse_arguments(T "" "" "LINK" ${ARGN})
+  get_target_property(sources ${library} SOURCES)
+  get_target_property(folder ${library} SOURCE_DIR)
+  list(TRANSFORM sources PREPEND ${folder}/)
+  add_library(${twin} STATIC ${sources})
+  target_include_directories(${twin} PUBLIC $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+  target_link_libraries(${twin} PUBLIC ${T_LINK} PRIVATE dx::warnings)
+  # Compile options follow the definitions on the command line, so this
+  # undoes the build-wide DX_SIMD_SSE2.
+  target_compile_options(${twin} PUBLIC -UDX_SIMD_SSE2)
+endfunction()

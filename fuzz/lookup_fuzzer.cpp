@@ -1,10 +1,13 @@
 // A whole lookup with arbitrary bytes served as the page: every local path
-// handed to downloadFile lies inside the voice-file folder, every URL sent to
-// the host is well-formed UTF-8, at most 32 downloads are asked for and at
-// most 16 audio slots written, the entry text is well-formed UTF-16 without a
-// carriage return, and (under LeakSanitizer) nothing leaks. Built twice:
+// handed to downloadFile lies inside the voice-file folder under a name that
+// Windows keeps (no trailing dot or blank, at most 255 units), every URL sent
+// to the host is a well-formed UTF-8 http or https URL, at most 32 downloads
+// are asked for and at most 16 audio slots written, the entry text is
+// well-formed UTF-16 without a carriage return, and (under LeakSanitizer)
+// nothing leaks. Built twice:
 // DX_FUZZ_CURRENT_MARKUP says which page markup mode the configuration beside
 // the program must select.
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,12 +33,21 @@ const std::u16string& voiceFolder() {
   return folder;
 }
 
+bool startsWithIgnoringCase(const std::string& text, const char* prefix) {
+  for (size_t i = 0; prefix[i]; ++i) {
+    if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
 void checkDownload(const fakehost::TDownload& download) {
   check(download.url != "(null)" && isWellFormedUtf8(download.url.c_str()) && download.extra.empty());
+  check(startsWithIgnoringCase(download.url, "http://") || startsWithIgnoringCase(download.url, "https://"));
   const std::u16string& path = download.localPath;
   check(path.compare(0, voiceFolder().size(), voiceFolder()) == 0);
   const std::u16string name = path.substr(voiceFolder().size());
   check(name.find(u'/') == std::u16string::npos && name.find(u'\\') == std::u16string::npos);
+  check(!name.empty() && name.back() != u'.' && name.back() != u' ' && name.size() <= 255);
 }
 
 }  // namespace

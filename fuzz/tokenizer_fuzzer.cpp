@@ -171,16 +171,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that ASan sees any read past the text's NUL.
   std::vector<char16_t> text(page.str(), page.str() + page.length() + 1);
   {
-    TCheckingParser byLine;
-    byLine.setInput(text.data());
-    byLine.parse();
+    TCheckingParser fromText;
+    fromText.setInput(text.data());
+    fromText.parse();
   }
   // The bytes up to the first zero byte, which ends the page as its NUL does.
   const auto* bytes = reinterpret_cast<const char*>(data);
   const void* zero = std::memchr(bytes, 0, size);
   const size_t count = zero ? static_cast<size_t>(static_cast<const char*>(zero) - bytes) : size;
-  TCheckingParser byBlock;
-  byBlock.setUtf8Input(bytes, static_cast<int32_t>(count));
-  byBlock.parse();
+  TCheckingParser fromBytes;
+  fromBytes.setUtf8Input(bytes, static_cast<int32_t>(count));
+  fromBytes.parse();
   return 0;
 }

@@ -58,6 +58,12 @@ bool storePath(const std::string& dir, const std::string& url, std::string_view 
   return true;
 }
 
+bool isFileStraightIn(const std::string& folder, const std::string& path) {
+  if (path.compare(0, folder.size(), folder) != 0) return false;
+  const std::string_view name = std::string_view(path).substr(folder.size());
+  return !name.empty() && !isUnsafeSegment(name) && name.find('/') == std::string_view::npos;
+}
+
 bool readWholeFile(const std::string& path, std::size_t limit, const TBodySink& sink,
                    std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -19,6 +19,10 @@ constexpr std::size_t kMaxTransferBytes = 32u << 20;
 bool storePath(const std::string& dir, const std::string& url, std::string_view suffix,
                std::string& path, std::string& error);
 
+/// Whether `path` names a file straight inside `folder` (which ends with "/"):
+/// a name follows it that holds no "/" and is neither "." nor "..".
+bool isFileStraightIn(const std::string& folder, const std::string& path);
+
 /// Receives each piece of a body, read or fetched; false stops the transfer.
 using TBodySink = std::function<bool(const char* data, std::size_t size)>;
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "plugin/lexoradx.h"
 #include "unicode/utf.h"
@@ -18,9 +19,21 @@ namespace host {
 using unicode::utf16ToUtf8;
 using unicode::utf8ToUtf16;
 
-/// `text` as the body of a JSON string: quote, backslash and the control
-/// characters escaped, everything else (UTF-8 included) passed through.
+/// `text` as the body of a JSON string: quote, backslash, the C0 controls,
+/// DEL and the C1 controls escaped, everything else (UTF-8 included) passed
+/// through.
 std::string jsonEscape(std::string_view text);
+
+/// `text` as it may reach a terminal: tab and line feed stay, the other C0
+/// controls and DEL show in caret notation ("^[", "^?"), the C1 controls as
+/// "\x9b", and a byte that begins no well-formed UTF-8 sequence as U+FFFD.
+/// A page can then neither move the cursor nor talk to the terminal.
+std::string visibleText(std::string_view text);
+
+/// The other spellings to try for a word that has no page: its first letter
+/// in lower case, then all of it, each only when it differs from the ones
+/// before ("CAT" gives "cAT", "cat"; "cat" gives none).
+std::vector<std::string> lowerCaseForms(const std::string& word);
 
 /// The page as a native BSTR, built as its bytes arrive, so that the host
 /// holds the page once: in the string it hands to the plug-in. Its byte
@@ -36,6 +49,10 @@ class TPageBstr {
   /// Appends `size` bytes; false, and nothing appended, when memory runs
   /// out. It never throws: the bytes may come through a C library's callback.
   bool append(const char* data, std::size_t size);
+  /// The bytes so far; valid until the next append, clear or release.
+  std::string_view bytes() const { return {block_ ? block_ + 4 : "", size_}; }
+  /// Drops the bytes so far and keeps the room.
+  void clear() { size_ = 0; }
   /// The string of the bytes so far, now the caller's (free it with freeBstr),
   /// or null when memory runs out; the builder is empty again.
   BSTR release();

@@ -74,6 +74,7 @@ struct TTransfer {
   const volatile std::sig_atomic_t* stop = nullptr;
   std::size_t maxBytes = 0;
   std::size_t received = 0;
+  long otherStatus = 0;  ///< the status of an answer whose body was refused
   bool tooLarge = false;
   bool sinkFailed = false;
 };
@@ -87,9 +88,13 @@ long responseCode(CURL* handle) {
 size_t receiveBody(char* data, size_t size, size_t count, void* context) {
   auto& transfer = *static_cast<TTransfer*>(context);
   const size_t bytes = size * count;
-  // A 204, a 206 or a redirect without a Location brings a body that is not
-  // the file asked for: it is read and dropped, and the fetch then fails.
-  if (responseCode(transfer.handle) != kHttpOk) return bytes;
+  // A 206 or a redirect without a Location brings a body that is not the
+  // file asked for, and of any length: the transfer stops at once.
+  const long status = responseCode(transfer.handle);
+  if (status != kHttpOk) {
+    transfer.otherStatus = status;
+    return 0;  // anything but `bytes` makes curl abort with a write error
+  }
   if (transfer.maxBytes != 0 && bytes > transfer.maxBytes - transfer.received) {
     transfer.tooLarge = true;
     return 0;  // anything but `bytes` makes curl abort with a write error
@@ -132,9 +137,9 @@ void configure(CURL* handle, const std::string& url, const TTransferLimits& limi
   curl().setOption(handle, CURLOPT_MAXREDIRS, 10L);
   curl().setOption(handle, CURLOPT_FAILONERROR, 1L);
   curl().setOption(handle, CURLOPT_ACCEPT_ENCODING, "");
-  curl().setOption(handle, CURLOPT_TIMEOUT, limits.totalSeconds);
-  curl().setOption(handle, CURLOPT_CONNECTTIMEOUT,
-                   std::min(limits.connectSeconds, limits.totalSeconds));
+  curl().setOption(handle, CURLOPT_TIMEOUT_MS, limits.totalMilliseconds);
+  curl().setOption(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                   std::min(limits.connectMilliseconds, limits.totalMilliseconds));
   if (limits.maxBytes != 0)
     curl().setOption(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
   limitProtocols(handle);
@@ -148,6 +153,7 @@ void configure(CURL* handle, const std::string& url, const TTransferLimits& limi
 std::string describeFailure(CURL* handle, CURLcode code, const TTransfer& transfer,
                             const TTransferLimits& limits, const char* errorBuffer) {
   if (code == CURLE_ABORTED_BY_CALLBACK) return "interrupted";
+  if (transfer.otherStatus != 0) return "HTTP status " + std::to_string(transfer.otherStatus);
   if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
     return "larger than " + std::to_string(limits.maxBytes >> 20) + " MiB";
   if (code == CURLE_HTTP_RETURNED_ERROR) return "HTTP status " + std::to_string(responseCode(handle));

@@ -13,8 +13,8 @@
 namespace host {
 
 struct TTransferLimits {
-  long totalSeconds = 60;
-  long connectSeconds = 15;  ///< never more than totalSeconds
+  long totalMilliseconds = 60000;
+  long connectMilliseconds = 15000;  ///< never more than totalMilliseconds
   std::size_t maxBytes = 0;  ///< 0: no limit
   /// Non-zero (set by a signal handler) abandons the transfer; may be null.
   const volatile std::sig_atomic_t* stop = nullptr;
@@ -29,7 +29,8 @@ enum class FetchResult {
   Failed,   ///< anything else: no answer, another status, an empty body, a failed sink
 };
 
-/// Fetches `url` into `sink`. Only the body of a final 200 reaches the sink.
+/// Fetches `url` into `sink`. Only the body of a final 200 reaches the sink;
+/// any other answer that brings a body is abandoned at its first byte.
 /// On failure `error` holds one line naming the URL and the cause; when the
 /// sink stopped the transfer, `error` is left for the sink to have set.
 FetchResult httpFetch(const std::string& url, const TTransferLimits& limits,

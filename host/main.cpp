@@ -8,14 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "host/host_files.h"
 #include "host/host_text.h"
+#include "host/module_config.h"
 #include "host/options.h"
 #include "host/output.h"
 #include "host/plugin_module.h"
@@ -59,29 +62,25 @@ std::string absolutePath(const std::string& path) {
   return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-/// Where the module may be, in order: the one named by --module or by the
-/// environment, else an installed layout (<prefix>/bin beside
-/// <prefix>/lib/lexoradx) and then a build tree (host/ beside plugin/).
-std::vector<std::string> moduleCandidates(const TOptions& options) {
-  if (!options.modulePath.empty()) return {options.modulePath};
+/// The module that --module or the environment names; empty when neither does.
+std::string namedModule(const TOptions& options) {
+  if (!options.modulePath.empty()) return options.modulePath;
   const char* named = std::getenv(kModuleVariable);
-  if (named && named[0]) return {named};
-  const std::string folder = executableFolder();
-  return {folder + "/" DX_MODULE_FROM_PROGRAM, folder + "/../plugin/LexoraDX.so"};
+  return named ? named : "";
 }
 
-/// The first candidate that exists; empty when none does.
-std::string findModule(const std::vector<std::string>& candidates) {
-  if (candidates.size() == 1) return candidates[0];  // named by the user: the loader says why not
-  for (const auto& path : candidates)
-    if (exists(path)) return absolutePath(path);
-  return {};
-}
+/// The module of the installed layout (<prefix>/bin beside
+/// <prefix>/lib/lexoradx), which the build tree repeats (<build>/host beside
+/// <build>/lib/lexoradx).
+std::string installedModule() { return executableFolder() + "/" DX_MODULE_FROM_PROGRAM; }
 
-std::string triedPaths(const std::vector<std::string>& candidates) {
-  std::string text;
-  for (const auto& path : candidates) text += (text.empty() ? "" : ", ") + path;
-  return text;
+/// The module to load: the named one as it stands (the loader says why it
+/// cannot be loaded), else the installed one if it exists; empty when none.
+std::string findModule(const TOptions& options) {
+  const std::string named = namedModule(options);
+  if (!named.empty()) return named;
+  const std::string installed = installedModule();
+  return exists(installed) ? absolutePath(installed) : "";
 }
 
 /// The bundled samples: beside an installed program, else in the source tree
@@ -90,6 +89,16 @@ std::string bundledSamples(const std::string& which) {
   const std::string installed = executableFolder() + "/" DX_SAMPLES_FROM_PROGRAM "/" + which;
   if (exists(installed)) return absolutePath(installed);
   return std::string(DX_SOURCE_DIR) + "/samples/" + which;
+}
+
+/// The page cache's folder, $XDG_CACHE_HOME/lexoradx/pages/ or
+/// ~/.cache/lexoradx/pages/; none offline or with --no-cache.
+std::string pageCacheFolder(const TOptions& options) {
+  if (!options.online || options.noCache) return {};
+  const char* cacheHome = std::getenv("XDG_CACHE_HOME");
+  if (cacheHome && cacheHome[0] == '/') return std::string(cacheHome) + "/lexoradx/pages/";
+  const char* home = std::getenv("HOME");
+  return std::string(home && home[0] ? home : ".") + "/.cache/lexoradx/pages/";
 }
 
 std::string defaultBasePath() {
@@ -122,10 +131,9 @@ int usageError(const TConsole& console, const std::string& message) {
 }
 
 void printVersion(const TOptions& options) {
-  const std::vector<std::string> candidates = moduleCandidates(options);
-  const std::string module = findModule(candidates);
+  const std::string module = findModule(options);
   writeOutput(std::string(kProgram) + " " + DX_VERSION + "\nmodule: " +
-              (module.empty() ? "not found (tried " + triedPaths(candidates) + ")" : module) + "\n");
+              (module.empty() ? "not found (tried " + installedModule() + ")" : module) + "\n");
 }
 
 /// Makes the base path name a folder that exists: the plug-in keeps only the
@@ -152,7 +160,16 @@ int exitStatus(Outcome outcome) {
   return kExitNoEntry;
 }
 
-void explain(const TConsole& console, const TLookupReport& report) {
+/// Why a page holds no entry may be the module's markup: without the switch
+/// it reads the classic markup only, which today's site no longer serves.
+std::string markupHint(const std::string& modulePath) {
+  if (readsCurrentMarkup(modulePath)) return "";
+  return "; it may be in a later markup, which the module reads only with CurrentMarkup=1 in " +
+         moduleConfigPath(modulePath);
+}
+
+void explain(const TSession& session, const TLookupReport& report) {
+  const TConsole& console = *session.console;
   const std::string where = "\"" + report.word + "\" in " + report.dictionary->displayName;
   switch (report.outcome) {
     case Outcome::Found: return;
@@ -160,15 +177,21 @@ void explain(const TConsole& console, const TLookupReport& report) {
     case Outcome::FetchFailed: return console.error(report.pageError);
     case Outcome::NoEntry:
       return console.error("no entry for " + where + ": the page " + report.pageUrl +
-                           " holds none");
+                           " holds none" + markupHint(session.modulePath));
   }
 }
 
-int report(const TSession& session, const TLookupReport& result) {
+/// Prints one lookup's outcome. With several lookups in a run each entry is
+/// a block of its own, headed by the word and the dictionary's name.
+int report(TSession& session, const TLookupReport& result, bool headed) {
   const TOptions& options = session.options;
   if (options.json) printJson(result);
-  explain(*session.console, result);
+  explain(session, result);
   if (result.outcome == Outcome::Found && !options.json) {
+    if (headed)
+      writeOutput(std::string(session.entriesShown ? "\n" : "") + "==> " + visibleText(result.word) +
+                  " in " + result.dictionary->displayName + " <==\n");
+    ++session.entriesShown;
     const bool rendered = !options.raw && ::isatty(1) == 1;
     const char* noColor = std::getenv("NO_COLOR");
     printEntry(result, rendered, noColor && noColor[0]);
@@ -177,21 +200,78 @@ int report(const TSession& session, const TLookupReport& result) {
   return exitStatus(result.outcome);
 }
 
-int lookUpWord(TSession& session, const TPluginModule& module,
-               const std::vector<TDictionary>& dictionaries) {
+/// Looks `word` up in `dictionary`; a word with capitals that has no page is
+/// tried again with its first letter, then all of it, in lower case, and the
+/// console says which page is shown.
+TLookupReport lookUpOrLowerCase(TSession& session, const TPluginModule& module,
+                                const TDictionary& dictionary, const std::string& word) {
+  TLookupReport result = lookUp(session, module, dictionary, word);
+  for (const std::string& form : lowerCaseForms(word)) {
+    if (result.outcome != Outcome::NoPage || stopSignal()) break;
+    TLookupReport lowered = lookUp(session, module, dictionary, form);
+    if (lowered.outcome == Outcome::NoPage) continue;
+    session.console->error("no page for \"" + word + "\" in " + dictionary.displayName +
+                           "; showing \"" + form + "\"");
+    result = std::move(lowered);
+  }
+  return result;
+}
+
+/// Looks `word` up in every chosen dictionary: 0 when any has its entry,
+/// else the lowest status.
+int lookUpEverywhere(TSession& session, const TPluginModule& module,
+                     const std::vector<const TDictionary*>& dictionaries, const std::string& word,
+                     bool headed) {
+  std::u16string unused;
+  if (!utf8ToUtf16(word, unused)) {
+    session.console->error("\"" + word + "\" is not UTF-8");
+    return kExitUsage;
+  }
+  int best = INT_MAX;
+  for (const TDictionary* dictionary : dictionaries) {
+    const TLookupReport result = lookUpOrLowerCase(session, module, *dictionary, word);
+    if (stopSignal()) return kExitFound;  // the signal decides the status; nothing to report
+    best = std::min(best, report(session, result, headed));
+  }
+  return best;
+}
+
+/// The words of standard input, one a line without the blanks around it
+/// (blank lines skipped), each looked up in turn; the highest status of them all.
+int lookUpInputWords(TSession& session, const TPluginModule& module,
+                     const std::vector<const TDictionary*>& dictionaries) {
+  constexpr const char* kBlanks = " \t\r";
+  int worst = kExitFound;
+  std::string line;
+  while (!stopSignal() && std::getline(std::cin, line)) {
+    const auto first = line.find_first_not_of(kBlanks);
+    if (first == std::string::npos) continue;
+    const std::string word = line.substr(first, line.find_last_not_of(kBlanks) + 1 - first);
+    worst = std::max(worst, lookUpEverywhere(session, module, dictionaries, word, true));
+  }
+  return worst;
+}
+
+int lookUpWords(TSession& session, const TPluginModule& module,
+                const std::vector<TDictionary>& all) {
   const TConsole& console = *session.console;
   const TOptions& options = session.options;
-  const TDictionary* dictionary = findDictionary(dictionaries, options.dictionary);
-  if (!dictionary)
-    return usageError(console, "no dictionary \"" + options.dictionary + "\" (see --list)");
+  std::string unknown;
+  const std::vector<const TDictionary*> dictionaries =
+      chooseDictionaries(all, options.dictionaries, unknown);
+  if (dictionaries.empty()) return usageError(console, "no dictionary \"" + unknown + "\" (see --list)");
   session.pagesDir = options.pagesDir.empty() ? bundledSamples("pages") : options.pagesDir;
+  session.cache = TPageCache(pageCacheFolder(options));
   session.mediaDir = options.mediaDir.empty() ? bundledSamples("media") : options.mediaDir;
   // Only a lookup that downloads needs the base path on disk.
   session.basePath = options.noAudio ? session.basePath : prepareBasePath(console, session.basePath);
   session.voiceFolder = session.basePath + kVoiceFolder + "/";
-  const TLookupReport result = lookUp(session, module, *dictionary);
-  if (const int signal = stopSignal()) return kExitSignalBase + signal;  // nothing to report
-  return report(session, result);
+  const int status = options.word == "-"
+                         ? lookUpInputWords(session, module, dictionaries)
+                         : lookUpEverywhere(session, module, dictionaries, options.word,
+                                            dictionaries.size() > 1);
+  if (const int signal = stopSignal()) return kExitSignalBase + signal;
+  return status;
 }
 
 int run(int argc, char** argv, const TConsole& console) {
@@ -208,6 +288,7 @@ int run(int argc, char** argv, const TConsole& console) {
     printVersion(options);
     return kExitFound;
   }
+  if (options.wordMissing && !options.list && ::isatty(0) == 1) return usageError(console, "missing WORD");
   // Every argument is checked before anything touches the disk.
   std::u16string unused;
   if (!utf8ToUtf16(options.word, unused)) return usageError(console, "WORD is not UTF-8");
@@ -215,13 +296,13 @@ int run(int argc, char** argv, const TConsole& console) {
   if (session.basePath.back() != '/') session.basePath += '/';
   if (!utf8ToUtf16(session.basePath, unused)) return usageError(console, "--base-path is not UTF-8");
 
-  const std::vector<std::string> candidates = moduleCandidates(options);
-  const std::string modulePath = findModule(candidates);
+  const std::string modulePath = findModule(options);
   if (modulePath.empty()) {
-    console.error("cannot find the plug-in module (tried " + triedPaths(candidates) + "); --module or " +
+    console.error("cannot find the plug-in module (tried " + installedModule() + "); --module or " +
                   kModuleVariable + " names it");
     return kExitModule;
   }
+  session.modulePath = modulePath;
   TPluginModule module;
   std::string error;
   if (!module.load(modulePath, error)) {
@@ -232,7 +313,7 @@ int run(int argc, char** argv, const TConsole& console) {
     printList(module.dictionaries(), options.json);
     return kExitFound;
   }
-  return lookUpWord(session, module, module.dictionaries());
+  return lookUpWords(session, module, module.dictionaries());
 }
 
 /// The end of a run: a signal wins, then a failed write.

@@ -18,7 +18,7 @@ std::string optionName(const std::string& arg, std::string& value, bool& hasValu
   return arg.substr(0, equals);
 }
 
-bool parseTimeout(const std::string& text, long& seconds) {
+bool parseSeconds(const std::string& text, long& seconds) {
   if (text.empty()) return false;
   char* end = nullptr;
   const long value = std::strtol(text.c_str(), &end, 10);
@@ -38,7 +38,7 @@ bool parseMap(const std::string& text, TOptions& options) {
 bool storeValue(const std::string& name, const std::string& value, TOptions& options,
                 std::string& error) {
   if (name == "-d" || name == "--dict") {
-    options.dictionary = value;
+    options.dictionaries.push_back(value);
   } else if (name == "--module") {
     options.modulePath = value;
   } else if (name == "--pages") {
@@ -50,8 +50,11 @@ bool storeValue(const std::string& name, const std::string& value, TOptions& opt
   } else if (name == "--map") {
     if (!parseMap(value, options)) error = "--map needs FROM=TO with a non-empty FROM";
   } else if (name == "--timeout") {
-    if (!parseTimeout(value, options.timeoutSeconds))
+    if (!parseSeconds(value, options.timeoutSeconds))
       error = "--timeout needs a whole number of seconds from 1 to 3600";
+  } else if (name == "--deadline") {
+    if (!parseSeconds(value, options.deadlineSeconds))
+      error = "--deadline needs a whole number of seconds from 1 to 3600";
   } else {
     return false;
   }
@@ -66,6 +69,7 @@ bool storeFlag(const std::string& name, TOptions& options) {
   if (name == "-o" || name == "--online") return options.online = true;
   if (name == "-n" || name == "--no-audio") return options.noAudio = true;
   if (name == "--refresh") return options.refresh = true;
+  if (name == "--no-cache") return options.noCache = true;
   if (name == "-j" || name == "--json") return options.json = true;
   if (name == "-r" || name == "--raw") return options.raw = true;
   if (name == "--trace") return options.trace = true;
@@ -76,7 +80,8 @@ bool storeFlag(const std::string& name, TOptions& options) {
 
 bool takesValue(const std::string& name) {
   static const char* const kNames[] = {"-d",     "--dict",      "--module", "--pages",
-                                       "--media", "--base-path", "--map",    "--timeout"};
+                                       "--media", "--base-path", "--map",    "--timeout",
+                                       "--deadline"};
   for (const char* known : kNames)
     if (name == known) return true;
   return false;
@@ -134,10 +139,10 @@ std::string parseOptions(int argc, const char* const* argv, TOptions& options) {
     if (!words.empty()) return "--list takes no WORD";
     return {};
   }
-  if (words.empty()) return "missing WORD";
-  if (words.size() > 1) return "one WORD only (quote a phrase: \"ice cream\")";
-  if (words[0].empty()) return "WORD is empty";
-  options.word = words[0];
+  if (words.size() > 1) return "one WORD only (quote a phrase: \"ice cream\"; - reads a list)";
+  options.wordMissing = words.empty();
+  options.word = words.empty() ? "-" : words[0];
+  if (options.word.empty()) return "WORD is empty";
   return {};
 }
 
@@ -150,27 +155,46 @@ std::string applyUrlMaps(const std::string& url,
 
 const char* usageText() {
   return R"(Usage: lexoradx-lookup [options] WORD
+  or:  lexoradx-lookup [options] [-] < WORDS
   or:  lexoradx-lookup --list
 Looks WORD up in a Lexora dictionary through the LexoraDX plug-in module and
 prints the entry. Pages come from an offline page store unless --online.
+With - as WORD, or no WORD and standard input not a terminal, every line of
+standard input is a word, looked up in turn.
+
+A WORD with capitals that has no page is tried again with its first letter,
+then all of it, in lower case; standard error names the page shown.
 
 Options:
-  -d, --dict ja|en|fr   dictionary to search (default en; an index from --list
-                        works too)
-  -l, --list            print the dictionaries the module offers: index, id,
-                        display name and base URL
+  -d, --dict ja|en|fr|all
+                        dictionary to search (default en; an index from --list
+                        works too); repeatable, all is every dictionary
+  -l, --list            print the dictionaries the module offers: index, the
+                        code -d takes, id, display name and base URL
       --module PATH     plug-in module to load (default: $LEXORADX_MODULE, else
-                        ../lib/lexoradx/LexoraDX.so or ../plugin/LexoraDX.so
-                        from this program's folder)
+                        ../lib/lexoradx/LexoraDX.so from this program's folder,
+                        installed or in the build tree)
       --pages DIR       offline page store: the page for http://HOST/PATH is
                         DIR/HOST/PATH.html, percent escapes kept in the file name
                         (default: the bundled samples/pages)
       --media DIR       offline media store: the audio file for http://HOST/PATH
                         is DIR/HOST/PATH (default: the bundled samples/media)
   -o, --online          fetch pages and audio files over HTTP(S) instead of the
-                        stores (redirects followed, 32 MiB limit per file)
+                        stores (redirects followed, 32 MiB limit per file);
+                        pages are kept in the page cache,
+                        $XDG_CACHE_HOME/lexoradx/pages/ (default
+                        ~/.cache/lexoradx/pages/, at most 64 MiB), and a copy
+                        younger than a day is used without a fetch; when a
+                        fetch fails a copy of any age is used, and standard
+                        error says how old it is
       --timeout SECONDS limit for one online transfer (default 60; connecting
                         gets at most 15 of them)
+      --deadline SECONDS
+                        limit for the whole lookup of a word in a dictionary,
+                        the page and every audio file together (default
+                        300); a transfer gets no more
+                        than what is left of it, and once it has passed the
+                        remaining audio downloads are declined
       --map FROM=TO     rewrite URLs that begin with FROM to begin with TO
                         before fetching, online and offline, pages and audio;
                         repeatable, the first matching FROM wins
@@ -178,25 +202,42 @@ Options:
                         audio files, created if missing (default:
                         $XDG_DATA_HOME/lexoradx/ or ~/.local/share/lexoradx/)
   -n, --no-audio        decline every audio download
-      --refresh         fetch audio files again that VoiceFiles/ already holds
+      --refresh         fetch pages again that the page cache holds, and audio
+                        files again that VoiceFiles/ already holds
+      --no-cache        neither read nor keep pages in the page cache
   -j, --json            print one JSON object (word, status, dictionary,
                         dictionaryId, code, url, entry, languages, audio)
                         instead of text; with --list, an array
   -r, --raw             print the entry as the plug-in laid it out, also on a
                         terminal (it is always raw when output is not a terminal)
-      --trace           show the plug-in's own diagnostic lines (on standard
-                        error)
+      --trace           show the plug-in's own diagnostic lines on standard
+                        error, once the lookup is done
   -h, --help            print this help
   -V, --version         print the version and the module that would be loaded
 
 Short options bundle: -jdfr is -j -d fr.
 
-Output: the entry on standard output (UTF-8); on a terminal the headings are
-emphasised (not with NO_COLOR set). One line per stored audio file on
-standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/ is
-reported without being fetched again.
+Output: the entry on standard output (UTF-8). With several dictionaries or a
+list of words, each entry is a block headed "==> WORD in NAME <==", blocks
+separated by an empty line (with --json, one object a line). On a terminal
+the headings are emphasised (not with NO_COLOR set). One line per stored audio
+file on standard error ("audio: NAME -> PATH"). A file already in VoiceFiles/
+is reported without being fetched again. Control characters from the page never
+reach the terminal as such, on either stream: tab and line feed stay, the
+other C0 controls and DEL show in caret notation (ESC as ^[, DEL as ^?), the
+C1 controls as \x80 to \x9f, and bytes that are not UTF-8 as U+FFFD; --json
+escapes them all (\u001b, \u007f, \u009b).
 
-Exit status:
+Configuration: LexoraDX.ini beside the module (its name with the extension
+ini), section [config], numbers only:
+  CurrentMarkup=1  also read the page markups the site uses today; without it
+                   (or with 0) the module reads only the classic markup of the
+                   bundled samples/pages and finds no entry in today's pages.
+                   The installed module's INI, and the build tree's, set it.
+  AudioEnabled=0   never download audio files (default 1: download them)
+
+Exit status (of a word in several dictionaries: 0 when any has its entry,
+else the lowest; of a list of words: the highest of them):
   0    entry found
   1    no page for WORD (HTTP 404 or 410, or none in the page store)
   2    usage error

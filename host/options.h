@@ -10,18 +10,21 @@
 namespace host {
 
 struct TOptions {
-  std::string word;        ///< UTF-8, as typed
-  std::string dictionary = "en";  ///< ja, en, fr or an index
+  std::string word;        ///< UTF-8, as typed; "-" reads one word a line from standard input
+  bool wordMissing = false;  ///< no WORD given: "-" stands in when standard input is no terminal
+  std::vector<std::string> dictionaries;  ///< each -d in order (ja, en, fr, all or an index); empty: en
   std::string modulePath;  ///< empty: the module built beside the program
   std::string pagesDir;    ///< empty: the bundled page store
   std::string mediaDir;    ///< empty: the bundled media store
   std::string basePath;    ///< empty: the per-user data folder
   std::vector<std::pair<std::string, std::string>> urlMaps;  ///< FROM, TO in command-line order
   long timeoutSeconds = 60;  ///< whole transfer; connecting gets at most 15 s of it
+  long deadlineSeconds = 300;  ///< the whole lookup: the page and every audio file
   bool list = false;
   bool online = false;
   bool noAudio = false;
   bool refresh = false;
+  bool noCache = false;
   bool json = false;
   bool raw = false;
   bool trace = false;

@@ -112,6 +112,8 @@ bool closeOutput(std::string& error) {
   return false;
 }
 
+void TConsole::line(const std::string& text) const { writeAll(fd_, visibleText(text) + "\n"); }
+
 TConsole::TConsole() {
   fd_ = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
   if (fd_ < 0) fd_ = 2;
@@ -119,7 +121,7 @@ TConsole::TConsole() {
 }
 
 TProgressLine::TProgressLine(const TConsole& console, std::string name)
-    : console_(console), name_(std::move(name)) {
+    : console_(console), name_(visibleText(name)) {
   if (console_.isTerminal()) console_.raw("fetching " + name_ + " ...");
 }
 
@@ -165,7 +167,7 @@ void printJson(const TLookupReport& report) {
 }
 
 void printEntry(const TLookupReport& report, bool asRendered, bool plain) {
-  const std::string& entry = report.entry;
+  const std::string entry = visibleText(report.entry);
   if (asRendered) {
     writeOutput(rendered(entry, plain));
   } else {
@@ -194,9 +196,9 @@ void printList(const std::vector<TDictionary>& rows, bool json) {
   }
   std::string out;
   for (const auto& row : rows) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%-3d %-12s %-12s ", row.index, row.id.c_str(),
-                  row.displayName.c_str());
+    char text[96];
+    std::snprintf(text, sizeof text, "%-3d %-4s %-12s %-12s ", row.index, row.code.c_str(),
+                  row.id.c_str(), row.displayName.c_str());
     out += text + row.baseUrl + "\n";
   }
   writeOutput(out);

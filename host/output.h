@@ -25,11 +25,13 @@ void writeOutput(const std::string& text);
 /// failed (a full disk, a closed descriptor).
 bool closeOutput(std::string& error);
 
-/// The host's own voice on standard error.
+/// The host's own voice on standard error. Its messages quote URLs, names
+/// and lines that come from the page, so every line is shown through
+/// visibleText(); only raw() writes the host's own control sequences.
 class TConsole {
  public:
   TConsole();
-  void line(const std::string& text) const { writeAll(fd_, text + "\n"); }
+  void line(const std::string& text) const;
   void error(const std::string& text) const { line(std::string(kProgram) + ": " + text); }
   void raw(const std::string& text) const { writeAll(fd_, text); }
   bool isTerminal() const { return isTerminal_; }
@@ -85,6 +87,7 @@ struct TLookupReport {
 void printJson(const TLookupReport& report);
 /// The entry as the plug-in laid it out, or `rendered` for a person at a
 /// terminal: headings emphasised (unless `plain`), the texts as they stand.
+/// Either way its control characters are shown, never sent (visibleText).
 void printEntry(const TLookupReport& report, bool rendered, bool plain);
 /// One line per stored audio file on the console: "audio: NAME -> PATH".
 void noteAudio(const TConsole& console, const TLookupReport& report);

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -97,6 +98,26 @@ const TDictionary* findDictionary(const std::vector<TDictionary>& dictionaries,
   for (const auto& row : dictionaries)
     if (endsWith(lowerCase(row.id), code)) return &row;
   return nullptr;
+}
+
+std::vector<const TDictionary*> chooseDictionaries(const std::vector<TDictionary>& dictionaries,
+                                                   const std::vector<std::string>& names,
+                                                   std::string& unknown) {
+  std::vector<const TDictionary*> chosen;
+  const auto add = [&chosen](const TDictionary* row) {
+    if (std::find(chosen.begin(), chosen.end(), row) == chosen.end()) chosen.push_back(row);
+  };
+  for (const std::string& name : names.empty() ? std::vector<std::string>{"en"} : names) {
+    if (lowerCase(name) == "all") {
+      for (const auto& row : dictionaries) add(&row);
+    } else if (const TDictionary* row = findDictionary(dictionaries, name)) {
+      add(row);
+    } else {
+      unknown = name;
+      return {};
+    }
+  }
+  return chosen;
 }
 
 }  // namespace host

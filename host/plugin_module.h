@@ -47,4 +47,11 @@ class TPluginModule {
 const TDictionary* findDictionary(const std::vector<TDictionary>& dictionaries,
                                   const std::string& name);
 
+/// The dictionaries that `names` select in order, each once; "all" selects
+/// every one, and no name at all the English one. Empty, with `unknown` set
+/// to the name, when a name selects none.
+std::vector<const TDictionary*> chooseDictionaries(const std::vector<TDictionary>& dictionaries,
+                                                   const std::vector<std::string>& names,
+                                                   std::string& unknown);
+
 }  // namespace host

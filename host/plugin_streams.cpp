@@ -1,8 +1,10 @@
 #include "host/plugin_streams.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace host {
@@ -15,10 +17,22 @@ int divert(int fd, int target) {
   return saved;
 }
 
-void restore(int fd, int saved) {
+void putBack(int fd, int& saved) {
   if (saved < 0) return;
   ::dup2(saved, fd);
   ::close(saved);
+  saved = -1;
+}
+
+std::string readFromStart(int fd) {
+  std::string text;
+  char buffer[65536];
+  ::lseek(fd, 0, SEEK_SET);
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) != 0;) {
+    if (got > 0) text.append(buffer, static_cast<std::size_t>(got));
+    if (got < 0 && errno != EINTR) break;
+  }
+  return text;
 }
 
 }  // namespace
@@ -26,22 +40,33 @@ void restore(int fd, int saved) {
 TPluginStreams::TPluginStreams(bool trace) {
   std::fflush(stdout);
   std::fflush(stderr);
-  if (trace) {
+  // Without a place to put them the lines stay where they were: visible,
+  // but never mixed into the entry on standard output.
+  const int target = trace ? ::memfd_create("lexoradx-trace", MFD_CLOEXEC)
+                           : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (target < 0) {
     savedOut_ = divert(1, 2);
     return;
   }
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (null < 0) return;  // nothing to silence with; the lines stay visible
-  savedOut_ = divert(1, null);
-  savedErr_ = divert(2, null);
-  ::close(null);
+  savedOut_ = divert(1, target);
+  savedErr_ = divert(2, target);
+  if (trace) {
+    trace_ = target;
+  } else {
+    ::close(target);
+  }
 }
 
-TPluginStreams::~TPluginStreams() {
+std::string TPluginStreams::restore() {
   std::fflush(stdout);
   std::fflush(stderr);
-  restore(1, savedOut_);
-  restore(2, savedErr_);
+  putBack(1, savedOut_);
+  putBack(2, savedErr_);
+  if (trace_ < 0) return {};
+  std::string lines = readFromStart(trace_);
+  ::close(trace_);
+  trace_ = -1;
+  return lines;
 }
 
 }  // namespace host

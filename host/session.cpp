@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <type_traits>
 
@@ -27,9 +29,19 @@ extern "C" void noteSignal(int signal) {
 // The callbacks carry no context pointer; one lookup runs at a time.
 TSession* gSession = nullptr;
 
+using TClock = std::chrono::steady_clock;
+
+/// What is left of the lookup's deadline, in whole milliseconds (0 or less:
+/// nothing).
+long millisecondsLeft() {
+  const auto left = gSession->deadline - TClock::now();
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(left).count());
+}
+
 TTransferLimits transferLimits() {
   TTransferLimits limits;
-  limits.totalSeconds = gSession->options.timeoutSeconds;
+  limits.totalMilliseconds = std::max(1L, std::min(gSession->options.timeoutSeconds * 1000,
+                                                  millisecondsLeft()));
   limits.maxBytes = kMaxTransferBytes;
   limits.stop = &gStopSignal;
   return limits;
@@ -49,6 +61,34 @@ Outcome readStoredPage(const std::string& target, const TBodySink& append, std::
   return Outcome::NoPage;
 }
 
+/// A page fetched online, through the cache: a copy younger than a day
+/// stands for the page unless --refresh; a fetched page replaces the copy; a
+/// failed fetch falls back on a copy of any age, and the console says how old.
+/// The cache is keyed by the site's URL, before any --map.
+Outcome fetchOnline(const std::string& url, const std::string& target, TPageBstr& page,
+                    const TBodySink& append, std::string& error) {
+  const TPageCache& cache = gSession->cache;
+  int64_t age = 0;
+  const bool cached = cache.age(url, age);
+  if (cached && age < TPageCache::kFreshSeconds && !gSession->options.refresh &&
+      cache.read(url, append))
+    return Outcome::NoEntry;
+  page.clear();
+  switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
+    case FetchResult::Arrived:
+      cache.store(url, page.bytes());
+      return Outcome::NoEntry;
+    case FetchResult::Missing: return Outcome::NoPage;
+    case FetchResult::Failed: break;
+  }
+  page.clear();  // what arrived before the failure
+  if (cached && cache.read(url, append)) {
+    gSession->console->error(error + "; showing the copy cached " + describeAge(age) + " ago");
+    return Outcome::NoEntry;
+  }
+  return Outcome::FetchFailed;
+}
+
 /// NoEntry once the page arrived (whether it holds an entry is not known yet).
 Outcome fetchPageBytes(const std::string& url, TPageBstr& page, std::string& error) {
   const std::string target = applyUrlMaps(url, gSession->options.urlMaps);
@@ -58,12 +98,7 @@ Outcome fetchPageBytes(const std::string& url, TPageBstr& page, std::string& err
     return false;
   };
   if (!gSession->options.online) return readStoredPage(target, append, error);
-  switch (httpFetch(target, transferLimits(), append, nullptr, error)) {
-    case FetchResult::Arrived: return Outcome::NoEntry;
-    case FetchResult::Missing: return Outcome::NoPage;
-    case FetchResult::Failed: break;
-  }
-  return Outcome::FetchFailed;
+  return fetchOnline(url, target, page, append, error);
 }
 
 int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
@@ -78,15 +113,6 @@ int32_t DX_CDECL fetchPage(const char* url, BSTR* page) {
   } catch (...) {  // nothing may unwind through the plug-in's frames
     return 0;
   }
-}
-
-/// The plug-in names the file; the host still writes only straight into the
-/// voice-file folder under the base path it chose.
-bool isInsideVoiceFolder(const std::string& path) {
-  const std::string& folder = gSession->voiceFolder;
-  if (path.compare(0, folder.size(), folder) != 0) return false;
-  const std::string name = path.substr(folder.size());
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
 
 /// A file that an earlier lookup stored: a regular file with something in it.
@@ -122,12 +148,28 @@ bool fetchAudioInto(const std::string& url, const std::string& path, TProgressLi
          file.commit(error);
 }
 
+/// True once the lookup's deadline has passed, or so nearly that no transfer
+/// could finish (the transfer library may end a transfer a little before its
+/// time is up); says so the first time.
+bool deadlinePassed() {
+  constexpr long kShortestTransferMs = 100;
+  if (millisecondsLeft() >= kShortestTransferMs) return false;
+  if (!gSession->deadlineNoted)
+    gSession->console->error("the lookup's deadline of " +
+                             std::to_string(gSession->options.deadlineSeconds) +
+                             " s has passed: the remaining audio files are not fetched");
+  gSession->deadlineNoted = true;
+  return true;
+}
+
 int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
                               const char16_t* localPath) {
   try {
     if (!url || !localPath || gStopSignal) return 1;
     const std::string path = utf16ToUtf8(localPath);
-    if (!isInsideVoiceFolder(path)) {
+    // The plug-in names the file; the host still writes only straight into
+    // the voice-file folder under the base path it chose.
+    if (!isFileStraightIn(gSession->voiceFolder, path)) {
       gSession->console->error("refusing to store audio outside " + gSession->voiceFolder + ": " +
                                path);
       return 1;
@@ -135,6 +177,7 @@ int32_t DX_CDECL downloadFile(const char* url, const char16_t* /*empty*/,
     // The file at the path is the answer the plug-in asks for; --refresh
     // fetches it anew all the same.
     if (gSession->options.refresh || !isStored(path)) {
+      if (deadlinePassed()) return 1;
       TProgressLine progress(*gSession->console, path.substr(gSession->voiceFolder.size()));
       std::string error;
       const bool arrived = fetchAudioInto(url, path, progress, error);
@@ -193,9 +236,10 @@ void watchSignals() {
 
 int stopSignal() { return gStopSignal; }
 
-TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary) {
+TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary,
+                     const std::string& typed) {
   std::u16string word;
-  utf8ToUtf16(session.options.word, word);  // checked by the caller
+  utf8ToUtf16(typed, word);  // checked by the caller
   std::u16string basePath;
   utf8ToUtf16(session.basePath, basePath);  // checked by the caller
 
@@ -204,16 +248,24 @@ TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDict
   // Without a download callback the plug-in skips its audio stage and creates
   // no voice-file folder.
   HostCallbacks callbacks{fetchPage, session.options.noAudio ? nullptr : downloadFile};
+  session.pageUrl.clear();
+  session.pageOutcome = Outcome::NoEntry;
+  session.pageError.clear();
+  session.stored.clear();
+  session.deadline = TClock::now() + std::chrono::seconds(session.options.deadlineSeconds);
   gSession = &session;
   int32_t found = 0;
+  std::string traceLines;
   {
     TPluginStreams streams(session.options.trace);
     found = module.request()(dictionary.index, word.c_str(), &result, basePath.c_str(), &callbacks);
+    traceLines = streams.restore();
   }
   gSession = nullptr;
+  session.console->raw(visibleText(traceLines));
 
   TLookupReport report;
-  report.word = session.options.word;
+  report.word = typed;
   report.pageUrl = session.pageUrl;
   report.dictionary = &dictionary;
   report.pageError = session.pageError;

@@ -3,10 +3,12 @@
 // time), and the signals that end it early.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "host/options.h"
+#include "host/page_cache.h"
 #include "host/output.h"
 #include "host/plugin_module.h"
 
@@ -21,6 +23,9 @@ int stopSignal();
 struct TSession {
   TOptions options;
   const TConsole* console = nullptr;
+  int entriesShown = 0;     ///< entries printed so far in this run
+  std::string modulePath;  ///< the module loaded, as the loader was given it
+  TPageCache cache;  ///< online pages; holds nothing offline or with --no-cache
   std::string pagesDir;
   std::string mediaDir;
   std::string basePath;     ///< a folder, ending with "/"
@@ -29,9 +34,12 @@ struct TSession {
   Outcome pageOutcome = Outcome::NoEntry;  ///< NoEntry once the page arrived
   std::string pageError;
   std::vector<TAudioFile> stored;  ///< the audio files now in the voice folder (no names yet)
+  std::chrono::steady_clock::time_point deadline;  ///< the end of the whole lookup
+  bool deadlineNoted = false;  ///< the console has said that the deadline passed
 };
 
-/// Looks the session's word up in `dictionary` through the module.
-TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary);
+/// Looks `word` (well-formed UTF-8) up in `dictionary` through the module.
+TLookupReport lookUp(TSession& session, const TPluginModule& module, const TDictionary& dictionary,
+                     const std::string& word);
 
 }  // namespace host

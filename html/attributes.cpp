@@ -15,13 +15,8 @@
 namespace {
 
 constexpr bool isBlank(char16_t c) { return c >= 1 && c <= 32; }
-constexpr bool isAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 /// After "=" and inside a bare value only space and tab count as blanks.
 constexpr bool isValueBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
-int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
-  return begin < end ? static_cast<int32_t>(end - begin) : 0;
-}
 
 /// Whether the name [begin, end) is `name`: the lengths, then unit by unit for
 /// equality alone (a view's == orders the units, which costs more).

@@ -1,19 +1,17 @@
-// A small, forgiving, callback-driven HTML tokenizer.
-//
-// `parse` reads its input line by line and reports start tags, end tags, text
-// runs and comments through the handler slots. The source delivers its text
-// in chunks through `readChunk`; each line of a chunk is scanned where it lies
-// and its end cut to a NUL. Every pointer handed to a handler points into the
-// current line and is valid only during the call: [name, end) for tags (end
-// at the ">" or, for a tag cut by the line's end, at the line's NUL),
-// [p, p + length) for text. Handlers copy what they keep. No tree is built,
-// no entity decoded.
+// A small, forgiving, callback-driven HTML tokenizer. `parse` reports start
+// tags, end tags, text runs and comments, in document order, through the
+// handler slots; it builds no tree and decodes no entity. Every pointer handed
+// to a handler points into the current line and is valid only during the
+// call: [name, end) for tags (end at the ">", or at the line's NUL for a tag
+// cut by the line's end), [p, p + length) for text. Handlers copy what they
+// keep.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string_view>
 
+#include "textlib/diagnostics.h"
 #include "textlib/kvstr.h"
 
 using AttributeMap = std::map<__kvstrW, __kvstrW>;
@@ -25,11 +23,10 @@ class THtmlParser {
   THtmlParser& operator=(const THtmlParser&) = delete;
 
   /// Replaces `chunk` with the next piece of input (no NUL inside; may be
-  /// empty) and returns its length in units, or returns -1 when the input is
-  /// exhausted. The scan reads the chunk up to that length and its NUL.
-  /// A CR, LF or CRLF inside a chunk ends a line there, becoming its NUL. A
-  /// report made before the line's end comes while the line is not yet cut,
-  /// so handlers read only what they are given, or, past a run, up to its "<".
+  /// empty) and returns its length in units, or -1 when the input is
+  /// exhausted. A CR, LF or CRLF inside a chunk ends a line there; parse
+  /// overwrites it with the line's NUL, so a handler reads only what it is
+  /// given or, past a run, up to the "<" or the NUL that follows it.
   virtual int32_t readChunk(__kvstrW& chunk) = 0;
   // The handler slots do nothing here; a derived class overrides what it needs.
   /// A start tag: [name, end) is the name and attributes as written, `name`
@@ -64,8 +61,16 @@ class THtmlParser {
   /// Checked before each chunk; parse ends once it is set.
   bool stopRequested = false;
 
+  /// The diagnostic lines of this parser: parse writes them between chunks
+  /// once they are many and before it returns, the parser's end what an
+  /// exception left.
+  TDiagnostics& diagnostics() { return diagnostics_; }
+
  protected:
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
+
+ private:
+  TDiagnostics diagnostics_;
 };

@@ -24,8 +24,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
+
+#include "textlib/text_util.h"
 
 #ifdef DX_SIMD_SSE2
 #include <emmintrin.h>
@@ -39,7 +40,7 @@ enum class Mode { Text, Tag, Quoted, Comment };
 constexpr int kModeCount = 4;
 
 /// CR, LF and the NUL end a line.
-constexpr bool endsLine(char16_t c) { return c == 0 || c == u'\r' || c == u'\n'; }
+constexpr bool endsLine(char16_t c) { return c == 0 || isLineEnd(c); }
 /// Control characters and the space, but never a unit that ends the line.
 constexpr bool isBlankInLine(char16_t c) { return c <= 32 && !endsLine(c); }
 const char16_t* skipBlanks(const char16_t* p) {
@@ -171,6 +172,7 @@ class TStopIndex {
     }
   }
   bool atLineEnd() const { return (at_ & lineEnd_) != 0; }
+  const char16_t* textNul() const { return textEnd_ - 1; }
   bool atQuote() const { return (at_ & quote_) != 0; }
   /// The unit of the stop sought last.
   char16_t* where() const { return base_ + countTrailingZeros(at_); }
@@ -230,11 +232,6 @@ class TStopIndex {
   bool dashesFound_ = false;  // stops_ of Mode::Comment hold the window's dashes
 };
 
-int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
-  // A line lies in a text shorter than INT32_MAX units, as any __kvstrW.
-  return static_cast<int32_t>(end - begin);
-}
-
 /// What survives from one line to the next.
 struct TRunState {
   Mode mode = Mode::Text;
@@ -258,12 +255,7 @@ class TLineScan {
   char16_t* scanLine(char16_t* line) {
     stops_.moveTo(line);
     char16_t* const cut = scanToLineEnd();
-    char16_t* next = cut;
-    if (*cut == u'\r') {
-      next += cut[1] == u'\n' ? 2 : 1;  // CRLF is one line end
-    } else if (*cut == u'\n') {
-      next += 1;
-    }
+    char16_t* const next = cut + lineEndLength(cut, stops_.textNul());
     // Before the reports that close the line: a handler may read a run or a
     // tag up to the line's NUL.
     *cut = 0;
@@ -394,7 +386,7 @@ class TLineScan {
     switch (run_.mode) {
       case Mode::Tag:
       case Mode::Quoted:
-        std::fputs(kOpenTagWarning, stderr);
+        handler_.diagnostics().appendError(kOpenTagWarning);
         reportTag(end);
         break;
       case Mode::Text:
@@ -443,6 +435,8 @@ bool THtmlParser::parse() {
     if (length < 0) break;
     // Every chunk is scanned, an empty one too; a line end inside one cuts it.
     tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length);
+    diagnostics_.flushIfLarge();
   }
+  diagnostics_.flush();
   return true;
 }

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Packs the release zip so that the same inputs always give the same bytes.
 
-    make_release_zip.py --output DIR/NAME.zip --source-dir REPO NAME=PATH...
+    make_release_zip.py --output DIR/NAME.zip --source-dir REPO --version V NAME=PATH...
 
-Each NAME=PATH adds the file PATH under NAME, in the order given; SHA256SUMS,
-the checksums of those files, comes last. Every entry carries the time of the
+Every file sits in one top folder, LexoraDX-V/. Each NAME=PATH adds the file
+PATH under NAME, in the order given; SHA256SUMS, the checksums of those files
+as packed, comes last. Every file but a .dll is text for Windows users: its
+lines end with CR LF and "@VERSION@" reads V. Every entry carries the time of the
 last commit of REPO (SOURCE_DATE_EPOCH overrides it), the same attributes and
 the same compression, whatever the files' own times and modes, so the archive
 depends on the files' bytes alone. The zip is also unpacked into DIR/NAME/,
-which is what the tests load the packaged DLL from.
+which is what the tests load the packaged DLL from (DIR/NAME/LexoraDX-V/).
 """
 import argparse
 import hashlib
@@ -43,21 +45,30 @@ def entry(name, seconds):
     return info
 
 
-def checksums(files):
-    lines = []
-    for name, path in files:
-        with open(path, "rb") as f:
-            lines.append(f"{hashlib.sha256(f.read()).hexdigest()}  {name}\n")
+def packed(name, data, version):
+    """The bytes of file `name` as the zip holds them."""
+    if name.lower().endswith(".dll"):
+        return data
+    text = data.replace(b"\r\n", b"\n").replace(b"@VERSION@", version.encode("ascii"))
+    return text.replace(b"\n", b"\r\n")
+
+
+def checksums(contents):
+    lines = [f"{hashlib.sha256(data).hexdigest()}  {name}\n" for name, data in contents]
     return "".join(lines).encode("ascii")
 
 
-def write_zip(output, files, seconds):
+def write_zip(output, files, seconds, version):
+    top = f"LexoraDX-{version}/"
+    contents = []
+    for name, path in files:
+        with open(path, "rb") as f:
+            contents.append((name, packed(name, f.read(), version)))
+    contents.append(("SHA256SUMS", packed("SHA256SUMS", checksums(contents), version)))
     partial = output + ".partial"
     with zipfile.ZipFile(partial, "w") as archive:
-        for name, path in files:
-            with open(path, "rb") as f:
-                archive.writestr(entry(name, seconds), f.read(), compresslevel=9)
-        archive.writestr(entry("SHA256SUMS", seconds), checksums(files), compresslevel=9)
+        for name, data in contents:
+            archive.writestr(entry(top + name, seconds), data, compresslevel=9)
     os.replace(partial, output)
 
 
@@ -72,13 +83,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--output", required=True)
     parser.add_argument("--source-dir", required=True)
+    parser.add_argument("--version", required=True)
     parser.add_argument("files", nargs="+", metavar="NAME=PATH")
     args = parser.parse_args()
     files = [tuple(item.split("=", 1)) for item in args.files]
     if any(len(pair) != 2 or not pair[0] for pair in files):
         parser.error("each file is given as NAME=PATH")
     os.makedirs(os.path.dirname(os.path.abspath(args.output)), exist_ok=True)
-    write_zip(args.output, files, release_time(args.source_dir))
+    write_zip(args.output, files, release_time(args.source_dir), args.version)
     unpack_beside(args.output)
     return 0
 

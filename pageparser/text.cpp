@@ -7,12 +7,9 @@
 #include "pageparser/lexora_parser.h"
 
 #include <algorithm>
-#include <iterator>
-#include <memory>
 #include <string_view>
 
 #include "pageparser/entities.h"
-#include "platform/platform.h"
 
 namespace {
 constexpr uint32_t kSpanInH2 = 2 | TLexoraParser::TS_SPAN;
@@ -42,27 +39,6 @@ bool isPronunciationHeadline(std::u16string_view name) {
     if (std::all_of(number.begin(), number.end(), [](char16_t c) { return c >= u'0' && c <= u'9'; })) return true;
   }
   return false;
-}
-
-// "head:", the run and a line feed, written as one piece so that the line is
-// never interleaved with other output. The line is built on the stack when it
-// fits, as every real headline does.
-void traceHeadline(const char16_t* text, int32_t length) {
-  constexpr char16_t kPrefix[] = u"head:";
-  constexpr int32_t kPrefixLength = 5;
-  char16_t onStack[256];
-  std::unique_ptr<char16_t[]> onHeap;
-  const int64_t room = int64_t{kPrefixLength} + length + 2;  // the line feed and the NUL
-  char16_t* line = onStack;
-  if (room > static_cast<int64_t>(std::size(onStack))) {
-    onHeap.reset(allocateArray<char16_t>(room));
-    line = onHeap.get();
-  }
-  std::copy(kPrefix, kPrefix + kPrefixLength, line);
-  char16_t* const lineEnd = line + kPrefixLength + copyUntilNul(line + kPrefixLength, text, length);
-  lineEnd[0] = u'\n';
-  lineEnd[1] = 0;
-  platform::printWide(line);
 }
 }  // namespace
 
@@ -118,7 +94,7 @@ void TLexoraParser::takeSubsectionHeadline(const char16_t* text, int32_t length)
 }
 
 void TLexoraParser::takeMinorHeadline(const char16_t* text, int32_t length) {
-  traceHeadline(text, length);  // traced even outside any language_ section
+  diagnostics().appendOutputLine("head:", text, length);  // traced even outside any language_ section
   if (language_.empty()) return;
   if (runEquals(text, length, u"Synonyms")) {
     sectionKind_ = SK_SYNONYMS;
@@ -140,7 +116,7 @@ void TLexoraParser::takeHeadline() {
   const std::u16string_view whole(headline_.str(), static_cast<size_t>(headline_.length()));
   const std::u16string_view name = trimmed(whole);
   const auto nameLength = static_cast<int32_t>(name.size());
-  if (level >= 4) traceHeadline(name.data(), nameLength);
+  if (level >= 4) diagnostics().appendOutputLine("head:", name.data(), nameLength);
   if (level == 2) {
     if (!name.empty()) takeLanguageHeadline(name.data(), nameLength);
   } else if (!language_.empty()) {

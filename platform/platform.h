@@ -4,6 +4,7 @@
 // the same name. Nothing above this layer includes <windows.h>.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -54,6 +55,10 @@ int32_t readFile(int fd, void* buffer, uint32_t size);
 /// the end (2); the new position or -1.
 int64_t seekFile(int fd, int64_t offset, int whence);
 int closeFile(int fd);
+/// Whether Windows takes the file names `a` and `b` for one file: equal but
+/// for case (on Windows by the system's own comparison, natively by ASCII
+/// letters).
+bool namesOneFile(const char16_t* a, const char16_t* b);
 
 // --- text ---
 /// Converts `count` bytes of ANSI code page text (natively Windows-1252) into
@@ -61,8 +66,13 @@ int closeFile(int fd);
 /// when `capacity` is too small). A negative `count` converts up to and with
 /// the NUL; a zero `capacity` asks for the units needed.
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity);
-/// Writes `text` to the standard output stream (wide output on Windows, UTF-8
-/// elsewhere).
-void printWide(const char16_t* text);
+
+// --- the standard streams ---
+/// Writes [bytes, bytes + count) to the standard output or standard error
+/// stream in one call to the run-time library, as they stand (the plug-in's
+/// diagnostics are UTF-8; on Windows the stream's text mode ends each line
+/// as the system does).
+void writeStandardOutput(const char* bytes, size_t count);
+void writeStandardError(const char* bytes, size_t count);
 
 }  // namespace platform

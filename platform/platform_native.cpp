@@ -292,6 +292,12 @@ int64_t seekFile(int fd, int64_t offset, int whence) {
 
 int closeFile(int fd) { return ::close(fd); }
 
+bool namesOneFile(const char16_t* a, const char16_t* b) {
+  auto fold = [](char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; };
+  while (*a && fold(*a) == fold(*b)) ++a, ++b;
+  return fold(*a) == fold(*b);
+}
+
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {
   if (!bytes || count == 0 || capacity < 0) return 0;
   if (count < 0) count = static_cast<int32_t>(std::strlen(bytes)) + 1;  // the NUL is converted too
@@ -304,26 +310,9 @@ int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int
   return count;
 }
 
-void printWide(const char16_t* text) {
-  if (!text) return;
-  // Encoded through a small buffer under the stream's lock: no allocation,
-  // and a text of any length stays one write between other threads' output.
-  char bytes[512];
-  size_t used = 0;
-  flockfile(stdout);
-  for (const char16_t* p = text; *p;) {
-    if (used > sizeof(bytes) - 4) {
-      std::fwrite(bytes, 1, used, stdout);
-      used = 0;
-    }
-    if (*p < 0x80) {
-      bytes[used++] = static_cast<char>(*p++);  // most trace text is ASCII
-    } else {
-      used += static_cast<size_t>(unicode::encodeUtf8(unicode::nextUtf16(p), bytes + used));
-    }
-  }
-  std::fwrite(bytes, 1, used, stdout);
-  funlockfile(stdout);
-}
+// stdio writes the whole text under the stream's lock, so it is never
+// interleaved with other threads' output.
+void writeStandardOutput(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stdout); }
+void writeStandardError(const char* bytes, size_t count) { std::fwrite(bytes, 1, count, stderr); }
 
 }  // namespace platform

@@ -97,14 +97,40 @@ int64_t seekFile(int fd, int64_t offset, int whence) {
 
 int closeFile(int fd) { return ::_close(fd); }
 
+bool namesOneFile(const char16_t* a, const char16_t* b) {
+  return ::CompareStringOrdinal(wide(a), -1, wide(b), -1, TRUE) == CSTR_EQUAL;
+}
+
 // --- text ---
 
 int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int32_t capacity) {
   return ::MultiByteToWideChar(CP_ACP, 0, bytes, count, reinterpret_cast<wchar_t*>(out), capacity);
 }
 
-void printWide(const char16_t* text) {
-  if (text) std::fputws(wide(text), stdout);
+// --- the standard streams ---
+
+namespace {
+
+// The run-time library's fwrite hands what does not fill its buffer to the
+// system a byte at a time, each byte a system call (a server round trip under
+// Wine). Its low-level write takes the text whole, ending lines as the
+// stream's text mode does; the stream is flushed first, so that the text
+// follows what was written through it before.
+void writeWhole(std::FILE* stream, const char* bytes, size_t count) {
+  std::fflush(stream);
+  const int fd = ::_fileno(stream);
+  constexpr size_t kMaxPiece = 1u << 30;  // the call counts in int
+  while (count > 0) {
+    const int written = ::_write(fd, bytes, static_cast<unsigned>(count < kMaxPiece ? count : kMaxPiece));
+    if (written <= 0) return;  // no stream (a program without a console), or a failure: the lines go
+    bytes += written;
+    count -= static_cast<size_t>(written);
+  }
 }
+
+}  // namespace
+
+void writeStandardOutput(const char* bytes, size_t count) { writeWhole(stdout, bytes, count); }
+void writeStandardError(const char* bytes, size_t count) { writeWhole(stderr, bytes, count); }
 
 }  // namespace platform

@@ -51,9 +51,12 @@ typedef struct DictionaryInfo {
 
 /* The host's callbacks (8 bytes on 32-bit Windows), both C calling convention.
  *
- * fetchPage: fetch `url` (ASCII) and store the page's UTF-8 bytes, ended by a
- *   zero byte, in a newly allocated BSTR at *page; return non-zero on success.
- *   The plug-in frees that BSTR. On a zero result *page is not read.
+ * fetchPage: fetch `url` (ASCII) and store the page's UTF-8 bytes in a newly
+ *   allocated BSTR at *page, its byte length counting the page alone; the
+ *   BSTR's own terminator (SysAllocStringByteLen's, or the native two-byte
+ *   NUL) is the zero byte that ends the page, which needs none of its own.
+ *   Return non-zero on success. The plug-in frees that BSTR. On a zero result
+ *   *page is not read.
  * downloadFile: fetch the audio file at `url` (UTF-8) into `localPath`; `empty`
  *   is always the empty string. Return ZERO on success (the file exists).
  * Strings passed in belong to the plug-in and live only during the call. */

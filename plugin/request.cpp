@@ -94,11 +94,25 @@ bool fetchPage(FetchPageFn fetch, const char* pageUrl, TPageString& page) {
   return false;
 }
 
+// Whether `name` differs only in case from a name reported in the first
+// `stored` slots: Windows would store its recording over that file. The same
+// name again is the same file and is reported again.
+bool isOtherCaseOfStoredName(const LookupResult& result, int32_t stored, const char16_t* name) {
+  for (int32_t slot = 0; slot < stored; ++slot) {
+    const auto* storedName = reinterpret_cast<const char16_t*>(result.audioFiles[slot]);
+    if (platform::namesOneFile(storedName, name) && std::u16string_view(storedName) != name) return true;
+  }
+  return false;
+}
+
 // Asks the host to download the audio link of each language section, in page
-// order, and reports each file that arrived in the next free slot. The stage
-// ends at the first empty answer, once every slot is filled (the record has
-// no room for more, and the host's cancel pointer follows the last slot) or
-// after kMaxDownloadCalls calls, whichever comes first.
+// order, and reports each file that arrived in the next free slot. A link
+// that resolves to no http or https URL, that leaves no file name, or whose
+// name another file of this lookup holds in another case is passed over as a
+// section without audio is. The stage ends at the first empty answer, once
+// every slot is filled (the record has no room for more, and the host's
+// cancel pointer follows the last slot) or after kMaxDownloadCalls calls,
+// whichever comes first.
 void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* basePath,
                    DownloadFileFn downloadFile, LookupResult& result) {
   int32_t stored = 0;
@@ -111,15 +125,17 @@ void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* b
     __kvstrA linkBytes;
     toUtf8(linkBytes, link.str(), -1);
     const __kvstrA audioUrl = resolveUrl(pageUrl, linkBytes.str());
+    if (!isWebUrl(audioUrl.str())) continue;
     const __kvstrW localPath = makeAudioPath(basePath, audioUrl.str(), kVoiceFolder, kFilePrefix);
+    if (localPath.empty()) continue;
+    const char16_t* const fileName = fileNamePart(localPath.str());
+    if (isOtherCaseOfStoredName(result, stored, fileName)) continue;
     ++calls;
     if (downloadFile(audioUrl.str(), kNoExtra, localPath.str()) != 0) continue;  // not arrived
 
     // A name that cannot be allocated is not reported; the slot keeps what
     // the host put there.
-    if (BSTR name = platform::SysAllocString(fileNamePart(localPath.str()))) {
-      result.audioFiles[stored++] = name;
-    }
+    if (BSTR name = platform::SysAllocString(fileName)) result.audioFiles[stored++] = name;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/platform.h"
 #include "textlib/text_util.h"
@@ -44,8 +45,49 @@ constexpr bool isRejectedInFileName(char16_t c) {
   }
 }
 
+/// Windows keeps a file name to this many units; a longer one fails to open.
+constexpr int32_t kMaxFileNameUnits = 255;
+constexpr char16_t kKeptExtension[] = u".ogg";
+constexpr int32_t kKeptExtensionLength = 4;
+
+/// Windows drops a name's trailing dots and blanks when it stores a file,
+/// so a name that kept them would name no file.
+int32_t lengthWithoutTrailingDotsAndBlanks(const char16_t* name, int32_t length) {
+  while (length > 0 && (name[length - 1] == u'.' || name[length - 1] == u' ')) --length;
+  return length;
+}
+
+/// Where `name` may be cut to at most `limit` units without splitting a
+/// surrogate pair.
+int32_t cutPoint(const char16_t* name, int32_t limit) {
+  const bool splitsPair = limit > 0 && name[limit - 1] >= 0xD800 && name[limit - 1] <= 0xDBFF;
+  return splitsPair ? limit - 1 : limit;
+}
+
+bool endsWithKeptExtension(const char16_t* name, int32_t length) {
+  return length >= kKeptExtensionLength &&
+         std::u16string_view(name + length - kKeptExtensionLength, kKeptExtensionLength) == kKeptExtension;
+}
+
+/// `name` as Windows can keep it: its trailing dots and blanks cut, and a name
+/// longer than Windows allows cut to that length before its ".ogg" (or at
+/// the end when it has none). May leave the name empty.
+void fitFileName(__kvstrW& name) {
+  int32_t length = lengthWithoutTrailingDotsAndBlanks(name.str(), name.length());
+  if (length > kMaxFileNameUnits) {
+    const int32_t extension = endsWithKeptExtension(name.str(), length) ? kKeptExtensionLength : 0;
+    __kvstrW bounded;
+    bounded.assign(name.str(), cutPoint(name.str(), kMaxFileNameUnits - extension));
+    bounded.append(kKeptExtension, extension);
+    name = std::move(bounded);
+    length = lengthWithoutTrailingDotsAndBlanks(name.str(), name.length());
+  }
+  if (length != name.length()) name.assign(name.str(), length);
+}
+
 // The local file name for `url`: `prefix`, then the URL's path without its
-// first "/", with "/" and the rejected characters of the URL part as "_".
+// first "/", with "/" and the rejected characters of the URL part as "_",
+// fitted to what Windows keeps.
 __kvstrW audioFileName(const char* url, const char16_t* prefix) {
   const char* pathPart = urlPathStart(url);
   if (!pathPart) pathPart = url;
@@ -64,6 +106,7 @@ __kvstrW audioFileName(const char* url, const char16_t* prefix) {
       if (isRejectedInFileName(*p)) *p = u'_';
     }
   }
+  fitFileName(name);
   return name;
 }
 
@@ -73,7 +116,6 @@ struct TUrlParts {
   bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
 };
 
-constexpr bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 constexpr bool isSchemeChar(char c) {
   return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
 }
@@ -85,6 +127,15 @@ size_t schemeLength(std::string_view text) {
   size_t i = 1;
   while (i < text.size() && isSchemeChar(text[i])) ++i;
   return i < text.size() && text[i] == ':' ? i : 0;
+}
+
+constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool equalsIgnoringAsciiCase(std::string_view text, std::string_view lowerCase) {
+  if (text.size() != lowerCase.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (asciiLower(text[i]) != lowerCase[i]) return false;
+  }
+  return true;
 }
 
 // scheme ":" "//" authority path "?" query "#" fragment, each part optional.
@@ -178,6 +229,12 @@ void percentEncode(__kvstrA& target, const char* text) {
   target.attach(out);
 }
 
+bool isWebUrl(const char* url) {
+  const TUrlParts parts = splitUrl(url);
+  return parts.hasAuthority && !parts.authority.empty() &&
+         (equalsIgnoringAsciiCase(parts.scheme, "http") || equalsIgnoringAsciiCase(parts.scheme, "https"));
+}
+
 const char* urlPathStart(const char* url) {
   if (!url) return nullptr;
   const char* p = std::strstr(url, "://");
@@ -227,6 +284,8 @@ std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link) {
 
 __kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
                        const char16_t* prefix) {
+  const __kvstrW name = audioFileName(url, prefix);
+  if (name.empty()) return name;  // nothing Windows could store
   __kvstrW path = directoryPart(basePath);
   path.append(folderName, textLength(folderName));
   if (!path.empty()) {
@@ -235,7 +294,6 @@ __kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t
     platform::CreateDirectoryW(path.str());
     path.append(&platform::kPathSeparator, 1);
   }
-  const __kvstrW name = audioFileName(url, prefix);
   path.append(name.str(), name.length());
   return path;
 }

@@ -20,6 +20,11 @@ void percentEncode(__kvstrA& target, const char* text);
 /// has no "://" or no such "/".
 const char* urlPathStart(const char* url);
 
+/// Whether `url` is an http or https URL (scheme in any case) naming a host:
+/// the only URLs offered to the host for download, since a host may hand any
+/// other scheme (file:, a drive letter) to handlers that reach local files.
+bool isWebUrl(const char* url);
+
 /// Resolves `link`, found on the page at `pageUrl`, to the URL it names, as a
 /// reference is resolved against its base URL: a link with a scheme stands as
 /// written; "//host/path" takes the page's scheme; "/path" the page's scheme
@@ -37,7 +42,9 @@ std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link);
 /// every other "/" turned into "_"). Creates the folder (one level) as a side
 /// effect. Characters that Windows rejects in a file name ("\" : * ? " < > |
 /// and U+0001 to U+001F) become "_" as well in the part taken from the URL, so
-/// the name always stays inside the folder.
+/// the name always stays inside the folder. The name is then fitted to what
+/// Windows keeps: its trailing dots and blanks cut and, past 255 units, cut
+/// to 255 before its ".ogg". Empty, with no folder made, when no name is left.
 __kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
                        const char16_t* prefix);
 

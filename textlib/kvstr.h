@@ -37,7 +37,7 @@ class __kvstrT {
 
   int32_t length() const { return textLength(text_); }
   bool empty() const { return !text_ || !*text_; }
-  const T* str() const { return text_ ? text_ : emptyText<T>(); }
+  const T* str() const { return text_ ? text_ : detail::emptyText<T>(); }
   /// Element `i` of the text; callers ask only for at(0) on an absent string.
   const T* at(int32_t i) const { return str() + i; }
   /// Null when absent.
@@ -105,7 +105,7 @@ class __kvstrbufT {
     if (n <= 0) return;
     const int64_t needed = int64_t{length_} + n + 1;
     if (needed > capacity_) grow(needed, nullptr);
-    copyBytes(data_ + length_, src, static_cast<size_t>(n) * sizeof(T));
+    detail::copyBytes(data_ + length_, src, static_cast<size_t>(n) * sizeof(T));
     length_ += n;
     data_[length_] = 0;
   }
@@ -129,7 +129,7 @@ class __kvstrbufT {
   bool empty() const { return length_ == 0; }
   bool endsWith(T c) const { return length_ > 0 && data_[length_ - 1] == c; }
   /// NUL-terminated; valid until the next append.
-  const T* str() const { return data_ ? data_ : emptyText<T>(); }
+  const T* str() const { return data_ ? data_ : detail::emptyText<T>(); }
 
  protected:
   /// The capacity to grow to from `capacity` when `needed` elements (the
@@ -156,8 +156,9 @@ class __kvstrbufT {
   int32_t length_ = 0;
 };
 
-/// The buffer of short texts (a decoded reference, a trace line): it grows
-/// in steps of 1024 characters.
+/// The wide string buffer, growing in steps of kGrowthStep characters. The
+/// lookup appends through this interface to buffers with a growth of their
+/// own (TSectionText); this one serves callers that build a text whole.
 class __kvstrbufW : public __kvstrbufT<char16_t> {
  public:
   __kvstrbufW() = default;
@@ -189,7 +190,8 @@ class TSectionText : public __kvstrbufT<char16_t> {
 };
 
 /// Writes an optional "-" and the decimal digits of `value`, then a NUL, to
-/// `out` (room for 12 units) and returns the position of that NUL.
+/// `out` (room for 12 units) and returns the position of that NUL. The lookup
+/// has no caller of its own: a valueless attribute reads "0" from a constant.
 char16_t* formatDecimal(int32_t value, char16_t* out);
 
 extern template class __kvstrT<char16_t>;

@@ -1,7 +1,10 @@
 // Growable arrays of pointers to heap objects, optionally owning them. The
-// capacity grows by whole blocks of pointer slots and can be capped; the
-// storage behind it is reserved in doubling steps, so adding many elements
-// stays linear in time.
+// capacity grows by whole blocks of pointer slots and can be capped; adding
+// many elements stays linear in time.
+//
+// Nothing in the lookup keeps its objects here: the page parser's store lays
+// its language names out in blocks of its own. These arrays serve callers of
+// the support library.
 #pragma once
 
 #include <cstdint>
@@ -66,7 +69,7 @@ class FlexObjectArray : public FlexObjectArrayBase {
   T* item(int32_t i) const { return static_cast<T*>(FlexObjectArrayBase::item(i)); }
 };
 
-/// The vector of owned strings (the page parser's language names).
+/// The vector of owned strings.
 template <class S, class C>
 class kvstrT_vec : public FlexObjectArray<S> {
  public:

@@ -51,9 +51,9 @@ bool collectLine(TTextFileBuffer& in, std::basic_string<Unit>& line) {
       case 10:  // LF
         line.append(block, static_cast<size_t>(pending));
         return true;
-      case 13: {  // CR: an LF right after it belongs to the same line end
+      case 13: {  // CR
         const int after = in.readChar();
-        if (after != -1 && after != 10) in.unreadChar(after);
+        if (after != -1 && !isCrLf(c, after)) in.unreadChar(after);
         line.append(block, static_cast<size_t>(pending));
         return true;
       }

@@ -1,6 +1,7 @@
 // Text helpers that the string classes and the layers above them share: the
-// shared empty texts, lengths up to the NUL, checked array allocation and the
-// one copy that stops at a NUL.
+// shared empty texts, lengths, checked array allocation, the line-end rule,
+// the unit search of the scanners and the one copy that stops at a NUL.
+// What only these helpers use sits in namespace detail.
 #pragma once
 
 #include <cstddef>
@@ -18,14 +19,38 @@
 extern const char16_t kEmptyText[1];
 extern const char kEmptyNarrowText[1];
 
+namespace detail {
 template <class T> const T* emptyText();
 template <> inline const char16_t* emptyText<char16_t>() { return kEmptyText; }
 template <> inline const char* emptyText<char>() { return kEmptyNarrowText; }
+}  // namespace detail
 
 /// Number of elements before the first NUL of `s` (0 for null).
 template <class T> int32_t textLength(const T* s) {
   if (!s) return 0;
   return static_cast<int32_t>(std::char_traits<T>::length(s));
+}
+
+/// The units in [begin, end), a range within one string (so below 2^31).
+inline int32_t lengthBetween(const char16_t* begin, const char16_t* end) {
+  return static_cast<int32_t>(end - begin);
+}
+
+template <class Unit> constexpr bool isAsciiLetter(Unit c) {
+  return (c >= Unit('A') && c <= Unit('Z')) || (c >= Unit('a') && c <= Unit('z'));
+}
+
+/// CR and LF each end a line, and a CR LF pair ends just one: the rule of
+/// every reader of text here.
+template <class Unit> constexpr bool isLineEnd(Unit c) { return c == Unit('\r') || c == Unit('\n'); }
+/// Whether `second`, read right after `first`, belongs to the same line end:
+/// the LF of a CR LF.
+constexpr bool isCrLf(int first, int second) { return first == '\r' && second == '\n'; }
+/// The units of the line end at `p` within [p, end): 2 for a CR LF, 1 for a
+/// lone CR or LF, 0 when no line end is there.
+template <class Unit> int lineEndLength(const Unit* p, const Unit* end) {
+  if (p == end || !isLineEnd(*p)) return 0;
+  return end - p > 1 && isCrLf(p[0], p[1]) ? 2 : 1;
 }
 
 /// new T[count], with `count` checked to be positive and within the 32-bit
@@ -34,6 +59,8 @@ template <class T> T* allocateArray(int64_t count) {
   if (count <= 0 || count > std::numeric_limits<int32_t>::max()) throw std::bad_alloc();
   return new T[static_cast<size_t>(count)];
 }
+
+namespace detail {
 
 /// Copies [from, from + bytes), at least one Word and at most two, as its
 /// first and its last Word, which may overlap.
@@ -85,6 +112,8 @@ inline bool wordHasEitherUnit(uint64_t units, uint64_t as, uint64_t bs) {
   return ((((x - kLaneOnes) & ~x) | ((y - kLaneOnes) & ~y)) & kLaneHighs) != 0;
 }
 
+}  // namespace detail
+
 /// The first unit in [p, end) equal to `a` or to `b`, or end; pass the same
 /// unit twice to look for one. Scanners of attribute values and section text
 /// spend most of their time here, on ranges of a few units, so the tail after
@@ -116,7 +145,7 @@ inline const char16_t* findEitherUnit(const char16_t* p, const char16_t* end, ch
   for (; end - p >= 4; p += 4) {
     uint64_t units;
     std::memcpy(&units, p, sizeof units);
-    if (wordHasEitherUnit(units, as64, bs64)) break;
+    if (detail::wordHasEitherUnit(units, as64, bs64)) break;
   }
   while (p < end && *p != a && *p != b) ++p;
   return p;

@@ -5,10 +5,11 @@ Each fenced block in C, C++, C# or Pascal is one compilation unit: the C blocks
 natively as C11 after the header (so that a block of bare declarations checks
 them against it), the C++ block with the MinGW-w64 i686 compiler and linked,
 the C# block with Mono's compiler for x86, the Pascal block with Free Pascal in
-Delphi mode without linking. Nothing is run.
+Delphi mode without linking. The C++ host is also run under Wine with the
+DLL beside it, as a Windows user would run it.
 
 Usage: snippets_test.py --source-dir DIR --cc CC --mingw-cxx CXX --mcs MCS --fpc FPC
-       [unittest arguments]
+       --dll LexoraDX.dll --wine WINE [unittest arguments]
 A compiler that is not installed makes the test exit with 77 (skipped).
 """
 import argparse
@@ -59,6 +60,25 @@ class SnippetsTest(unittest.TestCase):
                           [ARGS.mingw_cxx, "-std=c++17", "-Wall", "-Wextra", "-Werror", "-static",
                            "-I", os.path.join(ARGS.source_dir, "plugin"), SOURCE, "-loleaut32", "-o", "host.exe"])
 
+    def test_cpp_windows_host_runs_and_prints_the_whole_entry_alone(self):
+        # tea.html has text outside ASCII and a fourth-level heading, whose
+        # diagnostic line the host silences.
+        self.compile_each("cpp", "host.cpp",
+                          [ARGS.mingw_cxx, "-std=c++17", "-static", "-I", os.path.join(ARGS.source_dir, "plugin"),
+                           SOURCE, "-loleaut32", "-o", "host.exe"])
+        pages = os.path.join(ARGS.source_dir, "samples", "pages", "en.lexora.org", "wiki")
+        shutil.copy(os.path.join(pages, "tea.html"), os.path.join(self.folder, "cat.html"))
+        shutil.copy(ARGS.dll, self.folder)
+        done = subprocess.run([ARGS.wine, "host.exe"], cwd=self.folder, capture_output=True, timeout=300,
+                              env={**os.environ, "WINEDEBUG": "-all"})
+        with open(os.path.join(ARGS.source_dir, "samples", "expected", "en.lexora.org", "tea.txt"),
+                  encoding="utf-8") as f:
+            entry = f.read()
+        self.assertEqual(done.returncode, 0, done.stderr)
+        shown = done.stdout.decode("utf-8").replace("\r\n", "\n")  # the C runtime's text mode
+        self.assertTrue(shown.endswith("wiki/\n" + entry), shown)
+        self.assertNotIn(b"head:", done.stdout + done.stderr)
+
     def test_csharp_host(self):
         self.compile_each("csharp", "Host.cs", [ARGS.mcs, "-platform:x86", "-warnaserror", "-out:Host.exe", SOURCE])
 
@@ -70,11 +90,12 @@ class SnippetsTest(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser(add_help=False)
-    for option in ("--source-dir", "--cc", "--mingw-cxx", "--mcs", "--fpc"):
+    for option in ("--source-dir", "--cc", "--mingw-cxx", "--mcs", "--fpc", "--dll", "--wine"):
         parser.add_argument(option, required=True)
     ARGS, rest = parser.parse_known_args()
     ARGS.source_dir = os.path.abspath(ARGS.source_dir)
-    missing = [name for name in (ARGS.cc, ARGS.mingw_cxx, ARGS.mcs, ARGS.fpc) if not shutil.which(name)]
+    missing = [name for name in (ARGS.cc, ARGS.mingw_cxx, ARGS.mcs, ARGS.fpc, ARGS.wine)
+               if not shutil.which(name)]
     if missing:
         print("not installed: " + " ".join(missing), file=sys.stderr)
         return SKIPPED

@@ -3,6 +3,7 @@
 // URL maps, the store's path mapping and downloads that appear whole or not.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,7 +15,9 @@
 #include "host/entry_layout.h"
 #include "host/host_files.h"
 #include "host/host_text.h"
+#include "host/module_config.h"
 #include "host/options.h"
+#include "host/page_cache.h"
 
 using namespace host;
 
@@ -63,8 +66,25 @@ TEST(HostTextTest, Utf8ToUtf16_AcceptsWellFormedOnly) {
 }
 
 TEST(HostTextTest, JsonEscape_QuotesBackslashAndControlsOnly) {
-  EXPECT_EQ(jsonEscape("a\"b\\c\n\t\r\x01\x1f\x7f\xc3\xa9/"),
-            "a\\\"b\\\\c\\n\\t\\r\\u0001\\u001f\x7f\xc3\xa9/");
+  EXPECT_EQ(jsonEscape("a\"b\\c\n\t\r\x01\x1f\x7f\xc3\xa9/\xc2\x80\xc2\x9f\xc2\xa0"),
+            "a\\\"b\\\\c\\n\\t\\r\\u0001\\u001f\\u007f\xc3\xa9/\\u0080\\u009f\xc2\xa0");
+}
+
+TEST(HostTextTest, VisibleText_ShowsControlsAndKeepsTabLineFeedAndText) {
+  const struct {
+    const char* in;
+    const char* want;
+  } kCases[] = {
+      {"a\tb\nc \xc3\xa9\xe3\x81\x82", "a\tb\nc \xc3\xa9\xe3\x81\x82"},
+      {"\x1b[2J\x07\r\x7f", "^[[2J^G^M^?"},
+      {"\xc2\x80\xc2\x9b\xc2\xa0", "\\x80\\x9b\xc2\xa0"},  // C1 shown, NBSP kept
+      {"\x9b\xc2", "\xef\xbf\xbd\xef\xbf\xbd"},            // bytes outside UTF-8
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.want);
+    EXPECT_EQ(visibleText(row.in), row.want);
+  }
+  EXPECT_EQ(visibleText(std::string("a\0b", 3)), "a^@b");
 }
 
 TEST(HostTextTest, PageBstr_HasByteLengthPrefixBytesAndTwoByteNul) {
@@ -105,7 +125,7 @@ TEST(HostOptionsTest, ValuesInBothFormsAndOptionsAfterTheWord) {
                   options),
             "");
   EXPECT_EQ(options.word, "cat");
-  EXPECT_EQ(options.dictionary, "fr");
+  EXPECT_EQ(options.dictionaries, std::vector<std::string>{"fr"});
   ASSERT_EQ(options.urlMaps.size(), 2u);
   EXPECT_EQ(options.urlMaps[1].first, "http://c/");
   EXPECT_EQ(options.urlMaps[1].second, "x=y");  // only the first "=" splits
@@ -117,7 +137,7 @@ TEST(HostOptionsTest, ShortOptionsBundle_AndTheFirstWithAValueTakesTheRest) {
   TOptions options;
   ASSERT_EQ(parse({"-jndfr", "chat", "-r", "-d", "ja"}, options), "");
   EXPECT_TRUE(options.json && options.noAudio && options.raw);
-  EXPECT_EQ(options.dictionary, "ja");
+  EXPECT_EQ(options.dictionaries, (std::vector<std::string>{"fr", "ja"}));  // several -d add up
   EXPECT_EQ(options.word, "chat");
   TOptions split;
   ASSERT_EQ(parse({"-ld"}, split), "-d needs a value");
@@ -135,9 +155,9 @@ TEST(HostOptionsTest, UsageErrors) {
     std::vector<const char*> args;
     const char* want;
   } kCases[] = {
-      {{}, "missing WORD"},
       {{"--timeout", "3601", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
       {{"--timeout", "5s", "cat"}, "--timeout needs a whole number of seconds from 1 to 3600"},
+      {{"--deadline", "0", "cat"}, "--deadline needs a whole number of seconds from 1 to 3600"},
       {{"--map", "nothing", "cat"}, "--map needs FROM=TO with a non-empty FROM"},
       {{"--pages=", "cat"}, "--pages needs a non-empty value"},
       {{"cat", "--module"}, "--module needs a value"},
@@ -182,6 +202,22 @@ TEST(HostStoreTest, StorePath_MapsHostAndPathAndKeepsEscapes) {
   }
 }
 
+TEST(HostStoreTest, IsFileStraightIn_OnlyANameRightInsideTheFolder) {
+  const struct {
+    const char* path;
+    bool want;
+  } kCases[] = {
+      {"/b/VoiceFiles/c1_a.ogg", true},     {"/b/VoiceFiles/c1_a/b.ogg", false},
+      {"/b/VoiceFiles/", false},            {"/b/VoiceFiles/..", false},
+      {"/b/VoiceFiles/.", false},           {"/b/VoiceFilesX/c1_a.ogg", false},
+      {"/b/Voice/c1_a.ogg", false},         {"/b/VoiceFiles/..c1_a.ogg", true},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(isFileStraightIn("/b/VoiceFiles/", row.path), row.want);
+  }
+}
+
 TEST(HostStoreTest, StorePath_RefusesUrlsThatLeaveTheStoreOrNameNoFile) {
   const char* const kRefused[] = {
       "http://en.lexora.org/../secret",  "http://en.lexora.org/wiki/../../x",
@@ -209,10 +245,9 @@ class HostFilesTest : public testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
 
-  std::vector<std::string> names() const {
+  std::vector<std::string> names(const std::string& under = "") const {
     std::vector<std::string> found;
-    std::string listing;
-    const std::string command = "ls -A '" + folder_ + "'";
+    const std::string command = "ls -A '" + folder_ + under + "'";
     if (FILE* pipe = popen(command.c_str(), "r")) {
       char line[1024];
       while (fgets(line, sizeof line, pipe)) found.emplace_back(line, strcspn(line, "\n"));
@@ -299,4 +334,73 @@ TEST(EntryLayoutTest, BlocksAndSections_PronunciationRunningIntoALabel) {
   EXPECT_EQ(languages[2].audio, "/l.ogg");
   EXPECT_EQ(languages[3].ipa, "[g]");  // the entry's end: no label can follow
   EXPECT_TRUE(parseEntryLayout("").empty());
+}
+
+TEST(ModuleConfigTest, ConfigNumber_ReadAsTheModuleReadsIt) {
+  const struct {
+    const char* ini;
+    long want;
+  } kCases[] = {
+      {"[config]\nCurrentMarkup=1\n", 1},
+      {"[Config]\r\n  currentmarkup = 2 ; on\r\n", 2},
+      {"[config]\nCurrentMarkup=yes\n", 0},   // numbers only
+      {"[config]\nCurrentMarkup=\n", -1},     // empty reads as absent
+      {"[other]\nCurrentMarkup=1\n", -1},
+      {"; CurrentMarkup=1\n[config]\nAudioEnabled=0\n", -1},
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.ini);
+    EXPECT_EQ(configNumber(row.ini, "CurrentMarkup", -1), row.want);
+  }
+  EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX.so"), "/a.b/LexoraDX.ini");
+  EXPECT_EQ(moduleConfigPath("/a.b/LexoraDX"), "/a.b/LexoraDX.ini");
+}
+
+TEST_F(HostFilesTest, PageCache_KeepsPagesByUrlUnderItsBound) {
+  const TPageCache cache(folder_ + "/pages", 25);
+  const auto ageBy = [&](const char* url, int seconds) {
+    for (const std::string& name : names("/pages")) {
+      const std::string path = folder_ + "/pages/" + name;
+      std::string bytes, error;
+      if (!readWholeFile(path, 100, bytes, error) || bytes.rfind(url, 0) != 0) continue;
+      const timeval when[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
+      utimes(path.c_str(), when);
+    }
+  };
+  cache.store("http://a/", "http://a/ page");  // 14 bytes
+  ageBy("http://a/", 100);
+  cache.store("http://b/", "http://b/");  // 9 bytes: 23 in all
+  int64_t age = 0;
+  EXPECT_TRUE(cache.age("http://a/", age));
+  EXPECT_GE(age, 100);
+  std::string page;
+  EXPECT_TRUE(cache.read("http://a/", [&page](const char* data, std::size_t size) {
+    page.append(data, size);
+    return true;
+  }));
+  EXPECT_EQ(page, "http://a/ page");
+  cache.store("http://c/", "http://c/");  // over the bound: the oldest goes
+  EXPECT_FALSE(cache.age("http://a/", age));
+  EXPECT_TRUE(cache.age("http://b/", age) && cache.age("http://c/", age));
+  EXPECT_FALSE(TPageCache().age("http://b/", age));  // no folder: holds nothing
+  EXPECT_EQ(describeAge(59), "59 seconds");
+  EXPECT_EQ(describeAge(3 * 86400 + 5), "3 days");
+  EXPECT_EQ(describeAge(3600), "1 hour");
+}
+
+TEST(HostTextTest, LowerCaseForms_FirstLetterThenAll_EachNewOnly) {
+  const struct {
+    const char* word;
+    std::vector<std::string> want;
+  } kCases[] = {
+      {"CAT", {"cAT", "cat"}},
+      {"Cat", {"cat"}},
+      {"cat", {}},
+      {"\xc3\x89T\xc3\x89", {"\xc3\xa9T\xc3\x89", "\xc3\xa9t\xc3\xa9"}},  // ÉTÉ: éTÉ, été
+      {"\xe3\x81\xad\xe3\x81\x93", {}},                                     // no case at all
+  };
+  for (const auto& row : kCases) {
+    SCOPED_TRACE(row.word);
+    EXPECT_EQ(lowerCaseForms(row.word), row.want);
+  }
 }

@@ -40,6 +40,11 @@ def run_lookup(*args, env=None, exe=None, stdout=subprocess.PIPE, **kwargs):
     return done.returncode, (done.stdout or b"").decode("utf-8"), done.stderr.decode("utf-8")
 
 
+def classic_module():
+    """The module as built, without an INI: it reads the classic markup only."""
+    return os.path.join(BUILD_DIR, "plugin", "LexoraDX.so")
+
+
 def read_text(*parts):
     with open(os.path.join(*parts), encoding="utf-8") as f:
         return f.read()
@@ -55,7 +60,8 @@ def samples(*parts):
 
 
 def expected(word):
-    return read_text(samples("expected", "en.lexora.org", word + ".txt"))
+    """The entry of the build tree's module, whose INI turns current-markup mode on."""
+    return read_text(samples("expected-current", "en.lexora.org", word + ".txt"))
 
 
 def key_paths(value, prefix=""):
@@ -69,6 +75,30 @@ def key_paths(value, prefix=""):
     if isinstance(value, list) and value:
         return key_paths(value[0], prefix[:-1] + "[].")
     return set()
+
+
+def on_terminal(*args):
+    """Runs the program with standard output on a pseudo-terminal; returns
+    (exit status, what the terminal received, standard error)."""
+    leader, follower = pty.openpty()
+    try:
+        status, _, err = run_lookup("--no-audio", *args, stdout=follower)
+        os.close(follower)
+        follower = None
+        chunks = []
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:  # the terminal's other end is closed: all is read
+                break
+            if not chunk:
+                break
+            chunks.append(chunk)
+        return status, b"".join(chunks).decode("utf-8").replace("\r\n", "\n"), err
+    finally:
+        os.close(leader)
+        if follower is not None:
+            os.close(follower)
 
 
 def closed_port():
@@ -88,7 +118,9 @@ def with_test_routes(base):
         """The store, and besides: /moved/REST redirects to /REST, /huge/...
         streams more than the host accepts (no length announced), /slow/...
         trickles for at most 10 s, /status/CODE/... answers CODE (with a body
-        unless the status forbids one, and without a Location)."""
+        unless the status forbids one, and without a Location), /empty/...
+        answers 200 without a body, /endless/CODE/... answers CODE with a body
+        that never ends."""
 
         def do_GET(self):
             path = self.path.split("?", 1)[0]
@@ -103,11 +135,16 @@ def with_test_routes(base):
                 self.send_slowly()
             elif path.startswith("/status/"):
                 self.send_status(int(path.split("/")[2]))
+            elif path.startswith("/empty/"):
+                self.send_status(200, b"")
+            elif path.startswith("/endless/"):
+                self.send_endlessly(int(path.split("/")[2]))
             else:
                 self.send_file(path.lstrip("/"))
 
-        def send_status(self, code):
-            body = b"" if code in (204, 304) else b"not the file"
+        def send_status(self, code, body=b"not the file"):
+            if code in (204, 304):
+                body = b""
             self.send_response(code)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
@@ -123,6 +160,16 @@ def with_test_routes(base):
                     self.wfile.write(chunk)
             except (BrokenPipeError, ConnectionResetError):
                 pass  # the host hung up at its limit, as it should
+
+        def send_endlessly(self, code):
+            self.send_response(code)
+            self.end_headers()
+            deadline = time.monotonic() + 30
+            try:
+                while time.monotonic() < deadline:
+                    self.wfile.write(b"\0" * 65536)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
 
         def send_slowly(self):
             self.send_response(200)
@@ -167,6 +214,8 @@ class ServerFixture:
 class TempFolderTest(unittest.TestCase):
     def setUp(self):
         self.tmp = os.path.realpath(tempfile.mkdtemp(prefix="lexoradx-host-"))
+        self.cache = os.path.join(self.tmp, "cache", "lexoradx", "pages")
+        os.environ["XDG_CACHE_HOME"] = os.path.join(self.tmp, "cache")
         self.base = os.path.join(self.tmp, "base") + "/"
         self.voice = os.path.join(self.base, "VoiceFiles")
 
@@ -196,7 +245,7 @@ class OfflineTest(TempFolderTest):
                 shutil.rmtree(self.voice, ignore_errors=True)
                 status, out, err = run_lookup("--base-path", self.base, "-d", dictionary, word)
                 self.assertEqual(status, 0, err)
-                self.assertEqual(out, read_text(samples("expected", *entry.split("/"))))
+                self.assertEqual(out, read_text(samples("expected-current", *entry.split("/"))))
                 self.assertEqual(self.voice_files(), [stored])
                 self.assertEqual(read_bytes(self.voice, stored),
                                  read_bytes(samples("media", *media.split("/"))))
@@ -208,15 +257,41 @@ class OfflineTest(TempFolderTest):
         self.assertEqual(status, 0, err)
         rows = [line.split() for line in out.splitlines()]
         self.assertEqual(rows, [
-            ["0", "!LexoraJA", "Lexora(JA)", "http://ja.lexora.org/wiki/"],
-            ["1", "!LexoraEN", "Lexora(EN)", "http://en.lexora.org/wiki/"],
-            ["2", "!LexoraFR", "Lexora(FR)", "http://fr.lexora.org/wiki/"],
+            ["0", "ja", "!LexoraJA", "Lexora(JA)", "http://ja.lexora.org/wiki/"],
+            ["1", "en", "!LexoraEN", "Lexora(EN)", "http://en.lexora.org/wiki/"],
+            ["2", "fr", "!LexoraFR", "Lexora(FR)", "http://fr.lexora.org/wiki/"],
         ])
         status, out, err = run_lookup("--list", "--json")
         self.assertEqual(status, 0, err)
         self.assertEqual(json.loads(out)[2], {"index": 2, "id": "!LexoraFR", "code": "fr",
                                               "name": "Lexora(FR)",
                                               "url": "http://fr.lexora.org/wiki/"})
+
+    def test_several_dictionaries_and_words_give_one_headed_block_per_entry(self):
+        def block(word, name, entry):
+            return "==> %s in %s <==\n" % (word, name) + read_text(samples("expected-current", *entry.split("/")))
+        cat, chat = block("cat", "Lexora(EN)", "en.lexora.org/cat.txt"), block(
+            "chat", "Lexora(FR)", "fr.lexora.org/chat.txt")
+        cases = [  # arguments, standard input, status, output, messages
+            (["-d", "all", "cat"], None, FOUND, cat, ['"cat" in Lexora(JA)', '"cat" in Lexora(FR)']),
+            (["-d", "fr", "-d", "en", "-d", "fr", "zzyzx"], None, NO_PAGE, "",
+             ['"zzyzx" in Lexora(FR)', '"zzyzx" in Lexora(EN)']),
+            (["-d", "en", "-dfr", "-"], "cat\n\n  chat \r\n", FOUND, cat + "\n" + chat,
+             ['"cat" in Lexora(FR)', '"chat" in Lexora(EN)']),
+            (["-dfr"], "zzyzx\nchat\n", NO_PAGE, chat, ['"zzyzx" in Lexora(FR)']),
+            # Capitals without a page: the first letter, then all, in lower case.
+            (["CAT"], None, FOUND, expected("cat"), ['no page for "CAT" in Lexora(EN); showing "cat"']),
+            (["-dfr", "-"], "CHAT\n", FOUND, chat, ['no page for "CHAT" in Lexora(FR); showing "chat"']),
+        ]
+        for args, words, want_status, want_out, messages in cases:
+            with self.subTest(args=args, words=words):
+                done = subprocess.run([EXE, "--no-audio", *args], capture_output=True,
+                                      timeout=RUN_SECONDS, input=(words or "").encode())
+                err = done.stderr.decode()
+                self.assertEqual((done.returncode, done.stdout.decode()), (want_status, want_out), err)
+                for message in messages:
+                    self.assertIn(message, err)
+                self.assertEqual(err.count("\n"), len(messages), err)
 
     def test_plugin_diagnostics_are_hidden_unless_traced_and_never_on_stdout(self):
         # tea.html has an h4 headline (a "head:" line) and a tag cut by a line
@@ -237,8 +312,11 @@ class OfflineTest(TempFolderTest):
         cases = [
             (["-d", "fr", "zzyzx"], NO_PAGE, "no-page",
              'no page for "zzyzx" in Lexora(FR): not in the page store'),
-            (["aardvark"], NO_ENTRY, "no-entry",  # the page arrives, the plug-in finds nothing
-             'no entry for "aardvark" in Lexora(EN): the page http://en.lexora.org/wiki/aardvark'),
+            # The page arrives; the module without the switch finds nothing in its later markup.
+            (["--module", classic_module(), "aardvark"], NO_ENTRY, "no-entry",
+             'no entry for "aardvark" in Lexora(EN): the page http://en.lexora.org/wiki/aardvark'
+             ' holds none; it may be in a later markup, which the module reads only with'
+             ' CurrentMarkup=1 in ' + classic_module()[:-2] + "ini\n"),
             # "%2E%2E" stays escaped; a mapped "/../" segment must not leave the store.
             (["--map", "http://en.lexora.org/wiki/=http://en.lexora.org/../", "cat"],
              FETCH_FAILED, "fetch-failed", "does not map into the store"),
@@ -294,33 +372,43 @@ class OfflineTest(TempFolderTest):
                 self.assertIn(b"write error: Bad file descriptor", done.stderr)
 
     def test_terminal_gets_a_rendering_and_raw_the_layout(self):
-        def on_terminal(*args):
-            leader, follower = pty.openpty()
-            try:
-                status, _, err = run_lookup("--no-audio", *args, stdout=follower)
-                os.close(follower)
-                follower = None
-                chunks = []
-                while True:
-                    try:
-                        chunk = os.read(leader, 65536)
-                    except OSError:  # the terminal's other end is closed: all is read
-                        break
-                    if not chunk:
-                        break
-                    chunks.append(chunk)
-                return status, b"".join(chunks).decode("utf-8").replace("\r\n", "\n")
-            finally:
-                os.close(leader)
-                if follower is not None:
-                    os.close(follower)
-
-        status, out = on_terminal("cat")
+        status, out, _ = on_terminal("cat")
         self.assertEqual(status, FOUND)
         self.assertTrue(out.startswith("\033[1mEnglish\033[0m  /k\u00e6t/\n"), out)
         self.assertIn("\n\033[1;4mNoun\033[0m\ncat (plural cats)\n", out)
-        status, out = on_terminal("--raw", "cat")
+        status, out, _ = on_terminal("--raw", "cat")
         self.assertEqual(out, expected("cat"))
+
+    def test_controls_from_the_page_are_shown_never_sent(self):
+        # ESC (a screen clear, a clipboard write), BEL, DEL and the C1 CSI in
+        # the transcription, a section text, a traced headline and the audio
+        # link that the "audio not stored" message quotes.
+        hostile = "\x1b[2J\x1b]52;c;aGk=\x07\x7f\u009b"
+        page = read_text(samples("pages", "en.lexora.org", "wiki", "tea.html"))
+        for plain, planted in [("/ti&#720;/", "/ti" + hostile + "/"),
+                               ("/media/En-uk-tea.ogg", "/media/En" + hostile + ".ogg"),
+                               ('id="Translations">Translations', 'id="Translations">T' + hostile),
+                               ("<i>UK</i>", "<i>U" + hostile + "K</i>")]:
+            self.assertIn(plain, page)
+            page = page.replace(plain, planted)
+        store = os.path.join(self.tmp, "pages", "en.lexora.org", "wiki")
+        os.makedirs(store)
+        with open(os.path.join(store, "tea.html"), "w", encoding="utf-8") as f:
+            f.write(page)
+        shown = "^[[2J^[]52;c;aGk=^G^?\\x9b"
+        runs = [run_lookup("--pages", os.path.dirname(os.path.dirname(store)), "--base-path",
+                           self.base, "--trace", *args, "tea") for args in [[], ["--json"]]]
+        terminal = on_terminal("--pages", os.path.dirname(os.path.dirname(store)), "--trace", "tea")
+        emphasis = re.compile("\x1b\\[(1|1;4|0)m")
+        for status, out, err in runs + [terminal]:
+            self.assertEqual(status, FOUND, err)
+            for stream in [emphasis.sub("", out), err]:
+                self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", stream), stream)
+        self.assertIn("/ti" + shown + "/", runs[0][1])
+        self.assertIn("head:T" + shown, runs[0][2])
+        self.assertIn("audio not stored: no file for http://en.lexora.org/media/En" + shown, runs[0][2])
+        self.assertIn("/ti" + shown + "/", terminal[1])
+        self.assertIn("/ti\x1b[2J\x1b]52;c;aGk=\x07\x7f\x9b/", json.loads(runs[1][1])["entry"])
 
 
 class CurrentMarkupTest(TempFolderTest):
@@ -341,8 +429,7 @@ class CurrentMarkupTest(TempFolderTest):
     def copy_module(self, ini):
         folder = os.path.join(self.tmp, "module")
         os.makedirs(folder)
-        built = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
-        module = shutil.copy(built, os.path.join(folder, "LexoraDX.so"))
+        module = shutil.copy(classic_module(), os.path.join(folder, "LexoraDX.so"))
         if ini is not None:
             with open(os.path.join(folder, "LexoraDX.ini"), "w") as f:
                 f.write(ini)
@@ -374,6 +461,21 @@ class CurrentMarkupTest(TempFolderTest):
                                       "Synonyms", "Verb"]),
             ("Norwegian Bokm\u00e5l", "", ["Noun"])])
 
+    def test_the_program_in_the_build_tree_reads_todays_site(self):
+        env = dict(os.environ)
+        env.pop("LEXORADX_MODULE", None)
+        status, out, err = run_lookup("-n", "--pages", samples("pages-markup3"), "dog", env=env)
+        self.assertEqual((status, out), (FOUND, read_text(samples("expected-current", "en.lexora.org",
+                                                                  "dog.txt"))), err)
+        # A page without an entry in any markup: no hint at the switch.
+        store = os.path.join(self.tmp, "en.lexora.org", "wiki")
+        os.makedirs(store)
+        with open(os.path.join(store, "zzz.html"), "w") as f:
+            f.write("<html><body><p>nothing here</p></body></html>\n")
+        status, out, err = run_lookup("-n", "--pages", self.tmp, "zzz", env=env)
+        self.assertEqual(status, NO_ENTRY, err)
+        self.assertTrue(err.endswith("holds none\n"), err)
+
     def test_without_the_key_later_markups_give_no_entry(self):
         for ini in [None, "[config]\nCurrentMarkup=0\n"]:
             with self.subTest(ini=ini):
@@ -388,7 +490,6 @@ class CurrentMarkupTest(TempFolderTest):
 class UsageTest(unittest.TestCase):
     def test_usage_errors_exit_2_with_one_line_and_a_hint(self):
         cases = [
-            ([], "missing WORD"),
             (["cat", "dog"], "one WORD only"),
             (["--bogus", "cat"], "unknown option --bogus"),
             (["--dict"], "--dict needs a value"),
@@ -408,12 +509,22 @@ class UsageTest(unittest.TestCase):
                 self.assertIn(message, done.stderr.decode("utf-8", "replace"))
                 self.assertEqual(done.stdout, b"")
 
+    def test_no_word_on_a_terminal_is_a_usage_error(self):
+        leader, follower = pty.openpty()
+        try:
+            done = subprocess.run([EXE], stdin=follower, capture_output=True, timeout=RUN_SECONDS)
+        finally:
+            os.close(leader)
+            os.close(follower)
+        self.assertEqual(done.returncode, USAGE)
+        self.assertIn(b"missing WORD", done.stderr)
+
     def test_help_documents_every_option_and_exit_status(self):
         status, out, _ = run_lookup("--help")
         self.assertEqual(status, 0)
         for option in ["--list", "--dict", "--module", "--pages", "--media", "--online", "--map",
                        "--base-path", "--no-audio", "--refresh", "--json", "--raw", "--trace",
-                       "--timeout", "--help", "--version", "LEXORADX_MODULE"]:
+                       "--timeout", "--deadline", "--help", "--version", "LEXORADX_MODULE"]:
             self.assertIn(option, out)
         for code in range(7):
             self.assertRegex(out, r"\n  %d  +\w" % code)
@@ -445,12 +556,12 @@ class UsageTest(unittest.TestCase):
             env.pop("LEXORADX_MODULE", None)
             status, _, err = run_lookup("-n", "cat", exe=copy, env=env)
             self.assertEqual(status, MODULE)
-            self.assertIn("tried %s/bin/../lib/lexoradx/LexoraDX.so, %s/bin/../plugin/LexoraDX.so"
-                          % (tmp, tmp), err)
+            self.assertIn("tried %s/bin/../lib/lexoradx/LexoraDX.so)" % tmp, err)
             module = os.path.join(os.path.dirname(EXE), "..", "plugin", "LexoraDX.so")
             env["LEXORADX_MODULE"] = module
             status, out, err = run_lookup("-n", "cat", exe=copy, env=env)
-            self.assertEqual((status, out), (FOUND, expected("cat")), err)
+            classic = read_text(samples("expected", "en.lexora.org", "cat.txt"))  # no INI beside it
+            self.assertEqual((status, out), (FOUND, classic), err)
         finally:
             shutil.rmtree(tmp)
 
@@ -512,9 +623,34 @@ class OnlineTest(TempFolderTest):
         english = got["languages"][0]
         self.assertEqual((english["name"], english["ipa"], english["audio"]),
                          ("English", "/k\u00e6t/", "http://media.lexora.org/a/ab/En-cat.ogg"))
-        self.assertEqual(english["sections"][0], {"name": "Anagrams", "text": " - act\n - tac"})
+        self.assertEqual(english["sections"][-1], {"name": "Anagrams", "text": " - act\n - tac"})
         self.assertEqual([s["name"] for s in english["sections"]],
-                         ["Anagrams", "Etymology", "Noun", "Synonyms", "Verb"])
+                         ["Etymology", "Noun", "Synonyms", "Translations", "Verb", "Anagrams"])
+
+    def test_pages_are_cached_for_a_day_and_a_stale_copy_stands_in_for_a_failed_fetch(self):
+        refused = ["--map", "http://en.lexora.org/=http://127.0.0.1:%d/" % closed_port()]
+        status, out, err = self.online("-n", "cat")
+        self.assertEqual(status, FOUND, err)
+        [page] = os.listdir(self.cache)
+        cached = os.path.join(self.cache, page)
+        self.assertEqual(read_bytes(cached), read_bytes(samples("pages", "en.lexora.org", "wiki", "cat.html")))
+        # Fresh: no fetch at all.
+        status, out, err = run_lookup("-n", "--online", *refused, "cat")
+        self.assertEqual((status, out, err), (FOUND, expected("cat"), ""))
+        # Two days old: fetched again, and when that fails the copy stands in.
+        os.utime(cached, (time.time() - 2 * 86400,) * 2)
+        status, out, err = run_lookup("-n", "--online", *refused, "cat")
+        self.assertEqual((status, out), (FOUND, expected("cat")), err)
+        self.assertRegex(err, r"^lexoradx-lookup: cannot fetch .*wiki/cat: .*; showing the copy cached "
+                              r"2 days ago\n$")
+        status, out, err = run_lookup("-n", "--online", *refused, "--no-cache", "cat")
+        self.assertEqual((status, out), (FETCH_FAILED, ""), err)
+        # Fresh again, yet fetched with --refresh.
+        os.utime(cached, (time.time() - 3600,) * 2)
+        status, out, err = self.online("-n", "--refresh", "cat")
+        self.assertEqual(status, FOUND, err)
+        self.assertLess(time.time() - os.stat(cached).st_mtime, 60)
+        self.assertEqual(os.listdir(self.cache), [page])
 
     def test_redirects_are_followed(self):
         status, out, err = self.online("cat", media_to=self.server.url("moved/media.lexora.org/"))
@@ -535,6 +671,13 @@ class OnlineTest(TempFolderTest):
         self.assertIn("HTTP status 404", err)
         self.assertEqual((json.loads(out)["status"], json.loads(out)["entry"]), ("no-page", None))
 
+    def test_page_gone_for_good_is_no_page_too(self):
+        status, out, err = run_lookup("--online", "--timeout", "10", "--base-path", self.base,
+                                      "--map", "http://en.lexora.org/=" + self.server.url("status/410/"),
+                                      "cat")
+        self.assertEqual((status, out), (NO_PAGE, ""), err)
+        self.assertIn("HTTP status 410", err)
+
     def test_page_that_cannot_be_fetched_gives_one_error_line(self):
         refused = "http://127.0.0.1:%d/en.lexora.org/" % closed_port()
         for target, cause in [(refused, r".+"), (self.server.url("status/500/"), "HTTP status 500")]:
@@ -547,13 +690,37 @@ class OnlineTest(TempFolderTest):
                                  r"[^ ]*wiki/cat: %s\n$" % cause)
 
     def test_only_a_final_200_with_a_body_stores_audio(self):
-        for code in [204, 206, 301, 304]:  # the 301 carries no Location
-            with self.subTest(code=code):
-                status, out, err = self.online("cat", media_to=self.server.url("status/%d/" % code))
+        answers = [("status/%d/" % code, "HTTP status %d" % code)
+                   for code in [204, 206, 301, 304]]  # the 301 carries no Location
+        for where, cause in answers + [("empty/", "HTTP status 200 without a body")]:
+            with self.subTest(where=where):
+                status, out, err = self.online("cat", media_to=self.server.url(where))
                 self.assertEqual(status, FOUND, err)
-                self.assertIn("HTTP status %d" % code, err)
+                self.assertIn(cause, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
+
+    def test_a_body_that_is_not_the_file_is_dropped_at_once(self):
+        start = time.monotonic()
+        status, out, err = self.online("cat", media_to=self.server.url("endless/206/"))
+        self.assertEqual(status, FOUND, err)
+        self.assertIn("HTTP status 206", err)
+        self.assertLess(time.monotonic() - start, 10)  # not at the 20 s timeout
+        self.assertEqual(self.voice_files(), [])
+
+    def test_the_deadline_bounds_the_whole_lookup(self):
+        # Both languages of "bass" link a recording that trickles for 10 s:
+        # the first transfer gets what is left of 2 s, the second is declined.
+        start = time.monotonic()
+        status, out, err = run_lookup(
+            "--online", "--timeout", "20", "--deadline", "2", "--base-path", self.base,
+            "--map", "http://en.lexora.org/=" + self.server.url("en.lexora.org/"),
+            "--map", "http://media.lexora.org/=" + self.server.url("slow/"), "bass")
+        self.assertEqual((status, out), (FOUND, expected("bass")), err)
+        self.assertLess(time.monotonic() - start, 8)
+        self.assertIn("timed out", err)
+        self.assertIn("deadline of 2 s has passed", err)
+        self.assertEqual(self.voice_files(), [])
 
     def test_failed_audio_transfer_leaves_no_file_and_keeps_the_entry(self):
         for where, cause in [("missing/", "HTTP status 404"), ("huge/", "larger than 32 MiB")]:
@@ -564,6 +731,18 @@ class OnlineTest(TempFolderTest):
                 self.assertIn(cause, err)
                 self.assertNotIn("audio: c1_", err)
                 self.assertEqual(self.voice_files(), [])
+
+
+class ReadmeTest(TempFolderTest):
+    def test_the_map_example_works_pasted_as_one_block(self):
+        readme = read_text(SOURCE_DIR, "README.md")
+        [block] = [b for b in re.findall(r"```sh\n(.*?)```", readme, re.S) if "--map" in b]
+        env = dict(os.environ, XDG_DATA_HOME=self.tmp,
+                   PATH=os.path.dirname(EXE) + os.pathsep + os.environ["PATH"])
+        done = subprocess.run(["bash", "-c", block.replace("8000", str(closed_port()))],
+                              cwd=SOURCE_DIR, env=env, capture_output=True, timeout=RUN_SECONDS)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout.decode(), expected("cat"))
 
 
 class InterruptionTest(TempFolderTest):
@@ -628,6 +807,14 @@ class InstallTest(unittest.TestCase):
                                                                       "dog.txt"))), err)
             man_page = os.path.join(prefix, "share", "man", "man1", "lexoradx-lookup.1")
             self.assertIn(".TH LEXORADX-LOOKUP", read_text(man_page))
+            for section in ["FILES", "ENVIRONMENT", "EXAMPLES", '"SEE ALSO"']:
+                self.assertIn("\n.SH %s\n" % section, read_text(man_page))
+            completion = os.path.join(prefix, "share", "bash-completion", "completions",
+                                      "lexoradx-lookup")
+            done = subprocess.run(["bash", "-c", 'source "$1"; COMP_WORDS=(lexoradx-lookup -d f);'
+                                   ' COMP_CWORD=2; _lexoradx_lookup; echo "${COMPREPLY[*]}"', "-",
+                                   completion], capture_output=True, timeout=RUN_SECONDS)
+            self.assertEqual(done.stdout, b"fr\n", done.stderr)
             if shutil.which("man"):
                 shown = subprocess.run(["man", "-P", "cat", "-l", man_page], capture_output=True,
                                        timeout=RUN_SECONDS)

@@ -30,38 +30,18 @@ std::string readAllChunks(THtmlStreamParser& parser) {
   return out;
 }
 
-TEST(StreamParserTest, ReadChunk_SplitsAtEveryLineEnd) {
-  const struct {
-    const char16_t* text;
-    const char* want;
-  } kCases[] = {
-      {u"", ""},
-      {u"a", "[a]"},
-      {u"a\n", "[a]"},
-      {u"a\r", "[a]"},
-      {u"a\r\n", "[a]"},
-      {u"x\r", "[x]"},
-      {u"\r\r", "[][]"},
-      {u"\n\n", "[][]"},
-      {u"\r\n\r\n", "[][]"},
-      {u"\n\r", "[][]"},
-      {u"\r\n", "[]"},
-      {u"\n", "[]"},
-      {u"a\r\n\nb", "[a][][b]"},
-      {u"a\nb\rc\r\nd", "[a][b][c][d]"},
-      {u"a\n\rb", "[a][][b]"},
-      {u"a\r\r\nb", "[a][][b]"},
-      {u"a\n\n\nb\n", "[a][][][b]"},
-      {u" <b>x</b> \r\n\ty", "[ <b>x</b> ][\\x09y]"},
-      {u"a\x0b" u"b\x0c" u"c", "[a\\x0bb\\x0cc]"},
-      {u"a\u2028b\x85" u"c", "[a\\u2028b\\x85c]"},
-  };
-  for (const auto& row : kCases) {
-    SCOPED_TRACE(render(row.text, row.text + std::char_traits<char16_t>::length(row.text)));
-    TLineReader parser;
-    EXPECT_TRUE(parser.setInput(row.text));
-    EXPECT_EQ(readAllChunks(parser), row.want);
-  }
+// A wide text is copied whole, line ends and all: the tokenizer cuts the
+// lines. The caller's text is left as it was.
+TEST(StreamParserTest, ReadChunk_WideText_CopiedWholeAndLeftUnchanged) {
+  const char16_t text[] = u"a\r\n<b>\rc";
+  TLineReader parser;
+  EXPECT_TRUE(parser.setInput(text));
+  EXPECT_EQ(readAllChunks(parser), "[a\\x0d\\x0a<b>\\x0dc]");
+  TEventRecorder<THtmlStreamParser> recorder;
+  recorder.setInput(text);
+  recorder.parse();
+  EXPECT_EQ(recorder.record(), "T[a] S[b] T[c]");
+  EXPECT_EQ(std::u16string(text), u"a\r\n<b>\rc");
 }
 
 // Each input replaces the one given before, whichever kind that was.
@@ -69,7 +49,7 @@ TEST(StreamParserTest, NewInput_ReplacesTheEarlierOne) {
   TLineReader parser;
   parser.setUtf8Input("<old>\n", 6);
   parser.setInput(u"a\nb");
-  EXPECT_EQ(readAllChunks(parser), "[a][b]");
+  EXPECT_EQ(readAllChunks(parser), "[a\\x0ab]");
   parser.setInput(u"old");
   parser.setUtf8Input("new", 3);
   EXPECT_EQ(readAllChunks(parser), "[new]");
@@ -80,9 +60,8 @@ struct TParsed {
   int warnings;
 };
 
-/// Parses `text` copied line by line (setInput) or as UTF-8 decoded a block
-/// of lines at a time (setUtf8Input), recording every start tag with its
-/// attributes.
+/// Parses `text` as wide text (setInput) or as UTF-8 (setUtf8Input),
+/// recording every start tag with its attributes.
 TParsed parseLines(const std::u16string& text, bool asUtf8) {
   TEventRecorder<THtmlStreamParser> parser;
   parser.withAttributes = true;
@@ -100,9 +79,9 @@ TParsed parseLines(const std::u16string& text, bool asUtf8) {
 }
 
 // In a block of lines the tokenizer finds the line ends itself: every handler
-// call must be the one a copied line gives, with a NUL at the line's end
+// call must be the one a line of its own gives, with a NUL at the line's end
 // before the line's last reports.
-TEST(StreamParserTest, Utf8Input_LinesOfABlock_SameEventsAsCopiedLines) {
+TEST(StreamParserTest, Parse_LinesOfABlock_EachReadAsALineOfItsOwn) {
   const struct {
     const char16_t* text;
     const char* want;
@@ -117,6 +96,7 @@ TEST(StreamParserTest, Utf8Input_LinesOfABlock_SameEventsAsCopiedLines) {
       {u"\n", "", 0},
       {u"", "", 0},
       {u"\r\n\r\n<p>\r\n</p>\r\n", "S[p]{} E[p]", 0},
+      {u"a\x0b" u"b\x0c" u"c\u2028d\x85" u"e", "T[a\\x0bb\\x0cc\\u2028d\\x85e]", 0},  // no line ends
       // Tags cut by a line end: reported at the line's NUL, their rest silent.
       {u"<a\nhref=1>t", "S[a]~{} T[t]", 1},
       {u"<a href=\"x\"\nclass=b>t", "S[a href=\"x\"]~{href=x} T[t]", 1},
@@ -148,22 +128,22 @@ TEST(StreamParserTest, Utf8Input_LinesOfABlock_SameEventsAsCopiedLines) {
   for (const auto& row : kCases) {
     const std::u16string original(row.text);
     SCOPED_TRACE(render(original.data(), original.data() + original.size()));
-    const TParsed byLine = parseLines(original, false);
-    EXPECT_EQ(byLine.record, row.want) << "copied lines";
-    EXPECT_EQ(byLine.warnings, row.warnings) << "copied lines";
-    const TParsed byBlock = parseLines(original, true);
-    EXPECT_EQ(byBlock.record, row.want) << "UTF-8 block";
-    EXPECT_EQ(byBlock.warnings, row.warnings) << "UTF-8 block";
+    const TParsed wide = parseLines(original, false);
+    EXPECT_EQ(wide.record, row.want) << "wide text";
+    EXPECT_EQ(wide.warnings, row.warnings) << "wide text";
+    const TParsed utf8 = parseLines(original, true);
+    EXPECT_EQ(utf8.record, row.want) << "UTF-8";
+    EXPECT_EQ(utf8.warnings, row.warnings) << "UTF-8";
   }
 }
 
-// UTF-8 input is decoded a block of whole lines at a time (64 KiB, then on to
-// the next line end). Whatever lies where a block would end (a line end, a
-// CRLF, a tag or comment cut by a line end, a sequence, a stray byte, a line
-// longer than a block), the events are those of the whole text read line by
-// line, and the units counted are the whole text's. A block longer than the
+// Input is read a block of whole lines at a time (64 Ki bytes or units, then
+// on to the next line end). Whatever lies where a block would end (a line end,
+// a CRLF, a tag or comment cut by a line end, a sequence, a stray byte, a line
+// longer than a block), the events are those of the whole text tokenized at
+// once, and the units counted are the whole text's. A block longer than the
 // one before it (a long line) gets room of its own.
-TEST(StreamParserTest, Utf8Input_AtBlockEdges_SameEventsAsTheWholeText) {
+TEST(StreamParserTest, Input_AtBlockEdges_SameEventsAsTheWholeText) {
   constexpr size_t kBlock = 64 << 10;
   const char* const kEdges[] = {
       "\n<b>x</b>",       "\r\n<b>x",          "\r\r<i>\n",
@@ -183,8 +163,9 @@ TEST(StreamParserTest, Utf8Input_AtBlockEdges_SameEventsAsTheWholeText) {
       __kvstrW text;
       fromUtf8(text, bytes.data(), static_cast<int32_t>(bytes.size()));
 
-      TEventRecorder<THtmlStreamParser> whole;
-      whole.setInput(text.str());
+      TEventRecorder<testing_html::TChunkFeed> whole({std::u16string(text.str(), text.length())});
+      TEventRecorder<THtmlStreamParser> wide;
+      wide.setInput(text.str());
       TEventRecorder<THtmlStreamParser> blocks;
       // The last block is decoded, and the bytes let go, before it is read.
       std::string readWhenDecoded;
@@ -196,9 +177,12 @@ TEST(StreamParserTest, Utf8Input_AtBlockEdges_SameEventsAsTheWholeText) {
       testing::internal::CaptureStderr();
       whole.parse();
       const std::string wholeWarnings = testing::internal::GetCapturedStderr();
-      testing::internal::CaptureStderr();
-      blocks.parse();
-      EXPECT_EQ(testing::internal::GetCapturedStderr(), wholeWarnings);
+      for (TEventRecorder<THtmlStreamParser>* parser : {&wide, &blocks}) {
+        testing::internal::CaptureStderr();
+        parser->parse();
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), wholeWarnings);
+      }
+      EXPECT_EQ(wide.record(), whole.record());
       EXPECT_EQ(blocks.record(), whole.record());
       EXPECT_EQ(blocks.decodedUnits(), text.length());
       EXPECT_EQ(decodedCalls, 1);
@@ -223,7 +207,7 @@ TEST(StreamParserTest, ReadChunk_AtTheEnd_KeepsReturningMinusOne) {
   TLineReader parser;
   parser.setInput(u"a\n");
   __kvstrW chunk;
-  EXPECT_EQ(parser.readChunk(chunk), 1);
+  EXPECT_EQ(parser.readChunk(chunk), 2);
   EXPECT_EQ(parser.readChunk(chunk), -1);
   EXPECT_EQ(parser.readChunk(chunk), -1);
 }

@@ -1,4 +1,5 @@
 #include <cstddef>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -276,6 +277,24 @@ TEST(TokenizerTest, DefaultHandlers_DoNothing) {
   EXPECT_TRUE(parser.parse());
   EXPECT_EQ(countWarnings(testing::internal::GetCapturedStderr()), 1);
   EXPECT_EQ(parser.reads, 3);
+}
+
+// A handler that ends the parse by an exception, as running out of memory does.
+class TThrowingParser final : public TChunkFeed {
+ public:
+  using TChunkFeed::TChunkFeed;
+  void onText(const char16_t*, int32_t) override { throw std::runtime_error("handler"); }
+};
+
+// The warnings are written once the parse is over; one cut short by an
+// exception writes those it gathered when the parser goes.
+TEST(TokenizerTest, HandlerException_StillWritesTheWarningsBefore) {
+  testing::internal::CaptureStderr();
+  {
+    TThrowingParser parser(Chunks{u"<a", u">", u"<b", u">x"});
+    EXPECT_THROW(parser.parse(), std::runtime_error);
+  }
+  EXPECT_EQ(countWarnings(testing::internal::GetCapturedStderr()), 2);
 }
 
 }  // namespace

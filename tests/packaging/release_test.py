@@ -10,6 +10,7 @@ import calendar
 import configparser
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,19 @@ ARGS = None
 
 EXPECTED_NAMES = ["LexoraDX.dll", "LexoraDX.ini", "README.txt", "LICENSE", "lexoradx.h",
                   "host-integration.md", "SHA256SUMS"]
+
+
+def version():
+    return re.match(r"LexoraDX-(.+)-win32\.zip$", os.path.basename(ARGS.zip)).group(1)
+
+
+def top_folder():
+    return "LexoraDX-%s/" % version()
+
+
+def as_packed(data):
+    """A text file's bytes as the zip holds them: CR LF line ends, the version filled in."""
+    return data.replace(b"@VERSION@", version().encode()).replace(b"\n", b"\r\n")
 
 
 def read_bytes(path):
@@ -38,10 +52,28 @@ class ContentsTest(unittest.TestCase):
     def setUpClass(cls):
         with zipfile.ZipFile(ARGS.zip) as archive:
             cls.infos = archive.infolist()
-            cls.files = {info.filename: archive.read(info) for info in cls.infos}
+            cls.files = {info.filename[len(top_folder()):]: archive.read(info) for info in cls.infos}
 
-    def test_exactly_the_release_files_in_a_fixed_order(self):
-        self.assertEqual([info.filename for info in self.infos], EXPECTED_NAMES)
+    def test_exactly_the_release_files_in_one_top_folder_in_a_fixed_order(self):
+        self.assertEqual([info.filename for info in self.infos],
+                         [top_folder() + name for name in EXPECTED_NAMES])
+
+    def test_text_files_end_their_lines_with_cr_lf(self):
+        for name in EXPECTED_NAMES[1:]:
+            with self.subTest(name=name):
+                self.assertEqual(self.files[name].count(b"\n"), self.files[name].count(b"\r\n"))
+                self.assertTrue(self.files[name].endswith(b"\r\n"))
+
+    def test_readme_tells_end_users_what_they_need(self):
+        readme = self.files["README.txt"].decode("utf-8")
+        for needed in ["CurrentMarkup=1", "AudioEnabled", "VoiceFiles", "Lexora(EN)", "cat",
+                       "Version " + version()]:
+            self.assertIn(needed, readme)
+
+    def test_the_guide_stands_alone_beside_the_header(self):
+        guide = self.files["host-integration.md"].decode("utf-8")
+        self.assertNotIn('#include "plugin/lexoradx.h"', guide)
+        self.assertIn('#include "lexoradx.h"', guide)
 
     def test_files_are_the_sources_and_the_built_dll(self):
         sources = {
@@ -54,10 +86,11 @@ class ContentsTest(unittest.TestCase):
         }
         for name, path in sources.items():
             with self.subTest(name=name):
-                self.assertEqual(self.files[name], read_bytes(path))
+                source = read_bytes(path)
+                self.assertEqual(self.files[name], source if name.endswith(".dll") else as_packed(source))
 
     def test_checksums_list_every_other_file(self):
-        lines = self.files["SHA256SUMS"].decode("ascii").splitlines()
+        lines = self.files["SHA256SUMS"].decode("ascii").splitlines()  # each ends with CR LF
         self.assertEqual([line[66:] for line in lines], EXPECTED_NAMES[:-1])
         for line in lines:
             with self.subTest(line=line):
@@ -98,22 +131,24 @@ class ReproducibleTest(unittest.TestCase):
             seconds = calendar.timegm(archive.infolist()[0].date_time + (0, 0, 0))
         output = os.path.join(folder, "out", zip_name)
         subprocess.run([sys.executable, os.path.join(ARGS.source_dir, "packaging", "make_release_zip.py"),
-                        "--output", output, "--source-dir", ARGS.source_dir,
+                        "--output", output, "--source-dir", ARGS.source_dir, "--version", version(),
                         *[f"{name}={os.path.join(folder, name)}" for name in names]],
                        env={**os.environ, "SOURCE_DATE_EPOCH": str(seconds)}, check=True)
         return read_bytes(output)
 
     def test_same_files_with_other_times_and_modes_give_the_same_bytes(self):
         with zipfile.ZipFile(ARGS.zip) as archive:
-            names = [name for name in archive.namelist() if name != "SHA256SUMS"]
+            names = [name for name in archive.namelist() if not name.endswith("/SHA256SUMS")]
             with tempfile.TemporaryDirectory() as folder:
                 for name in names:
                     archive.extract(name, folder)
                     path = os.path.join(folder, name)
                     os.chmod(path, 0o600)
                     os.utime(path, (1234567890, 1234567890))
-                packed = self.pack(folder, names, os.path.basename(ARGS.zip))
-                unpacked = sorted(os.listdir(os.path.join(folder, "out")))
+                packed = self.pack(os.path.join(folder, top_folder()),
+                                   [name[len(top_folder()):] for name in names],
+                                   os.path.basename(ARGS.zip))
+                unpacked = sorted(os.listdir(os.path.join(folder, top_folder(), "out")))
         self.assertEqual(packed, read_bytes(ARGS.zip))
         self.assertEqual(unpacked, sorted([os.path.basename(ARGS.zip), os.path.basename(ARGS.zip)[:-4]]))
 

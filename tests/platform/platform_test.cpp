@@ -169,6 +169,8 @@ constexpr char kProfile[] =
     "Twice=1\r\n"
     "Twice=2\r\n"
     "Huge=4294967297\r\n"
+    "Cut=000000000000000000000000000003\r\n"    // a digit as the 30th unit
+    "Kept=00000000000000000000000000004\r\n"    // and as the 29th
     "[config]\r\n"
     "Later=11\r\n";
 
@@ -197,6 +199,8 @@ TEST(ProfileTest, GetPrivateProfileInt_ReadsAsWindowsDoes) {
       {u"config", u"NoEquals", 99},
       {u"config", u"Twice", 1},        // the first key of a name wins
       {u"config", u"Huge", 1},         // wraps modulo 2^32
+      {u"config", u"Cut", 0},          // only the value's first 29 units are read
+      {u"config", u"Kept", 4},
       {u"config", u"Later", 99},       // only the first section of a name counts
       {u"config", u"AudioEnabled", 99},  // the key lives in another section
       {u"other", u"AudioEnabled", 5},
@@ -339,6 +343,19 @@ TEST(AnsiTest, MultiByteToWideChar_CountsAndCapacity) {
   EXPECT_EQ(platform::MultiByteToWideChar("abcd", 4, out, 3), 0);      // does not fit
 }
 
+TEST(FileNameTest, NamesOneFile_EqualButForCase) {
+  const struct {
+    const char16_t* a;
+    const char16_t* b;
+    bool one;
+  } kCases[] = {
+      {u"c1_Cat.ogg", u"c1_cAT.OGG", true}, {u"c1_a.ogg", u"c1_a.ogg", true}, {u"", u"", true},
+      {u"c1_a.ogg", u"c1_b.ogg", false},    {u"a", u"ab", false},             {u"ab", u"a", false},
+      {u"a[", u"A{", false},  // not letters: no case
+  };
+  for (const auto& c : kCases) EXPECT_EQ(platform::namesOneFile(c.a, c.b), c.one) << (&c - kCases);
+}
+
 TEST(ModuleTest, ModuleFileName_NamesThisProgramInFull) {
   const std::u16string name = platform::moduleFileName(nullptr);
   const std::u16string tail = fs::path(DX_TEST_PROGRAM).filename().u16string();
@@ -353,29 +370,14 @@ TEST(ModuleTest, ModuleFileName_NamesThisProgramInFull) {
   EXPECT_EQ(name.substr(name.size() - tail.size()), tail);
 }
 
-#if !defined(_WIN32)
-TEST(OutputTest, PrintWide_WritesUtf8) {
+TEST(OutputTest, StandardStreams_GetTheBytesAsTheyStand) {
   testing::internal::CaptureStdout();
-  printf("[");
-  platform::printWide(u"h\u00e9\u20ac\U0001F600|\xD800|");  // a lone surrogate becomes U+FFFD
-  platform::printWide(nullptr);
-  printf("]");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "[h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80|\xEF\xBF\xBD|]");
+  testing::internal::CaptureStderr();
+  platform::writeStandardOutput("h\xC3\xA9\nx", 4);
+  platform::writeStandardError("w\n", 2);
+  platform::writeStandardError("", 0);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "h\xC3\xA9\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "w\n");
 }
-
-// A text longer than the encoding buffer goes out in several pieces, whole.
-TEST(OutputTest, PrintWide_LongTextWhole) {
-  std::u16string text;
-  std::string want;
-  for (int i = 0; i < 400; ++i) {
-    text += u"a\U0001F600";
-    want += "a\xF0\x9F\x98\x80";
-  }
-  testing::internal::CaptureStdout();
-  platform::printWide(text.c_str());
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), want);
-}
-#endif
 
 }  // namespace

@@ -103,6 +103,7 @@ TEST(SwitchTest, ReadSwitch_FollowsTheFile) {
       {"zero", "[config]\r\nAudioEnabled=0\r\n", false, false},
       {"one", "[config]\r\nAudioEnabled=1\r\n", true, true},
       {"seven", "[config]\r\nAudioEnabled=7\r\n", true, true},
+      {"minus one", "[config]\r\nAudioEnabled=-1\r\n", true, true},  // any number but 0 is on
       {"section without the key", "[config]\r\nOther=0\r\n", true, false},
       {"key in another section", "[main]\r\nAudioEnabled=0\r\n", true, false},
       {"names in other case", "[CONFIG]\naudioenabled = 0\n", false, false},

@@ -343,6 +343,48 @@ TEST_F(RequestTest, HostileAudioLink_StaysInTheVoiceFileFolder) {
   EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_.._.._x_y.ogg"});
 }
 
+// A host may hand any other scheme to handlers that open local files or
+// shares: such links are passed over as sections without audio are, so they
+// use up neither the calls nor the slots.
+TEST_F(RequestTest, LinksOfOtherSchemes_AreNeverOffered) {
+  std::string sections;
+  for (const char* link : {"file://attacker.example/share/x.ogg", "ftp://h/x.ogg", "javascript:alert(1)//x.ogg",
+                           "C:\\Users\\x.ogg", "FILE:///etc/x.ogg"}) {
+    sections += languageSection("L" + std::to_string(sections.size()), link, "sense");
+  }
+  for (int i = 0; i < 40; ++i) sections += languageSection("F" + std::to_string(i), "file:///x.ogg", "sense");
+  sections += languageSection("English", "HTTPS://media.lexora.org/a/Cat.ogg", "one");
+  gHost.page = entryPage(sections);
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
+  ASSERT_EQ(gHost.downloads.size(), 1u);
+  EXPECT_EQ(gHost.downloads[0].url, "HTTPS://media.lexora.org/a/Cat.ogg");
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_a_Cat.ogg"});
+}
+
+// Windows takes names that differ only in case for one file: a second link
+// of that name would overwrite the first recording and take a second slot.
+// The same name again is the same file (a repeated language), as before.
+TEST_F(RequestTest, NamesDifferingOnlyInCase_AreOneFile) {
+  gHost.page = entryPage(languageSection("English", "/w/Cat.ogg", "one") +
+                         languageSection("French", "/w/cat.ogg", "two") +
+                         languageSection("German", "/W/CAT.ogg", "three") +
+                         languageSection("Dutch", "/w/dog.ogg", "four") +
+                         languageSection("English", "/w/x.ogg", "five"));
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
+  ASSERT_EQ(gHost.downloads.size(), 3u);
+  EXPECT_EQ(audioNames(), (std::vector<std::u16string>{u"c1_w_Cat.ogg", u"c1_w_dog.ogg", u"c1_w_Cat.ogg"}));
+
+  // A name whose download failed holds no file: its other case may come.
+  TearDown();
+  SetUp();
+  gHost.page = entryPage(languageSection("English", "/w/Cat.ogg", "one") +
+                         languageSection("French", "/w/cat.ogg", "two"));
+  gHost.downloadFails = {true};
+  EXPECT_EQ(lookUp(u"cat"), LookupOutcome::Found);
+  EXPECT_EQ(gHost.downloads.size(), 2u);
+  EXPECT_EQ(audioNames(), std::vector<std::u16string>{u"c1_w_cat.ogg"});
+}
+
 // More sections with audio than the record has slots: the stage stops once
 // every slot holds a name, and the host's cancel pointer after the last slot
 // stays as it was.

@@ -227,9 +227,9 @@ TEST(MakeAudioPathTest, HostileLinks_StayInsideTheVoiceFileFolder) {
       {"/..\\..\\Windows\\evil.ogg", u"c1_.._.._Windows_evil.ogg"},
       {"/../../etc/passwd", u"c1_.._.._etc_passwd"},
       {"http://h/../../x.ogg", u"c1_.._.._x.ogg"},
-      {"..", u"c1_.."},
-      {"/..", u"c1_.."},
-      {"/.", u"c1_."},
+      {"..", u"c1_"},  // Windows would drop the dots
+      {"/..", u"c1_"},
+      {"/.", u"c1_"},
       {"C:\\evil.ogg", u"c1_C__evil.ogg"},
       {"C:evil.ogg", u"c1_C_evil.ogg"},
       {"\\\\server\\share\\x.ogg", u"c1___server_share_x.ogg"},
@@ -250,6 +250,66 @@ TEST(MakeAudioPathTest, HostileLinks_StayInsideTheVoiceFileFolder) {
     const std::u16string name = got.substr(folder.size());
     EXPECT_NE(name, u".");
     EXPECT_NE(name, u"..");
+  }
+}
+
+// Windows drops trailing dots and blanks and refuses a final component past
+// 255 units: the name reported must be the file that exists.
+TEST(MakeAudioPathTest, NamesWindowsCannotKeep_AreFitted) {
+  TTempFolder temp;
+  const std::u16string base = temp.withSeparator() + u"main.dat";
+  const std::u16string folder = temp.withSeparator() + u"VoiceFiles" + kSep;
+  const std::string longStem(300, 'a');
+  const std::u16string pair = u"\U0001F600";
+  const struct {
+    std::string link;
+    std::u16string want;
+  } kCases[] = {
+      {"/a/dot.ogg.", u"c1_a_dot.ogg"},
+      {"/a/x.ogg . .. ", u"c1_a_x.ogg"},
+      {"/a.b c", u"c1_a.b c"},
+      {"/" + longStem + ".ogg", u"c1_" + std::u16string(248, u'a') + u".ogg"},
+      {"/" + longStem + ".ogg...", u"c1_" + std::u16string(248, u'a') + u".ogg"},
+      {"/" + longStem, u"c1_" + std::u16string(252, u'a')},
+      {"/" + std::string(251, 'a') + "....." + longStem, u"c1_" + std::u16string(251, u'a')},
+      // A pair is never cut in two.
+      {"/" + std::string(246, 'a') + "\xF0\x9F\x98\x80.ogg", u"c1_" + std::u16string(246, u'a') + pair + u".ogg"},
+      {"/" + std::string(247, 'a') + "\xF0\x9F\x98\x80.ogg", u"c1_" + std::u16string(247, u'a') + u".ogg"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.link.substr(0, 20));
+    const std::u16string got = makeAudioPath(base.c_str(), c.link.c_str(), u"VoiceFiles", u"c1_").str();
+    EXPECT_EQ(got, folder + c.want);
+    EXPECT_LE(got.size() - folder.size(), 255u);
+  }
+  // Nothing left of the name: no path, and no folder made for it.
+  EXPECT_TRUE(makeAudioPath(base.c_str(), "/. . .", u"Empty", u"").empty());
+  EXPECT_FALSE(fs::exists(temp.path() / "Empty"));
+}
+
+TEST(IsWebUrlTest, OnlyHttpAndHttpsNamingAHost) {
+  const struct {
+    const char* url;
+    bool web;
+  } kCases[] = {
+      {"http://h/a.ogg", true},
+      {"HTTPS://h/a.ogg", true},
+      {"hTtP://h", true},
+      {"file://attacker.example/share/x.ogg", false},
+      {"ftp://h/x.ogg", false},
+      {"javascript:alert(1)//x.ogg", false},
+      {"C:\\Users\\x.ogg", false},
+      {"httpx://h/a.ogg", false},
+      {"http:/h/a.ogg", false},
+      {"http:///a.ogg", false},
+      {"//h/a.ogg", false},
+      {"/a.ogg", false},
+      {"", false},
+      {nullptr, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.url ? c.url : "(null)");
+    EXPECT_EQ(isWebUrl(c.url), c.web);
   }
 }
 
