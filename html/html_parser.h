@@ -64,8 +64,16 @@ class THtmlParser {
   /// Checked before each chunk; parse ends once it is set.
   bool stopRequested = false;
 
+  /// The line of the input that the reports now made lie on, counted from 0
+  /// over every parse: two reports lie on one line when it is the same for
+  /// both.
+  int64_t lineNumber() const { return lineNumber_; }
+
  protected:
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
   ~THtmlParser() = default;
+
+ private:
+  int64_t lineNumber_ = 0;
 };
