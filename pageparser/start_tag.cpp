@@ -22,6 +22,9 @@ constexpr std::u16string_view kIpaClass = u"IPA";
 constexpr std::u16string_view kCurrentIpaClass = u"API";
 constexpr std::u16string_view kAudioLinkClass = u"unicode audiolink";
 constexpr std::u16string_view kFooterClass = u"printfooter";
+constexpr std::u16string_view kFootnoteMarkerClass = u"reference";
+constexpr std::u16string_view kExternalLinkClass = u"external";
+constexpr std::u16string_view kNumberedLinkClass = u"autonumber";
 
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
   std::u16string_view rest = classList;
@@ -37,6 +40,13 @@ bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
 
 void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
   const TagKind kind = tagKind(name, end);
+  if (hiddenElement_ != TagKind::Other) {
+    // A style sheet or script holds no tags; another hidden element counts
+    // only the elements of its own kind, to find its end.
+    const bool rawText = hiddenElement_ == TagKind::Style || hiddenElement_ == TagKind::Script;
+    if (!rawText && kind == hiddenElement_) ++hiddenDepth_;
+    return;
+  }
   switch (kind) {
     case TagKind::H1:
     case TagKind::H2:
@@ -51,10 +61,17 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
       captureButtonAudio(name, end);
       break;
     case TagKind::AnchorHref:
+      if (currentMarkup_) hideUnseenElement(kind, name, end);
       // Only anchors whose first attribute is href; the link is kept as
       // written (relative links are joined with the page URL when the files
       // are fetched).
       if (spanKind_ == SPAN_AUDIO && !language_.empty()) storeAudioLink(attributeValue(name, end, u"href"));
+      break;
+    case TagKind::Anchor:
+    case TagKind::Sup:
+    case TagKind::Style:
+    case TagKind::Script:
+      if (currentMarkup_) hideUnseenElement(kind, name, end);
       break;
     case TagKind::Div:
       openDiv(name, end);
@@ -115,7 +132,8 @@ void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
     editLinkDepth_ = 1;
   } else if (language_.empty()) {
     // Pronunciation and audio spans count only inside a language section.
-  } else if (spanClass == kIpaClass || (currentMarkup_ && spanClass == kCurrentIpaClass)) {
+  } else if (currentMarkup_ ? classListHas(spanClass, kIpaClass) || classListHas(spanClass, kCurrentIpaClass)
+                            : spanClass == kIpaClass) {
     spanKind_ = SPAN_IPA;
   } else if (spanClass == kAudioLinkClass) {
     spanKind_ = SPAN_AUDIO;
@@ -155,6 +173,34 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   constexpr std::u16string_view kOgg = u".ogg";
   if (path.size() < kOgg.size() || path.substr(path.size() - kOgg.size()) != kOgg) return;
   storeAudioLink(path);
+}
+
+void TLexoraParser::hideUnseenElement(TagKind kind, const char16_t* name, const char16_t* end) {
+  bool unseen = false;
+  switch (kind) {
+    case TagKind::Style:
+    case TagKind::Script:
+      unseen = true;
+      break;
+    case TagKind::Sup:
+      unseen = classListHas(attributeValue(name, end, u"class"), kFootnoteMarkerClass);
+      break;
+    case TagKind::Anchor:
+    case TagKind::AnchorHref: {
+      // Links are many: their class is read only where their text would be
+      // recorded.
+      if (!(sectionKind_ & SK_LISTS)) break;
+      const std::u16string_view linkClass = attributeValue(name, end, u"class");
+      unseen = classListHas(linkClass, kNumberedLinkClass) && classListHas(linkClass, kExternalLinkClass);
+      kind = TagKind::Anchor;  // the kind of its end tag
+      break;
+    }
+    default:
+      break;
+  }
+  if (!unseen) return;
+  hiddenElement_ = kind;
+  hiddenDepth_ = 0;
 }
 
 void TLexoraParser::openListElement(TagKind kind) {
