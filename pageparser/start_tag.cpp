@@ -26,6 +26,15 @@ constexpr std::u16string_view kFootnoteMarkerClass = u"reference";
 constexpr std::u16string_view kExternalLinkClass = u"external";
 constexpr std::u16string_view kNumberedLinkClass = u"autonumber";
 
+// Whether the start tag [name, end) ends in the end tag of the style sheet or
+// script `kind` is: the tokenizer knows no raw text, so a "<" in a script
+// ("if (a<b)") opens a tag that only the ">" of the script's end tag closes.
+bool runsOnToEndTag(const char16_t* name, const char16_t* end, TagKind kind) {
+  while (end > name && end[-1] <= u' ') --end;
+  if (kind == TagKind::Style) return end - name >= 7 && tagTextStartsWith(end - 7, end, u"</style");
+  return end - name >= 8 && tagTextStartsWith(end - 8, end, u"</script");
+}
+
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
   std::u16string_view rest = classList;
   while (!rest.empty()) {
@@ -44,6 +53,7 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
     // A style sheet or script holds no tags; another hidden element counts
     // only the elements of its own kind, to find its end.
     const bool rawText = hiddenElement_ == TagKind::Style || hiddenElement_ == TagKind::Script;
+    if (rawText && runsOnToEndTag(name, end, hiddenElement_)) hiddenElement_ = TagKind::Other;
     if (!rawText && kind == hiddenElement_) ++hiddenDepth_;
     return;
   }

@@ -492,6 +492,8 @@ TEST(CurrentMarkupTextTest, UnseenElements_NeverReachTheText) {
       {u"<p>a<style data-mw-deduplicate=\"x\">.mw-parser-output .b>i{color:red}</style>b</p>", u"ab",
        u"a.mw-parser-output .b>i{color:red}b"},
       {u"<p>a<SCRIPT>var t = \"<h2>x</h2>\";</script>b</p>", u"ab", u"avar t = \""},
+      // A "<" in a script opens a tag that runs on to the script's end tag.
+      {u"<p>a<script>if(1<2){t=\"<i>\";}</script >b</p>", u"ab", u"aif(1b"},
       {u"<p>origin<sup id=\"cite_ref-1\" class=\"reference\"><a href=\"#cite_note-1\"><span "
        u"class=\"cite-bracket\">[</span>1<span class=\"cite-bracket\">]</span></a></sup>; more</p>",
        u"origin; more", u"origin[1]; more"},
