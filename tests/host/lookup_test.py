@@ -325,7 +325,8 @@ class OfflineTest(TempFolderTest):
 
 class CurrentMarkupTest(TempFolderTest):
     """A copy of the module with CurrentMarkup=1 in the INI beside it reads the
-    twin pages of both later markups, and the classic ones, alike."""
+    twin pages of both later markups, and the classic ones, alike: each gives
+    the article's current-mode entry."""
 
     TWINS = [
         ("en", "dog", "en.lexora.org/dog.txt", "media.lexora.org/2/2e/En-us-dog.ogg",
@@ -347,7 +348,7 @@ class CurrentMarkupTest(TempFolderTest):
                 f.write(ini)
         return module
 
-    def test_twins_give_the_classic_entry_and_audio(self):
+    def test_twins_give_the_current_entry_and_audio(self):
         module = self.copy_module("[config]\nCurrentMarkup=1\n")
         for store in ["pages-markup2", "pages-markup3", "pages"]:
             for dictionary, word, entry, media, stored in self.TWINS:
@@ -356,7 +357,7 @@ class CurrentMarkupTest(TempFolderTest):
                     status, out, err = run_lookup("--module", module, "--pages", samples(store),
                                                   "--base-path", self.base, "-d", dictionary, word)
                     self.assertEqual(status, FOUND, err)
-                    self.assertEqual(out, read_text(samples("expected", *entry.split("/"))))
+                    self.assertEqual(out, read_text(samples("expected-current", *entry.split("/"))))
                     self.assertEqual(self.voice_files(), [stored])
                     self.assertEqual(read_bytes(self.voice, stored),
                                      read_bytes(samples("media", *media.split("/"))))
@@ -606,12 +607,13 @@ class InstallTest(unittest.TestCase):
             self.assertIn("module: %s/lib/lexoradx/LexoraDX.so\n" % prefix, out)
             self.assertTrue(os.path.isfile(os.path.join(prefix, "lib", "lexoradx", "LexoraDX.ini")))
             status, out, err = run_lookup("-n", "-dfr", "chat", exe=program, env=env, cwd="/")
-            self.assertEqual((status, out), (FOUND, read_text(samples("expected", "fr.lexora.org",
+            self.assertEqual((status, out), (FOUND, read_text(samples("expected-current", "fr.lexora.org",
                                                                       "chat.txt"))), err)
             # The installed INI turns current-markup mode on.
             status, out, err = run_lookup("-n", "--pages", samples("pages-markup3"), "dog",
                                           exe=program, env=env, cwd="/")
-            self.assertEqual((status, out), (FOUND, expected("dog")), err)
+            self.assertEqual((status, out), (FOUND, read_text(samples("expected-current", "en.lexora.org",
+                                                                      "dog.txt"))), err)
             man_page = os.path.join(prefix, "share", "man", "man1", "lexoradx-lookup.1")
             self.assertIn(".TH LEXORADX-LOOKUP", read_text(man_page))
             if shutil.which("man"):

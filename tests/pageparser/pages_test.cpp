@@ -3,8 +3,9 @@
 // the hand-written samples/expected/<host>/<name>.txt and <name>.audio.
 // samples/pages-markup2/ and samples/pages-markup3/ hold the same articles in
 // the two later markups, each the twin of the classic page of its name: read
-// in current-markup mode they give the classic page's expectations. Pages are
-// found by walking the folders, so a new page needs no code here.
+// in current-markup mode, all three give samples/expected-current/<host>/
+// <name>.txt and .audio. Pages are found by walking the folders, so a new
+// page needs no code here.
 #include "pageparser/lexora_parser.h"
 #include "textlib/utf8.h"
 
@@ -25,6 +26,7 @@ const fs::path kSamples = fs::path(DX_SOURCE_DIR) / "samples";
 struct SamplePage {
   fs::path html;      ///< samples/pages/<host>/wiki/<name>.html
   fs::path expected;  ///< samples/expected/<host>/<name> without suffix
+  fs::path expectedCurrent;  ///< the same under samples/expected-current/
 };
 
 std::string readBytes(const fs::path& path) {
@@ -56,7 +58,8 @@ std::vector<SamplePage> findSamplePages(const char* store = kClassicStore) {
     // <host> is the first folder below pages/; the name keeps its escapes.
     const fs::path relative = item.path().lexically_relative(root);
     const fs::path host = *relative.begin();
-    pages.push_back({item.path(), kSamples / "expected" / host / item.path().stem()});
+    const fs::path name = item.path().stem();
+    pages.push_back({item.path(), kSamples / "expected" / host / name, kSamples / "expected-current" / host / name});
   }
   std::sort(pages.begin(), pages.end(),
             [](const SamplePage& a, const SamplePage& b) { return a.html < b.html; });
@@ -139,7 +142,9 @@ TEST(SamplePagesTest, AudioLinks_HaveBundledRecordings) {
   for (const auto& page : findSamplePages()) {
     SCOPED_TRACE(page.html.string());
     const std::string pageHost = page.html.parent_path().parent_path().filename().string();
-    for (const auto& link : linesOf(readBytes(page.expected.string() + ".audio"))) {
+    std::vector<std::string> links = linesOf(readBytes(page.expected.string() + ".audio"));
+    for (const auto& link : linesOf(readBytes(page.expectedCurrent.string() + ".audio"))) links.push_back(link);
+    for (const auto& link : links) {
       if (link == "-") continue;
       std::string hostAndPath = pageHost + link;
       if (link.compare(0, scheme.size(), scheme) == 0) hostAndPath = link.substr(scheme.size());
@@ -185,31 +190,26 @@ TEST(SamplePagesTest, EveryEditionHasTwinsInBothLaterMarkups) {
   }
 }
 
-TEST(SamplePagesTest, CurrentMarkup_LaterPagesGiveTheirTwinsEntry) {
-  for (const char* store : kLaterStores) {
+// The three markups of one article give one current-mode entry.
+TEST(SamplePagesTest, CurrentMarkup_EveryStoreGivesTheCurrentExpectation) {
+  for (const char* store : {kClassicStore, kLaterStores[0], kLaterStores[1]}) {
     for (const auto& page : findSamplePages(store)) {
       SCOPED_TRACE(page.html.string());
       const ParsedSample parsed = parseSample(readBytes(page.html), PageMarkup::Current);
-      EXPECT_EQ(parsed.entry, readBytes(page.expected.string() + ".txt"));
-      EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expected.string() + ".audio")));
-      // The classic rules find no entry in them.
-      EXPECT_EQ(parseSample(readBytes(page.html)).entry, "");
+      EXPECT_EQ(parsed.entry, readBytes(page.expectedCurrent.string() + ".txt"));
+      EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expectedCurrent.string() + ".audio")));
+      EXPECT_NE(parsed.entry, "");
     }
   }
 }
 
-// A page of the classic store without an expected entry is in a later markup
-// (the classic rules find none in it); every other gives its classic entry.
-TEST(SamplePagesTest, CurrentMarkup_ClassicPagesGiveTheClassicEntry) {
-  for (const auto& page : findSamplePages()) {
-    SCOPED_TRACE(page.html.string());
-    const ParsedSample parsed = parseSample(readBytes(page.html), PageMarkup::Current);
-    if (readBytes(page.expected.string() + ".txt").empty()) {
-      EXPECT_NE(parsed.entry, "");
-      continue;
+// The classic rules find no entry in the later markups.
+TEST(SamplePagesTest, ClassicMode_FindsNoEntryInLaterMarkups) {
+  for (const char* store : kLaterStores) {
+    for (const auto& page : findSamplePages(store)) {
+      SCOPED_TRACE(page.html.string());
+      EXPECT_EQ(parseSample(readBytes(page.html)).entry, "");
     }
-    EXPECT_EQ(parsed.entry, readBytes(page.expected.string() + ".txt"));
-    EXPECT_EQ(parsed.audioLinks, linesOf(readBytes(page.expected.string() + ".audio")));
   }
 }
 
