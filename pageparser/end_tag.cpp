@@ -13,11 +13,6 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
       currentMarkup_ && (editLinkDepth_ > 0 || inHeadingWrapper_ || inAudio_ || hiddenElement_ != TagKind::Other);
   if (tagState_ == 0 && !currentMarkupOpen) return;
   const TagKind kind = tagKind(name, end);
-  if (hiddenElement_ != TagKind::Other) {
-    // Nothing inside a hidden element closes anything but itself.
-    if (kind == hiddenElement_ && hiddenDepth_-- == 0) hiddenElement_ = TagKind::Other;
-    return;
-  }
   if (currentMarkupOpen && closeCurrentMarkupElement(kind)) return;
   if (tagState_ == 0) return;
 
@@ -46,6 +41,11 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
 }
 
 bool TLexoraParser::closeCurrentMarkupElement(TagKind kind) {
+  if (hiddenElement_ != TagKind::Other) {
+    // Nothing inside a hidden element closes anything but itself.
+    if (kind == hiddenElement_ && hiddenDepth_-- == 0) hiddenElement_ = TagKind::Other;
+    return true;
+  }
   switch (kind) {
     case TagKind::Span:
       if (editLinkDepth_ == 0) return false;

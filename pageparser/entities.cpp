@@ -179,12 +179,17 @@ int32_t compareName(const char16_t* name, int32_t length, const TNamedReference&
   return length - entry.nameLength;
 }
 
-/// The entry of the name [name, name + length), or null.
+/// The entry of the name [name, name + length), all of it ASCII letters and
+/// digits, or null. Only the names of its first letter are searched.
 const TNamedReference* findReferenceName(const char16_t* name, int32_t length) {
-  const auto* const found = std::lower_bound(
-      std::begin(kNamedReferences), std::end(kNamedReferences), 0,
-      [name, length](const TNamedReference& entry, int) { return compareName(name, length, entry) > 0; });
-  if (found == std::end(kNamedReferences) || compareName(name, length, *found) != 0) return nullptr;
+  if (isDigit(*name)) return nullptr;
+  const int32_t letter = *name <= u'Z' ? *name - u'A' : *name - u'a' + 26;
+  const TNamedReference* const first = kNamedReferences + kFirstNameOfLetter[letter];
+  const TNamedReference* const last = kNamedReferences + kFirstNameOfLetter[letter + 1];
+  const auto* const found = std::lower_bound(first, last, 0, [name, length](const TNamedReference& entry, int) {
+    return compareName(name, length, entry) > 0;
+  });
+  if (found == last || compareName(name, length, *found) != 0) return nullptr;
   return found;
 }
 

@@ -59,6 +59,18 @@ def main():
         lines.append(f"    {{{offset}, {len(name)}, {bare_flag}, {{0x{units[0]:04X}, 0x{units[1]:04X}}}}},")
         offset += len(name)
     lines.append("};")
+    letters = [chr(c) for c in range(ord("A"), ord("Z") + 1)] + [chr(c) for c in range(ord("a"), ord("z") + 1)]
+    assert all(name[0] in letters for name in names)
+    starts = [next((i for i, name in enumerate(names) if name[0] >= letter), len(names)) for letter in letters]
+    lines += [
+        "",
+        "// Where the names beginning with each letter, A to Z and a to z, start in",
+        "// kNamedReferences; the names of a letter end where the next letter's start.",
+        "constexpr uint16_t kFirstNameOfLetter[] = {",
+    ]
+    for start in range(0, len(starts), 13):
+        lines.append("    " + " ".join(f"{n}," for n in starts[start:start + 13]))
+    lines += [f"    {len(names)},", "};"]
     OUTPUT.write_text("\n".join(lines) + "\n", encoding="ascii")
 
 

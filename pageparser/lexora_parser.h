@@ -188,20 +188,23 @@ class TLexoraParser final : public THtmlStreamParser {
   void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
   void openListElement(TagKind kind);
-  /// Current markup: called with the first unit of what is appended next;
-  /// appends the blank that joins a run to the text whose last piece was a
-  /// run on an earlier line of the page, where one is due.
+  /// Current markup: called with the first unit of a run on a later line
+  /// of the page than the run `target` ends with; appends the blank that
+  /// joins them, where one is due.
   void joinContinuedLine(TSectionText& target, char16_t next);
   /// Current markup: starts skipping the element this start tag opens when
   /// the reader never sees it.
   void hideUnseenElement(TagKind kind, const char16_t* name, const char16_t* end);
+  /// A start tag inside the hidden element.
+  void skipHiddenStartTag(const char16_t* name, const char16_t* end);
   /// The tagState bit a list or table element sets while open; 0 for others.
   static constexpr uint32_t listStateBit(TagKind kind);
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();
   /// Current markup: what an end tag closes beyond the classic rules; true
-  /// when the tag is done with (a span inside the edit link).
+  /// when the tag is done with (a span inside the edit link, any tag inside
+  /// a hidden element).
   bool closeCurrentMarkupElement(TagKind kind);
 
   // Text-run rows for a span in an h2, h3 or h4 heading.

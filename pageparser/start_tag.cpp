@@ -35,28 +35,38 @@ bool runsOnToEndTag(const char16_t* name, const char16_t* end, TagKind kind) {
   return end - name >= 8 && tagTextStartsWith(end - 8, end, u"</script");
 }
 
+constexpr bool isClassSeparator(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
+
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
-  std::u16string_view rest = classList;
-  while (!rest.empty()) {
-    const size_t blank = rest.find_first_of(u" \t\n\f\r");
-    if (rest.substr(0, blank) == wanted) return true;
-    if (blank == std::u16string_view::npos) return false;
-    rest.remove_prefix(blank + 1);
+  // Most lists hold no occurrence at all, so the word is sought first and
+  // its bounds checked after.
+  for (size_t at = classList.find(wanted); at != std::u16string_view::npos; at = classList.find(wanted, at + 1)) {
+    const size_t after = at + wanted.size();
+    if ((at == 0 || isClassSeparator(classList[at - 1])) &&
+        (after == classList.size() || isClassSeparator(classList[after]))) {
+      return true;
+    }
   }
   return false;
+}
+
+// Whether the link [name, end), whose text begins with "a href", names a
+// path of the site or a place in the page: the first units of its quoted
+// value tell, with no attribute parsed. Numbered links lead off the site.
+bool hrefIsOnSite(const char16_t* name, const char16_t* end) {
+  if (end - name < 10 || name[6] != u'=' || (name[7] != u'"' && name[7] != u'\'')) return false;
+  return name[8] == u'#' || (name[8] == u'/' && name[9] != u'/');
 }
 }  // namespace
 
 void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
-  const TagKind kind = tagKind(name, end);
   if (hiddenElement_ != TagKind::Other) {
-    // A style sheet or script holds no tags; another hidden element counts
-    // only the elements of its own kind, to find its end.
-    const bool rawText = hiddenElement_ == TagKind::Style || hiddenElement_ == TagKind::Script;
-    if (rawText && runsOnToEndTag(name, end, hiddenElement_)) hiddenElement_ = TagKind::Other;
-    if (!rawText && kind == hiddenElement_) ++hiddenDepth_;
+    skipHiddenStartTag(name, end);
     return;
   }
+  const TagKind kind = tagKind(name, end);
   switch (kind) {
     case TagKind::H1:
     case TagKind::H2:
@@ -185,6 +195,16 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   storeAudioLink(path);
 }
 
+void TLexoraParser::skipHiddenStartTag(const char16_t* name, const char16_t* end) {
+  // A style sheet or script holds no tags; another hidden element counts
+  // only the elements of its own kind, to find its end.
+  if (hiddenElement_ == TagKind::Style || hiddenElement_ == TagKind::Script) {
+    if (runsOnToEndTag(name, end, hiddenElement_)) hiddenElement_ = TagKind::Other;
+  } else if (tagKind(name, end) == hiddenElement_) {
+    ++hiddenDepth_;
+  }
+}
+
 void TLexoraParser::hideUnseenElement(TagKind kind, const char16_t* name, const char16_t* end) {
   bool unseen = false;
   switch (kind) {
@@ -198,8 +218,9 @@ void TLexoraParser::hideUnseenElement(TagKind kind, const char16_t* name, const 
     case TagKind::Anchor:
     case TagKind::AnchorHref: {
       // Links are many: their class is read only where their text would be
-      // recorded.
+      // recorded, and not for a link to a page of the site, its href first.
       if (!(sectionKind_ & SK_LISTS)) break;
+      if (kind == TagKind::AnchorHref && hrefIsOnSite(name, end)) break;
       const std::u16string_view linkClass = attributeValue(name, end, u"class");
       unseen = classListHas(linkClass, kNumberedLinkClass) && classListHas(linkClass, kExternalLinkClass);
       kind = TagKind::Anchor;  // the kind of its end tag

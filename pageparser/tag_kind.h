@@ -66,10 +66,13 @@ inline TagKind tagKind(const char16_t* name, const char16_t* end) {
       return second >= u'1' && second <= u'4' ? static_cast<TagKind>(second - u'0') : TagKind::Other;
     case u's':
       if (tagTextStartsWith(name, end, u"span")) return TagKind::Span;
-      if (tagTextStartsWith(name, end, u"source")) return TagKind::Source;
-      if (tagTextStartsWith(name, end, u"sup")) return TagKind::Sup;
-      if (tagTextStartsWith(name, end, u"style")) return TagKind::Style;
-      return tagTextStartsWith(name, end, u"script") ? TagKind::Script : TagKind::Other;
+      switch (second | 0x20) {  // the other names differ in their second letter
+        case u'o': return tagTextStartsWith(name, end, u"source") ? TagKind::Source : TagKind::Other;
+        case u'u': return tagTextStartsWith(name, end, u"sup") ? TagKind::Sup : TagKind::Other;
+        case u't': return tagTextStartsWith(name, end, u"style") ? TagKind::Style : TagKind::Other;
+        case u'c': return tagTextStartsWith(name, end, u"script") ? TagKind::Script : TagKind::Other;
+        default: return TagKind::Other;
+      }
     case u'a':
       if (tagTextStartsWith(name, end, u"a href")) return TagKind::AnchorHref;
       if (second <= u' ' || second == u'/') return TagKind::Anchor;  // "a", then blanks or "/>"

@@ -133,7 +133,11 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
     --length;
   }
   if (length <= 0) return;
-  if (lastRunIn_) joinContinuedLine(target, *text);
+  if (lastRunIn_) {
+    // A run on a later line continues the text its last run ended.
+    if (lastRunIn_ == &target && lastRunLine_ != lineNumber()) joinContinuedLine(target, *text);
+    lastRunIn_ = nullptr;
+  }
 
   // Most runs hold no reference (nor a NUL) and go in as one piece.
   if (findEitherUnit(text, text + length, u'&', 0) == text + length) {
@@ -149,9 +153,7 @@ void TLexoraParser::joinContinuedLine(TSectionText& target, char16_t next) {
   // The line end between two runs shows as one blank, none where a blank
   // already stands or a line of the entry begins. Markers and line breaks
   // come between lines of the entry, so any piece appended ends the join.
-  const bool continues = lastRunIn_ == &target && lastRunLine_ != lineNumber() && !target.empty();
-  lastRunIn_ = nullptr;
-  if (continues && !isBlank(target.str()[target.length() - 1]) && !isBlank(next)) target.append(u' ');
+  if (!target.empty() && !isBlank(target.str()[target.length() - 1]) && !isBlank(next)) target.append(u' ');
 }
 
 void TLexoraParser::appendLineBreak(TSectionText& target) { appendSectionText(target, u"\n", 1); }
