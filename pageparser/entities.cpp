@@ -4,7 +4,6 @@
 #include "pageparser/entities.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 namespace {

@@ -89,8 +89,8 @@ class TLexoraParser final : public THtmlStreamParser {
   void storeAudioLink(std::u16string_view url);
   /// Keeps the run, up to a NUL, as the pronunciation of the current
   /// language unless it has one; in the current markup, a transcription
-  /// (text beginning with "/", "[" or a backslash) also replaces a kept text that is
-  /// none, such as a rhyme or a reconstructed form.
+  /// (text beginning with "/", "[" or a backslash) also replaces a kept
+  /// text that is none, such as a rhyme or a reconstructed form.
   void storeIpa(const char16_t* text, int32_t length);
   /// Appends a run of section text to `target`, decoding character references,
   /// under the line-feed rules; nothing while a table is open.

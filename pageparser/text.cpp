@@ -134,7 +134,9 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
   }
   if (length <= 0) return;
   if (lastRunIn_) {
-    // A run on a later line continues the text its last run ended.
+    // A run on a later line continues the text its last run ended. Any piece
+    // appended ends the join: markers and line breaks begin lines of the
+    // entry, and onText names the text again after a run.
     if (lastRunIn_ == &target && lastRunLine_ != lineNumber()) joinContinuedLine(target, *text);
     lastRunIn_ = nullptr;
   }
@@ -151,8 +153,7 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
 
 void TLexoraParser::joinContinuedLine(TSectionText& target, char16_t next) {
   // The line end between two runs shows as one blank, none where a blank
-  // already stands or a line of the entry begins. Markers and line breaks
-  // come between lines of the entry, so any piece appended ends the join.
+  // already stands or a line of the entry begins.
   if (!target.empty() && !isBlank(target.str()[target.length() - 1]) && !isBlank(next)) target.append(u' ');
 }
 
