@@ -20,7 +20,7 @@ constexpr uint32_t kSpanInH4 = 4 | TLexoraParser::TS_SPAN;
 
 // The units that already show a blank where a line end would: those a
 // browser collapses into it, and the no-break space.
-constexpr bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == 0xA0; }
+constexpr bool showsAsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == 0xA0; }
 
 bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal) {
   return std::u16string_view(text, static_cast<size_t>(length)) == literal;
@@ -154,7 +154,7 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
 void TLexoraParser::joinContinuedLine(TSectionText& target, char16_t next) {
   // The line end between two runs shows as one blank, none where a blank
   // already stands or a line of the entry begins.
-  if (!target.empty() && !isBlank(target.str()[target.length() - 1]) && !isBlank(next)) target.append(u' ');
+  if (!target.empty() && !showsAsBlank(target.str()[target.length() - 1]) && !showsAsBlank(next)) target.append(u' ');
 }
 
 void TLexoraParser::appendLineBreak(TSectionText& target) { appendSectionText(target, u"\n", 1); }
