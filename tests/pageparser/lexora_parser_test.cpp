@@ -483,12 +483,25 @@ TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
 
 // --- current markup: the text a reader sees ---
 
+namespace {
+struct TNounTextCase {
+  const char16_t* html;  // inside Noun
+  const char16_t* want;
+  const char16_t* classic;
+};
+
+template <size_t N>
+void expectNounTextsInBothModes(const TNounTextCase (&cases)[N]) {
+  for (const auto& c : cases) {
+    ROW(cases, c);
+    EXPECT_EQ(ParsedPage(inNoun(c.html), PageMarkup::Current).section(u"English", u"Noun"), c.want);
+    EXPECT_EQ(ParsedPage(inNoun(c.html)).section(u"English", u"Noun"), c.classic);
+  }
+}
+}  // namespace
+
 TEST(CurrentMarkupTextTest, UnseenElements_NeverReachTheText) {
-  const struct {
-    const char16_t* html;  // inside Noun
-    const char16_t* want;
-    const char16_t* classic;
-  } kCases[] = {
+  const TNounTextCase kCases[] = {
       {u"<p>a<style data-mw-deduplicate=\"x\">.mw-parser-output .b>i{color:red}</style>b</p>", u"ab",
        u"a.mw-parser-output .b>i{color:red}b"},
       {u"<p>a<SCRIPT>var t = \"<h2>x</h2>\";</script>b</p>", u"ab", u"avar t = \""},
@@ -503,11 +516,7 @@ TEST(CurrentMarkupTextTest, UnseenElements_NeverReachTheText) {
       {u"<p><a href=\"http://x\" class=\"autonumber external\">[7]</a>.</p>", u".", u"[7]."},
       {u"<p>x<sup>2</sup> <a class=\"external text\" href=\"http://x\">site</a></p>", u"x2 site", u"x2 site"},
   };
-  for (const auto& c : kCases) {
-    ROW(kCases, c);
-    EXPECT_EQ(ParsedPage(inNoun(c.html), PageMarkup::Current).section(u"English", u"Noun"), c.want);
-    EXPECT_EQ(ParsedPage(inNoun(c.html)).section(u"English", u"Noun"), c.classic);
-  }
+  expectNounTextsInBothModes(kCases);
 }
 
 TEST(CurrentMarkupTextTest, UnseenElement_ItsTagsChangeNothing) {
@@ -518,11 +527,7 @@ TEST(CurrentMarkupTextTest, UnseenElement_ItsTagsChangeNothing) {
 }
 
 TEST(CurrentMarkupTextTest, LineEndsInText_ShowAsOneBlank) {
-  const struct {
-    const char16_t* html;  // inside Noun
-    const char16_t* want;
-    const char16_t* classic;
-  } kCases[] = {
+  const TNounTextCase kCases[] = {
       {u"<p>perhaps from a\nlate Latin word</p>", u"perhaps from a late Latin word", u"perhaps from alate Latin word"},
       {u"<p>a \nb</p>", u"a b", u"a b"},
       {u"<p>a\n b</p>", u"a b", u"a b"},
@@ -532,11 +537,7 @@ TEST(CurrentMarkupTextTest, LineEndsInText_ShowAsOneBlank) {
       {u"<p>a<br>\nb</p>", u"a\nb", u"a\nb"},
       {u"<p>a<span>b</span>c</p>", u"abc", u"abc"},
   };
-  for (const auto& c : kCases) {
-    ROW(kCases, c);
-    EXPECT_EQ(ParsedPage(inNoun(c.html), PageMarkup::Current).section(u"English", u"Noun"), c.want);
-    EXPECT_EQ(ParsedPage(inNoun(c.html)).section(u"English", u"Noun"), c.classic);
-  }
+  expectNounTextsInBothModes(kCases);
   // The blank joins the parts of one text only.
   ParsedPage page(inNoun(u"<p>a\n") + h3(u"Verb") + u"<p>b</p>" + h3(u"Noun") + u"<p>c</p>", PageMarkup::Current);
   EXPECT_EQ(page.section(u"English", u"Verb"), u"b");
