@@ -66,6 +66,11 @@ class THtmlParser {
   /// exception left.
   TDiagnostics& diagnostics() { return diagnostics_; }
 
+  /// The line of the input that the reports now made lie on, counted from 0
+  /// over every parse: two reports lie on one line when it is the same for
+  /// both.
+  int64_t lineNumber() const { return lineNumber_; }
+
  protected:
   // Parsers live on their owner's stack and are never deleted through this
   // base, so it carries no virtual destructor.
@@ -73,4 +78,5 @@ class THtmlParser {
 
  private:
   TDiagnostics diagnostics_;
+  int64_t lineNumber_ = 0;
 };

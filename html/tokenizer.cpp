@@ -408,12 +408,14 @@ class TLineScan {
   const char16_t* commentStart_;  // null: no comment text pending
 };
 
-/// Tokenizes the `length` units at `text` and cuts each of its lines.
-void tokenizeChunk(THtmlParser& handler, TRunState& run, char16_t* text, int32_t length) {
+/// Tokenizes the `length` units at `text` and cuts each of its lines,
+/// counting each in `lineNumber` once its reports are made.
+void tokenizeChunk(THtmlParser& handler, TRunState& run, char16_t* text, int32_t length, int64_t& lineNumber) {
   TStopIndex stops(text, length);
   char16_t* line = text;
   do {
     line = TLineScan(handler, run, stops, line).scanLine(line);
+    ++lineNumber;
   } while (*line);
 }
 
@@ -434,7 +436,7 @@ bool THtmlParser::parse() {
     const int32_t length = readChunk(chunk);
     if (length < 0) break;
     // Every chunk is scanned, an empty one too; a line end inside one cuts it.
-    tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length);
+    tokenizeChunk(*this, run, chunk.data() ? chunk.data() : emptyText, length, lineNumber_);
     diagnostics_.flushIfLarge();
   }
   diagnostics_.flush();

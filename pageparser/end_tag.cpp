@@ -9,7 +9,8 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
   // With nothing open there is nothing to close, and spanKind stays too. The
   // current markup's elements close only what they opened: with no edit link,
   // heading wrapper or player open, none of them changes anything.
-  const bool currentMarkupOpen = currentMarkup_ && (editLinkDepth_ > 0 || inHeadingWrapper_ || inAudio_);
+  const bool currentMarkupOpen =
+      currentMarkup_ && (editLinkDepth_ > 0 || inHeadingWrapper_ || inAudio_ || hiddenElement_ != TagKind::Other);
   if (tagState_ == 0 && !currentMarkupOpen) return;
   const TagKind kind = tagKind(name, end);
   if (currentMarkupOpen && closeCurrentMarkupElement(kind)) return;
@@ -44,6 +45,11 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
 }
 
 bool TLexoraParser::closeCurrentMarkupElement(TagKind kind) {
+  if (hiddenElement_ != TagKind::Other) {
+    // Nothing inside a hidden element closes anything but itself.
+    if (kind == hiddenElement_ && hiddenDepth_-- == 0) hiddenElement_ = TagKind::Other;
+    return true;
+  }
   switch (kind) {
     case TagKind::Span:
       if (editLinkDepth_ == 0) return false;

@@ -1,7 +1,10 @@
-// Character references in section text: the five names lt, gt, amp, quot and
-// nbsp (a plain space) and decimal references to any character (a pair of
-// units above U+FFFF; U+FFFD for a surrogate or a value past U+10FFFF; nothing
-// for 0 and CR). Everything else is copied through unchanged.
+// Character references in section text, by one of two sets of rules. The
+// classic ones know the five names lt, gt, amp, quot and nbsp (a plain space)
+// and decimal references to any character (a pair of units above U+FFFF;
+// U+FFFD for a surrogate or a value past U+10FFFF; nothing for 0 and CR). The
+// browser's know every named reference of HTML5 and decimal and hexadecimal
+// references, read as a browser reads them in text. Anything that is not a
+// reference is copied through unchanged.
 #pragma once
 
 #include <cstdint>
@@ -15,13 +18,19 @@ __kvstrW decodeEntities(const char16_t* text, int32_t length);
 /// decodeEntities appending straight to `out`: each stretch between
 /// references is copied in one piece.
 void decodeEntitiesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length);
+/// decodeEntitiesInto by the browser's rules: the longest name of the HTML5
+/// list (those a page may write without ";" matched without it too), and
+/// "&#" with decimal or "&#x" with hexadecimal digits, the ";" optional. A
+/// numeric reference gives U+FFFD for 0, a surrogate or a value past
+/// U+10FFFF, the Windows-1252 character for 0x80 to 0x9F, and nothing for CR.
+void decodeHtmlReferencesInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length);
 /// `position` is just after an "&". Sets `character` to the referenced
 /// character (0, which adds nothing, for a reference to 0 or to CR) and returns
 /// the position after the reference, or returns null when no reference starts
 /// there.
 const char16_t* readEntity(const char16_t* position, char32_t& character);
 /// readEntity, the character appended to `buffer`.
-const char16_t* decodeEntity(__kvstrbufW& buffer, const char16_t* position);
+const char16_t* decodeEntity(__kvstrbufT<char16_t>& buffer, const char16_t* position);
 /// `position` is just after "&#". The decimal value up to the ";" or the NUL
 /// (any value past U+10FFFF as kBeyondUnicode), or -1 when the characters
 /// there do not form a reference.

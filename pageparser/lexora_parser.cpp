@@ -61,7 +61,15 @@ void TLexoraParser::storeAudioLink(std::u16string_view url) {
   info.audio = store_.keep(resolveAudioLink_ ? std::u16string_view(resolveAudioLink_(link)) : link);
 }
 
+namespace {
+bool isTranscription(std::u16string_view text) {
+  return !text.empty() && (text[0] == u'/' || text[0] == u'[' || text[0] == u'\\');
+}
+}  // namespace
+
 void TLexoraParser::storeIpa(const char16_t* text, int32_t length) {
   TLanguageStore::Record& info = currentInfo();
-  if (info.ipa.empty()) info.ipa = store_.keep(untilNul(text, length));
+  const std::u16string_view run = untilNul(text, length);
+  const bool replaces = currentMarkup_ && isTranscription(run) && !isTranscription(info.ipa);
+  if (info.ipa.empty() || replaces) info.ipa = store_.keep(run);
 }

@@ -106,7 +106,9 @@ class TLexoraParser final : public THtmlStreamParser {
   /// unless it has one.
   void storeAudioLink(std::u16string_view url);
   /// Keeps the run, up to a NUL, as the pronunciation of the current
-  /// language unless it has one.
+  /// language unless it has one; in the current markup, a transcription
+  /// (text beginning with "/", "[" or a backslash) also replaces a kept
+  /// text that is none, such as a rhyme or a reconstructed form.
   void storeIpa(const char16_t* text, int32_t length);
   /// Appends a run of section text to `target`, decoding character references,
   /// under the line-feed rules; nothing while a table is open.
@@ -164,6 +166,17 @@ class TLexoraParser final : public THtmlStreamParser {
   bool inHeadingWrapper_ = false;
   /// Inside an <audio> element, whose <source> elements may give the link.
   bool inAudio_ = false;
+  /// The element open whose content the reader never sees (Other: none): a
+  /// style sheet or script, whose text holds no tags, or a footnote marker
+  /// or numbered external link. Its tags and text are skipped up to its end
+  /// tag; hiddenDepth_ counts the elements of its kind nested in it.
+  TagKind hiddenElement_ = TagKind::Other;
+  int32_t hiddenDepth_ = 0;
+  /// The section text whose last piece was a run, and the line of the page
+  /// that run lay on: a run on a later line that continues the text is
+  /// joined to it with a blank, as a browser shows the line end between them.
+  const TSectionText* lastRunIn_ = nullptr;
+  int64_t lastRunLine_ = 0;
 
   /// language := [text, text + length) up to a NUL; the next run looks its
   /// section text up again, and it names no slot until addLanguageSlot.
@@ -204,13 +217,23 @@ class TLexoraParser final : public THtmlStreamParser {
   void openDiv(const char16_t* name, const char16_t* end);
   void captureSourceAudio(const char16_t* name, const char16_t* end);
   void openListElement(TagKind kind);
+  /// Current markup: called with the first unit of a run on a later line
+  /// of the page than the run `target` ends with; appends the blank that
+  /// joins them, where one is due.
+  void joinContinuedLine(TSectionText& target, char16_t next);
+  /// Current markup: starts skipping the element this start tag opens when
+  /// the reader never sees it.
+  void hideUnseenElement(TagKind kind, const char16_t* name, const char16_t* end);
+  /// A start tag inside the hidden element.
+  void skipHiddenStartTag(const char16_t* name, const char16_t* end);
   /// The tagState bit a list or table element sets while open; 0 for others.
   static constexpr uint32_t listStateBit(TagKind kind);
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();
   /// Current markup: what an end tag closes beyond the classic rules; true
-  /// when the tag is done with (a span inside the edit link).
+  /// when the tag is done with (a span inside the edit link, any tag inside
+  /// a hidden element).
   bool closeCurrentMarkupElement(TagKind kind);
 
   // Text-run rows for a span in an h2, h3 or h4 heading.

@@ -22,20 +22,50 @@ constexpr std::u16string_view kIpaClass = u"IPA";
 constexpr std::u16string_view kCurrentIpaClass = u"API";
 constexpr std::u16string_view kAudioLinkClass = u"unicode audiolink";
 constexpr std::u16string_view kFooterClass = u"printfooter";
+constexpr std::u16string_view kFootnoteMarkerClass = u"reference";
+constexpr std::u16string_view kExternalLinkClass = u"external";
+constexpr std::u16string_view kNumberedLinkClass = u"autonumber";
+
+// Whether the start tag [name, end) ends in the end tag of the style sheet or
+// script `kind` is: the tokenizer knows no raw text, so a "<" in a script
+// ("if (a<b)") opens a tag that only the ">" of the script's end tag closes.
+bool runsOnToEndTag(const char16_t* name, const char16_t* end, TagKind kind) {
+  while (end > name && end[-1] <= u' ') --end;
+  if (kind == TagKind::Style) return end - name >= 7 && tagTextStartsWith(end - 7, end, u"</style");
+  return end - name >= 8 && tagTextStartsWith(end - 8, end, u"</script");
+}
+
+constexpr bool isClassSeparator(char16_t c) {
+  return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
 
 bool classListHas(std::u16string_view classList, std::u16string_view wanted) {
-  std::u16string_view rest = classList;
-  while (!rest.empty()) {
-    const size_t blank = rest.find_first_of(u" \t\n\f\r");
-    if (rest.substr(0, blank) == wanted) return true;
-    if (blank == std::u16string_view::npos) return false;
-    rest.remove_prefix(blank + 1);
+  // Most lists hold no occurrence at all, so the word is sought first and
+  // its bounds checked after.
+  for (size_t at = classList.find(wanted); at != std::u16string_view::npos; at = classList.find(wanted, at + 1)) {
+    const size_t after = at + wanted.size();
+    if ((at == 0 || isClassSeparator(classList[at - 1])) &&
+        (after == classList.size() || isClassSeparator(classList[after]))) {
+      return true;
+    }
   }
   return false;
+}
+
+// Whether the link [name, end), whose text begins with "a href", names a
+// path of the site or a place in the page: the first units of its quoted
+// value tell, with no attribute parsed. Numbered links lead off the site.
+bool hrefIsOnSite(const char16_t* name, const char16_t* end) {
+  if (end - name < 10 || name[6] != u'=' || (name[7] != u'"' && name[7] != u'\'')) return false;
+  return name[8] == u'#' || (name[8] == u'/' && name[9] != u'/');
 }
 }  // namespace
 
 void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
+  if (hiddenElement_ != TagKind::Other) {
+    skipHiddenStartTag(name, end);
+    return;
+  }
   const TagKind kind = tagKind(name, end);
   switch (kind) {
     case TagKind::H1:
@@ -53,10 +83,17 @@ void TLexoraParser::onStartTag(const char16_t* name, const char16_t* end) {
       captureButtonAudio(name, end);
       break;
     case TagKind::AnchorHref:
+      if (currentMarkup_) hideUnseenElement(kind, name, end);
       // Only anchors whose first attribute is href; the link is kept as
       // written (relative links are joined with the page URL when the files
       // are fetched).
       if (spanKind_ == SPAN_AUDIO && !language_.empty()) storeAudioLink(attributeValue(name, end, u"href"));
+      break;
+    case TagKind::Anchor:
+    case TagKind::Sup:
+    case TagKind::Style:
+    case TagKind::Script:
+      if (currentMarkup_) hideUnseenElement(kind, name, end);
       break;
     case TagKind::Div:
       openDiv(name, end);
@@ -119,7 +156,8 @@ void TLexoraParser::openSpan(const char16_t* name, const char16_t* end) {
     editLinkDepth_ = 1;
   } else if (language_.empty()) {
     // Pronunciation and audio spans count only inside a language section.
-  } else if (spanClass == kIpaClass || (currentMarkup_ && spanClass == kCurrentIpaClass)) {
+  } else if (currentMarkup_ ? classListHas(spanClass, kIpaClass) || classListHas(spanClass, kCurrentIpaClass)
+                            : spanClass == kIpaClass) {
     spanKind_ = SPAN_IPA;
   } else if (spanClass == kAudioLinkClass) {
     spanKind_ = SPAN_AUDIO;
@@ -159,6 +197,45 @@ void TLexoraParser::captureSourceAudio(const char16_t* name, const char16_t* end
   constexpr std::u16string_view kOgg = u".ogg";
   if (path.size() < kOgg.size() || path.substr(path.size() - kOgg.size()) != kOgg) return;
   storeAudioLink(path);
+}
+
+void TLexoraParser::skipHiddenStartTag(const char16_t* name, const char16_t* end) {
+  // A style sheet or script holds no tags; another hidden element counts
+  // only the elements of its own kind, to find its end.
+  if (hiddenElement_ == TagKind::Style || hiddenElement_ == TagKind::Script) {
+    if (runsOnToEndTag(name, end, hiddenElement_)) hiddenElement_ = TagKind::Other;
+  } else if (tagKind(name, end) == hiddenElement_) {
+    ++hiddenDepth_;
+  }
+}
+
+void TLexoraParser::hideUnseenElement(TagKind kind, const char16_t* name, const char16_t* end) {
+  bool unseen = false;
+  switch (kind) {
+    case TagKind::Style:
+    case TagKind::Script:
+      unseen = true;
+      break;
+    case TagKind::Sup:
+      unseen = classListHas(attributeValue(name, end, u"class"), kFootnoteMarkerClass);
+      break;
+    case TagKind::Anchor:
+    case TagKind::AnchorHref: {
+      // Links are many: their class is read only where their text would be
+      // recorded, and not for a link to a page of the site, its href first.
+      if (!(sectionKind_ & SK_LISTS)) break;
+      if (kind == TagKind::AnchorHref && hrefIsOnSite(name, end)) break;
+      const std::u16string_view linkClass = attributeValue(name, end, u"class");
+      unseen = classListHas(linkClass, kNumberedLinkClass) && classListHas(linkClass, kExternalLinkClass);
+      kind = TagKind::Anchor;  // the kind of its end tag
+      break;
+    }
+    default:
+      break;
+  }
+  if (!unseen) return;
+  hiddenElement_ = kind;
+  hiddenDepth_ = 0;
 }
 
 void TLexoraParser::openListElement(TagKind kind) {

@@ -2,7 +2,7 @@
 // handler runs only the steps its kind can need. Names match as
 // case-insensitive prefixes of the tag text: "spanx" is a span, "link" a list
 // item, "h2x" and "h10" headings; an anchor counts only when its text begins
-// with "a href".
+// with "a href", any other "a" element as a plain anchor.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,11 @@ enum class TagKind : uint8_t {
   Dd,
   Br,
   Table,
+  // Read in the current markup only: elements the reader never sees.
+  Anchor,  // an "a" element whose text does not begin with "a href"
+  Sup,
+  Style,
+  Script,
 };
 
 /// 1 to 6 for a heading, else 0.
@@ -54,7 +59,7 @@ bool tagTextStartsWith(const char16_t* name, const char16_t* end, const char16_t
 
 /// The kind of the tag whose text is [name, end).
 inline TagKind tagKind(const char16_t* name, const char16_t* end) {
-  if (end - name < 2) return TagKind::Other;
+  if (end - name < 2) return end - name == 1 && isLetterInAnyCase(*name, u'a') ? TagKind::Anchor : TagKind::Other;
   // Every label is a lower-case letter, so the case bit set on the unit
   // compares it in either case; the heading digit is compared as it stands.
   const char16_t second = name[1];
@@ -63,9 +68,16 @@ inline TagKind tagKind(const char16_t* name, const char16_t* end) {
       return second >= u'1' && second <= u'6' ? static_cast<TagKind>(second - u'0') : TagKind::Other;
     case u's':
       if (tagTextStartsWith(name, end, u"span")) return TagKind::Span;
-      return tagTextStartsWith(name, end, u"source") ? TagKind::Source : TagKind::Other;
+      switch (second | 0x20) {  // the other names differ in their second letter
+        case u'o': return tagTextStartsWith(name, end, u"source") ? TagKind::Source : TagKind::Other;
+        case u'u': return tagTextStartsWith(name, end, u"sup") ? TagKind::Sup : TagKind::Other;
+        case u't': return tagTextStartsWith(name, end, u"style") ? TagKind::Style : TagKind::Other;
+        case u'c': return tagTextStartsWith(name, end, u"script") ? TagKind::Script : TagKind::Other;
+        default: return TagKind::Other;
+      }
     case u'a':
       if (tagTextStartsWith(name, end, u"a href")) return TagKind::AnchorHref;
+      if (second <= u' ' || second == u'/') return TagKind::Anchor;  // "a", then blanks or "/>"
       return tagTextStartsWith(name, end, u"audio") ? TagKind::Audio : TagKind::Other;
     case u'b':
       if (isLetterInAnyCase(second, u'r')) return TagKind::Br;

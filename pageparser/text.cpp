@@ -16,6 +16,10 @@ constexpr uint32_t kSpanInH2 = 2 | TLexoraParser::TS_SPAN;
 constexpr uint32_t kSpanInH3 = 3 | TLexoraParser::TS_SPAN;
 constexpr uint32_t kSpanInH4 = 4 | TLexoraParser::TS_SPAN;
 
+// The units that already show a blank where a line end would: those a
+// browser collapses into it, and the no-break space.
+constexpr bool showsAsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\f' || c == 0xA0; }
+
 bool runEquals(const char16_t* text, int32_t length, std::u16string_view literal) {
   return std::u16string_view(text, static_cast<size_t>(length)) == literal;
 }
@@ -44,10 +48,12 @@ bool isPronunciationHeadline(std::u16string_view name) {
 
 void TLexoraParser::onText(const char16_t* text, int32_t length) {
   if (length <= 0) return;  // the tokenizer reports no empty runs
-  if (editLinkDepth_ > 0) return;  // an edit link's brackets and text
+  // An edit link's brackets and text; a style sheet, script, footnote marker
+  // or numbered link.
+  if (editLinkDepth_ > 0 || hiddenElement_ != TagKind::Other) return;
   if (currentMarkup_ && (tagState_ & TS_LEVEL) != 0) {
     // Every run of a heading is part of its headline, taken when it ends.
-    decodeEntitiesInto(headline_, text, length);
+    decodeHtmlReferencesInto(headline_, text, length);
     return;
   }
   if (sectionKind_ == SK_NONE && tagState_ == 0) return;
@@ -73,7 +79,13 @@ void TLexoraParser::onText(const char16_t* text, int32_t length) {
   if (spanKind_ == SPAN_IPA && !language_.empty()) storeIpa(text, length);
   // spanKind is not consulted here: an IPA run in a list-bearing sub-section is
   // section text too.
-  if (sectionKind_ & SK_LISTS) appendSectionText(currentSectionText(), text, length);
+  if (!(sectionKind_ & SK_LISTS)) return;
+  TSectionText& target = currentSectionText();
+  appendSectionText(target, text, length);
+  if (currentMarkup_) {
+    lastRunIn_ = &target;
+    lastRunLine_ = lineNumber();
+  }
 }
 
 void TLexoraParser::takeLanguageHeadline(const char16_t* text, int32_t length) {
@@ -152,13 +164,28 @@ void TLexoraParser::appendSectionText(TSectionText& target, const char16_t* text
     --length;
   }
   if (length <= 0) return;
+  if (lastRunIn_) {
+    // A run on a later line continues the text its last run ended. Any piece
+    // appended ends the join: markers and line breaks begin lines of the
+    // entry, and onText names the text again after a run.
+    if (lastRunIn_ == &target && lastRunLine_ != lineNumber()) joinContinuedLine(target, *text);
+    lastRunIn_ = nullptr;
+  }
 
   // Most runs hold no reference (nor a NUL) and go in as one piece.
   if (findEitherUnit(text, text + length, u'&', 0) == text + length) {
     target.appendUnits(text, length);
+  } else if (currentMarkup_) {
+    decodeHtmlReferencesInto(target, text, length);
   } else {
     decodeEntitiesInto(target, text, length);
   }
+}
+
+void TLexoraParser::joinContinuedLine(TSectionText& target, char16_t next) {
+  // The line end between two runs shows as one blank, none where a blank
+  // already stands or a line of the entry begins.
+  if (!target.empty() && !showsAsBlank(target.str()[target.length() - 1]) && !showsAsBlank(next)) target.append(u' ');
 }
 
 void TLexoraParser::appendLineBreak(TSectionText& target) { appendSectionText(target, u"\n", 1); }

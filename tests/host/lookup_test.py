@@ -375,7 +375,7 @@ class OfflineTest(TempFolderTest):
         status, out, _ = on_terminal("cat")
         self.assertEqual(status, FOUND)
         self.assertTrue(out.startswith("\033[1mEnglish\033[0m  /k\u00e6t/\n"), out)
-        self.assertIn("\n\033[1;4mNoun\033[0m\ncat (plural cats)\n", out)
+        self.assertIn("\n\033[1;4mNoun\033[0m\ncat (plural\u00a0cats)\n", out)
         status, out, _ = on_terminal("--raw", "cat")
         self.assertEqual(out, expected("cat"))
 

@@ -239,6 +239,24 @@ TEST(TokenizerTest, LineEndInsideAChunk_CutsItThere) {
   EXPECT_EQ(run.warnings, 1);
 }
 
+// Reports tell the line they lie on: a CR, LF or CRLF and each chunk's end
+// end a line.
+class TLineLog final : public TChunkFeed {
+ public:
+  using TChunkFeed::TChunkFeed;
+  void onStartTag(const char16_t*, const char16_t*) override { log += std::to_string(lineNumber()) + "S "; }
+  void onText(const char16_t*, int32_t) override { log += std::to_string(lineNumber()) + "T "; }
+  std::string log;
+};
+
+TEST(TokenizerTest, LineNumber_OfTheLineEachReportLiesOn) {
+  TLineLog parser(Chunks{u"a<b>\r\nc\n\n<d\ne>f", u"g", u"<h>"});
+  testing::internal::CaptureStderr();  // the tag cut by its line's end warns
+  parser.parse();
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(parser.log, "0T 0S 1T 3S 4T 5T 6S ");
+}
+
 TEST(TokenizerTest, EmptyInput_NoCalls) {
   const TRun none = tokenize({});
   EXPECT_EQ(none.record, "");

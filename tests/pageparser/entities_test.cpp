@@ -114,3 +114,44 @@ TEST(ParseDecimalReferenceTest, DigitsUpToSemicolonOrEnd) {
     EXPECT_EQ(parseDecimalReference(c.in), c.want);
   }
 }
+
+// The browser's rules, as the current markup reads section text.
+TEST(DecodeHtmlReferencesTest, References_DecodeAsABrowserShowsThem) {
+  const struct {
+    const char16_t* in;
+    const char16_t* want;
+  } kCases[] = {
+      {u"&copy; &hellip; &AMP; &Amp;", u"\u00a9 \u2026 & &Amp;"},
+      {u"x&nbsp;y", u"x\u00a0y"},
+      // The longest name wins; only the old names stand without ";".
+      {u"&notit; &notin; &ampx &hellip", u"\u00acit; \u2209 &x &hellip"},
+      {u"&AElig;&zwnj;&AEligx", u"\u00c6\u200c\u00c6x"},  // the table's first and last names
+      {u"&NotEqualTilde;&Ascr;&CounterClockwiseContourIntegral;", u"\u2242\u0338\U0001D49C\u2233"},
+      {u"&CounterClockwiseContourIntegralX;", u"&CounterClockwiseContourIntegralX;"},
+      {u"1.&#x20;Third-person&#x20;singular", u"1. Third-person singular"},
+      {u"&#x2014;&#X41;&#x41&#65x", u"\u2014AAAx"},
+      // C1 controls as Windows-1252 shows them; 0, surrogates and values past
+      // U+10FFFF as U+FFFD; a CR never enters the entry text.
+      {u"&#x80;&#x81;&#150;", u"\u20ac\u0081\u2013"},
+      {u"&#0;&#x110000;&#xD800;&#99999999999;", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {u"a&#13;&#x0D;&#10;b", u"a\nb"},
+      {u"&#x;&#xZ;&#;&&amp;&lt;;", u"&#x;&#xZ;&#;&&<;"},
+      {u"AT&T &", u"AT&T &"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
+    __kvstrbufW out;
+    decodeHtmlReferencesInto(out, c.in, static_cast<int32_t>(std::char_traits<char16_t>::length(c.in)));
+    EXPECT_EQ(std::u16string(out.str()), c.want);
+  }
+}
+
+TEST(DecodeHtmlReferencesTest, RunBeforeTag_ReferenceEndsThere) {
+  // A run ends before "<": a reference may end there without its ";".
+  const char16_t line[] = u"&#x41<b>&amp<b>&hellip<b>";
+  __kvstrbufW out;
+  decodeHtmlReferencesInto(out, line, 5);
+  decodeHtmlReferencesInto(out, line + 8, 4);
+  decodeHtmlReferencesInto(out, line + 15, 7);
+  EXPECT_EQ(std::u16string(out.str()), u"A&&hellip");
+}

@@ -30,10 +30,19 @@ struct ParsedPage {
   const TLanguageStore::Record* record(const char16_t* language) const {
     return parser.store().findRecord(parser.store().findName(language));
   }
-  std::u16string section(const char16_t* language, const char16_t* name) const {
+  /// The text of the language's first sub-section of that name; current-mode
+  /// sections are found by walking them in page order.
+  std::u16string section(const char16_t* language, const char16_t* name) {
     const TLanguageStore& store = parser.store();
-    const TSectionText* found = store.findSectionText(store.findName(language), name);
-    return found ? found->str() : u"<absent>";
+    if (const TSectionText* found = store.findSectionText(store.findName(language), name)) return found->str();
+    parser.entryLength();  // gathers the sections for the walk
+    std::u16string first = u"<absent>";
+    if (const TLanguageStore::Record* info = record(language)) {
+      store.forEachSection(*info, [&](std::u16string_view sectionName, const TSectionText& found) {
+        if (sectionName == name && first == u"<absent>") first = found.str();
+      });
+    }
+    return first;
   }
   size_t sectionCount(const char16_t* language) const { return record(language)->sectionCount; }
   std::u16string ipa(const char16_t* language) const {
@@ -480,6 +489,90 @@ TEST(AppendSectionTextTest, OpenTable_AppendsNothing) {
   page.parser.appendSectionText(target, u"abc", 3);
   page.parser.appendLineBreak(target);
   EXPECT_EQ(std::u16string(target.str()), u"x");
+}
+
+// --- current markup: the text a reader sees ---
+
+namespace {
+struct TNounTextCase {
+  const char16_t* html;  // inside Noun
+  const char16_t* want;
+  const char16_t* classic;
+};
+
+template <size_t N>
+void expectNounTextsInBothModes(const TNounTextCase (&cases)[N]) {
+  for (const auto& c : cases) {
+    ROW(cases, c);
+    EXPECT_EQ(ParsedPage(inNoun(c.html), PageMarkup::Current).section(u"English", u"Noun"), c.want);
+    EXPECT_EQ(ParsedPage(inNoun(c.html)).section(u"English", u"Noun"), c.classic);
+  }
+}
+}  // namespace
+
+TEST(CurrentMarkupTextTest, UnseenElements_NeverReachTheText) {
+  const TNounTextCase kCases[] = {
+      {u"<p>a<style data-mw-deduplicate=\"x\">.mw-parser-output .b>i{color:red}</style>b</p>", u"ab",
+       u"a.mw-parser-output .b>i{color:red}b"},
+      {u"<p>a<SCRIPT>var t = \"<h2>x</h2>\";</script>b</p>", u"ab", u"avar t = \""},
+      // A "<" in a script opens a tag that runs on to the script's end tag.
+      {u"<p>a<script>if(1<2){t=\"<i>\";}</script >b</p>", u"ab", u"aif(1b"},
+      {u"<p>origin<sup id=\"cite_ref-1\" class=\"reference\"><a href=\"#cite_note-1\"><span "
+       u"class=\"cite-bracket\">[</span>1<span class=\"cite-bracket\">]</span></a></sup>; more</p>",
+       u"origin; more", u"origin[1]; more"},
+      {u"<p><sup class=\"reference\">[<sup>2</sup>]</sup>after</p>", u"after", u"[2]after"},
+      {u"<p>see <a rel=\"nofollow\" class=\"external autonumber\" href=\"http://x\">[6]</a>.</p>", u"see .",
+       u"see [6]."},
+      {u"<p><a href=\"http://x\" class=\"autonumber external\">[7]</a>.</p>", u".", u"[7]."},
+      {u"<p>x<sup>2</sup> <a class=\"external text\" href=\"http://x\">site</a></p>", u"x2 site", u"x2 site"},
+  };
+  expectNounTextsInBothModes(kCases);
+}
+
+TEST(CurrentMarkupTextTest, UnseenElement_ItsTagsChangeNothing) {
+  // A heading inside a script is no heading; the list after it is recorded.
+  ParsedPage page(inNoun(u"<script>\n<h2>Code</h2><ol>\n</script><ol><li>a</li></ol>"), PageMarkup::Current);
+  EXPECT_EQ(page.languages(), u"English");
+  EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a");
+}
+
+TEST(CurrentMarkupTextTest, LineEndsInText_ShowAsOneBlank) {
+  const TNounTextCase kCases[] = {
+      {u"<p>perhaps from a\nlate Latin word</p>", u"perhaps from a late Latin word", u"perhaps from alate Latin word"},
+      {u"<p>a \nb</p>", u"a b", u"a b"},
+      {u"<p>a\n b</p>", u"a b", u"a b"},
+      {u"<p>a&nbsp;\n<i>b</i>\r\nc</p>", u"a\u00a0b c", u"a bc"},
+      {u"<p>a\n\n</p><p>b</p>", u"a b", u"ab"},
+      {u"<ol><li>a\n<ol><li>\nb</li></ol>\n</li></ol>", u"1.a\n1.b", u"1.a\n1.b"},
+      {u"<p>a<br>\nb</p>", u"a\nb", u"a\nb"},
+      {u"<p>a<span>b</span>c</p>", u"abc", u"abc"},
+  };
+  expectNounTextsInBothModes(kCases);
+  // The blank joins the parts of one text only.
+  ParsedPage page(inNoun(u"<p>a\n") + h3(u"Verb") + u"<p>b</p>" + h3(u"Noun") + u"<p>c</p>", PageMarkup::Current);
+  EXPECT_EQ(page.entry(), u"[[English]]\n[Noun]\na\n[Verb]\nb\n[Noun]\nc\n");
+}
+
+TEST(CurrentMarkupTextTest, Pronunciation_FirstTranscriptionOfTheSection) {
+  const struct {
+    const char16_t* html;  // after the language headline
+    const char16_t* want;
+    const char16_t* classic;
+  } kCases[] = {
+      {u"<span class=\"IPA\">-\u028Ft</span>, <span class=\"IPA\">/\u02C8p\u028Ft/</span>", u"/\u02C8p\u028Ft/",
+       u"-\u028Ft"},
+      {u"<span class=\"IPA\">*sre\u02D0n</span><span class=\"IPA\">-en</span>", u"*sre\u02D0n", u"*sre\u02D0n"},
+      {u"<span class=\"IPA nowrap\">[kat]</span>", u"[kat]", u"<absent>"},
+      {u"<span class=\"API\" title=\"Prononciation API\">\\\u0283a\\</span>", u"\\\u0283a\\", u"<absent>"},
+      {u"<span class=\"IPA\">/a/</span><span class=\"IPA\">[b]</span>", u"/a/", u"/a/"},
+      {u"<span class=\"IPAchar\">/x/</span><span class=\"ipa\">/y/</span>", u"<absent>", u"<absent>"},
+  };
+  for (const auto& c : kCases) {
+    ROW(kCases, c);
+    const std::u16string html = h2(u"English") + c.html;
+    EXPECT_EQ(ParsedPage(html, PageMarkup::Current).ipa(u"English"), c.want);
+    EXPECT_EQ(ParsedPage(html).ipa(u"English"), c.classic);
+  }
 }
 
 // --- assembly ---
