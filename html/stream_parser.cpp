@@ -24,12 +24,7 @@ constexpr std::ptrdiff_t kBlockLength = 64 << 10;
 constexpr std::ptrdiff_t kMaxChunkLength = INT32_MAX - 1;
 
 /// The first CR or LF in [p, end), or end.
-const char* findLineEnd(const char* p, const char* end) {
-  const size_t rest = static_cast<size_t>(end - p);
-  const auto* lf = static_cast<const char*>(std::memchr(p, '\n', rest));
-  const auto* cr = static_cast<const char*>(std::memchr(p, '\r', lf ? static_cast<size_t>(lf - p) : rest));
-  return cr ? cr : lf ? lf : end;
-}
+const char* findLineEnd(const char* p, const char* end) { return findByte(p, findByte(p, end, '\n'), '\r'); }
 const char16_t* findLineEnd(const char16_t* p, const char16_t* end) {
   return findEitherUnit(p, end, u'\r', u'\n');
 }

@@ -75,4 +75,18 @@ int32_t MultiByteToWideChar(const char* bytes, int32_t count, char16_t* out, int
 void writeStandardOutput(const char* bytes, size_t count);
 void writeStandardError(const char* bytes, size_t count);
 
+#if defined(_WIN32)
+// --- the module's heap ---
+/// A block of `bytes` from the module's own heap, null when out of memory.
+/// The process heap hands a large free block at its top back to the system,
+/// so every lookup would touch fresh pages again; this heap keeps its first
+/// megabytes for the life of the process.
+void* allocateModuleMemory(size_t bytes);
+void freeModuleMemory(void* block);  ///< null is accepted
+/// Gives the heap back to the system when the module is unloaded. Blocks
+/// freed after this are ignored (they went with the heap); later allocations
+/// come from the process heap and are never given back.
+void releaseModuleMemory();
+#endif
+
 }  // namespace platform

@@ -133,4 +133,39 @@ void writeWhole(std::FILE* stream, const char* bytes, size_t count) {
 void writeStandardOutput(const char* bytes, size_t count) { writeWhole(stdout, bytes, count); }
 void writeStandardError(const char* bytes, size_t count) { writeWhole(stderr, bytes, count); }
 
+// --- the module's heap ---
+
+namespace {
+
+/// Room a lookup of a page of a few megabytes works in, committed once: the
+/// heap never hands this much back, so the pages stay with the process.
+constexpr SIZE_T kModuleHeapKeeps = 8u << 20;
+
+/// Made by the first allocation; the process heap when the system refuses a
+/// heap of our own; null once released.
+HANDLE& moduleHeap() {
+  static HANDLE heap = [] {
+    const HANDLE own = ::HeapCreate(0, kModuleHeapKeeps, 0);
+    return own ? own : ::GetProcessHeap();
+  }();
+  return heap;
+}
+
+}  // namespace
+
+void* allocateModuleMemory(size_t bytes) {
+  const HANDLE heap = moduleHeap();
+  return ::HeapAlloc(heap ? heap : ::GetProcessHeap(), 0, bytes ? bytes : 1);
+}
+
+void freeModuleMemory(void* block) {
+  if (const HANDLE heap = moduleHeap(); block && heap) ::HeapFree(heap, 0, block);
+}
+
+void releaseModuleMemory() {
+  HANDLE& heap = moduleHeap();
+  if (heap && heap != ::GetProcessHeap()) ::HeapDestroy(heap);
+  heap = nullptr;
+}
+
 }  // namespace platform

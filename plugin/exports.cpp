@@ -13,6 +13,7 @@
 #pragma GCC visibility pop
 #endif
 
+#include "platform/platform.h"
 #include "plugin/config.h"
 #include "plugin/dictionaries.h"
 #include "plugin/request.h"
@@ -35,8 +36,11 @@ extern "C" int32_t DX_STDCALL dxRequest(int32_t dictIndex, const char16_t* word,
 
 #if defined(_WIN32)
 // The system's attach and detach notifications arrive here (the run-time
-// library's start-up code calls DllMain by name).
+// library's start-up code calls DllMain by name). An unload gives the
+// module's heap back; at process exit (`reserved` set) the system takes it.
 extern "C" int __stdcall DllMain(void* module, unsigned long reason, void* reserved) {
+  constexpr unsigned long kProcessDetach = 0;
+  if (reason == kProcessDetach && !reserved) platform::releaseModuleMemory();
   return DllEntryPoint(module, static_cast<uint32_t>(reason), reserved);
 }
 #else

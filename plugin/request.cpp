@@ -4,7 +4,6 @@
 // folder and whatever the host's downloads stored.
 #include "plugin/request.h"
 
-#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -14,6 +13,7 @@
 #include "plugin/dictionaries.h"
 #include "plugin/url.h"
 #include "textlib/kvstr.h"
+#include "textlib/text_util.h"
 #include "textlib/utf8.h"
 
 namespace {
@@ -54,8 +54,7 @@ class TPageString {
   int32_t byteCount() const {
     if (!text_) return 0;
     const uint32_t limit = platform::SysStringByteLen(text_);
-    const void* nul = std::memchr(text_, 0, limit);
-    const size_t count = nul ? static_cast<size_t>(static_cast<const char*>(nul) - bytes()) : limit;
+    const size_t count = static_cast<size_t>(findByte(bytes(), bytes() + limit, 0) - bytes());
     constexpr size_t kMaxCount = std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(count < kMaxCount ? count : kMaxCount);
   }

@@ -1,6 +1,7 @@
 // Text helpers that the string classes and the layers above them share: the
 // shared empty texts, lengths, checked array allocation, the line-end rule,
-// the unit search of the scanners and the one copy that stops at a NUL.
+// the unit and byte searches of the scanners and the one copy that stops at a
+// NUL.
 // What only these helpers use sits in namespace detail.
 #pragma once
 
@@ -148,6 +149,33 @@ inline const char16_t* findEitherUnit(const char16_t* p, const char16_t* end, ch
     if (detail::wordHasEitherUnit(units, as64, bs64)) break;
   }
   while (p < end && *p != a && *p != b) ++p;
+  return p;
+}
+
+/// The first byte in [p, end) equal to `byte`, or end. The run-time
+/// library's memchr may look at one byte at a time (Windows builds under Wine
+/// do), and a whole page is searched with this.
+inline const char* findByte(const char* p, const char* end, char byte) {
+#ifdef DX_SIMD_SSE2
+  const __m128i bytes = _mm_set1_epi8(byte);
+  for (; end - p >= 16; p += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    if (const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bytes)))) {
+      return p + __builtin_ctz(hits);
+    }
+  }
+#else
+  constexpr uint64_t kLaneOnes = 0x0101010101010101;
+  constexpr uint64_t kLaneHighs = 0x8080808080808080;
+  const uint64_t bytes = kLaneOnes * static_cast<unsigned char>(byte);
+  for (; end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    const uint64_t x = word ^ bytes;
+    if (((x - kLaneOnes) & ~x & kLaneHighs) != 0) break;
+  }
+#endif
+  while (p < end && *p != byte) ++p;
   return p;
 }
 

@@ -510,6 +510,24 @@ TEST(FindEitherUnitTest, FirstHitAtEveryPosition) {
   }
 }
 
+// The byte search takes a block of bytes a step: every position of the first
+// hit in and after the whole steps, among fillers one bit away from the byte.
+TEST(FindByteTest, FirstHitAtEveryPosition) {
+  for (const char wanted : {'\0', '\n', '\x80'}) {
+    for (size_t length = 0; length <= 35; ++length) {
+      for (size_t at = 0; at <= length; ++at) {
+        SCOPED_TRACE(testing::Message() << int(wanted) << " length " << length << " at " << at);
+        std::string text(length, static_cast<char>(wanted ^ 0x01));
+        for (size_t i = 1; i < length; i += 2) text[i] = static_cast<char>(wanted ^ 0x80);
+        text += wanted;  // past the range: never reached
+        if (at < length) text[at] = wanted;
+        if (at + 1 < length) text[at + 1] = wanted;  // only the first hit counts
+        EXPECT_EQ(findByte(text.data(), text.data() + length, wanted) - text.data(), static_cast<std::ptrdiff_t>(at));
+      }
+    }
+  }
+}
+
 // Short runs are copied without a call, in two overlapping pieces: every
 // length up to past the longest such run, after an odd and an even length.
 TEST(SectionTextTest, AppendUnits_CopiesExactlyTheRun) {
