@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "textlib/kvstr.h"
-#include "textlib/text_arena.h"
+#include "pageparser/section_text.h"
 
 /// Open addressing over non-negative values: the caller gives the hash of a
 /// key and tells whether a stored value is that key, so the keys stay where
