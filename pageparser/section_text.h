@@ -30,13 +30,9 @@ class TTextArena {
   size_t room_ = 0;
 };
 
-/// The text of one sub-section while the page is read, appended run by run:
-/// it grows by half again when it runs short, so a long text takes a few
-/// reallocations rather than one per step.
-///
-/// Given an arena, a text starts there and grows in place while it is the
-/// arena's latest; a page's many short texts then cost no allocation of
-/// their own. Past kArenaUnits it moves to the C allocator.
+/// The text of one sub-section while the page is read, appended run by run; a
+/// long text takes a few reallocations rather than one per run. Given an
+/// arena, a text of up to kArenaUnits costs no allocation of its own.
 class TSectionText : public __kvstrbufT<char16_t> {
  public:
   static constexpr int32_t kArenaUnits = 4096;

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-// --- assembly ---
+// --- the entry, as the lookup builds it ---
 
-TEST(AssembleResultTest, FullBlock_HasExactLayout) {
+TEST(EntryTest, FullBlock_HasExactLayout) {
   testing::internal::CaptureStdout();
   ParsedPage page(h2(u"English") + h3(u"Pronunciation") +
                   u"<span class=\"IPA\">/k\u00e6t/</span>"
@@ -24,14 +24,14 @@ TEST(AssembleResultTest, FullBlock_HasExactLayout) {
             u" - puss\n - moggy\n");
 }
 
-TEST(AssembleResultTest, WithoutEditSection_WritesNothing) {
+TEST(EntryTest, WithoutEditSection_WritesNothing) {
   ParsedPage page(u"<h2><span class=\"mw-headline\">English</span></h2>" + h3(u"Noun") +
                   u"<ol><li>a</li></ol>");
   EXPECT_EQ(page.section(u"English", u"Noun"), u"1.a");
   EXPECT_EQ(page.entry(), u"");
 }
 
-TEST(AssembleResultTest, PartialBlocks_FollowTheLineRules) {
+TEST(EntryTest, PartialBlocks_FollowTheLineRules) {
   const struct {
     std::u16string html;
     const char16_t* entry;
@@ -53,7 +53,7 @@ TEST(AssembleResultTest, PartialBlocks_FollowTheLineRules) {
   }
 }
 
-TEST(AssembleResultTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
+TEST(EntryTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
   ParsedPage page(inNoun(u"<ol><li>a</li></ol>") + h2(u"English") + h3(u"Verb") +
                   u"<ol><li>b</li></ol>");
   EXPECT_EQ(page.parser.store().slotCount(), 2);
@@ -65,7 +65,7 @@ TEST(AssembleResultTest, DuplicateLanguage_GivesTwoBlocksOfOneRecord) {
 // Enough languages to grow the name and section indexes many times over, each
 // visited twice, and a name longer than a block of the name store: every slot
 // still writes its language's whole record, sections in name order.
-TEST(AssembleResultTest, ManyLanguagesVisitedTwice_EachSlotWritesTheWholeRecord) {
+TEST(EntryTest, ManyLanguagesVisitedTwice_EachSlotWritesTheWholeRecord) {
   const auto name = [](int i) {
     const std::string digits = std::to_string(i);
     return u"L" + std::u16string(digits.begin(), digits.end());
@@ -84,7 +84,7 @@ TEST(AssembleResultTest, ManyLanguagesVisitedTwice_EachSlotWritesTheWholeRecord)
   EXPECT_EQ(page.parser.store().recordCount(), kLanguages + 1);
 }
 
-TEST(AssembleResultTest, Subsections_InCodeUnitOrder) {
+TEST(EntryTest, Subsections_InCodeUnitOrder) {
   testing::internal::CaptureStdout();
   ParsedPage page(h2(u"English") + h3(u"Verb") + u"<ol><li>v</li></ol>" + h3(u"\u00e9tymologie") +
                   u"<ol><li>e</li></ol>" + h3(u"Noun") + u"<ol><li>n</li></ol>" + h4(u"Synonyms") +
