@@ -1,6 +1,8 @@
-#include "parsed_page.h"
+#include "pageparser/lexora_parser.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/pageparser/parsed_page.h"
 
 // --- the entry, as the lookup builds it ---
 

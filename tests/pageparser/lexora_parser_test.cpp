@@ -1,6 +1,8 @@
-#include "parsed_page.h"
+#include "pageparser/lexora_parser.h"
 
 #include <gtest/gtest.h>
+
+#include "tests/pageparser/parsed_page.h"
 
 // --- state and comments ---
 
@@ -28,11 +30,13 @@ TEST(LexoraParserTest, ContentBeforeFirstHeadline_RecordsNothing) {
   EXPECT_EQ(page.parser.sectionKind(), P::SK_NONE);
   EXPECT_TRUE(page.parser.subsection().empty());
 }
+
 // --- current markup ---
 
 // Headings as the later markups write them: the headline first (markup 2),
 // or the bare heading in a wrapper div (markup 3); edit links with bracket
 // spans after it.
+namespace {
 std::u16string editLink(const std::u16string& name) {
   return u"<span class=\"mw-editsection\"><span class=\"mw-editsection-bracket\">[</span>"
          u"<a href=\"/w/index.php?title=cat&amp;action=edit\" title=\"Edit section: " + name +
@@ -48,6 +52,7 @@ std::u16string heading3(int level, const std::u16string& name) {
   return u"<div class=\"mw-heading mw-heading" + digit + u"\"><h" + digit + u" id=\"x\">" + name +
          u"</h" + digit + u">" + editLink(name) + u"</div>\n";
 }
+}  // namespace
 
 TEST(CurrentMarkupTest, LaterHeadings_GiveTheClassicEntry) {
   const std::u16string body = u"<ol><li>a feline</li></ol>";

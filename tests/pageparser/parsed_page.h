@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
 #include "pageparser/lexora_parser.h"
 #include "textlib/utf8.h"
