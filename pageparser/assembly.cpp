@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -63,12 +65,6 @@ struct TEntryMovingWriter : TEntryRoomWriter {
     out += take;
     room -= take;
   }
-};
-
-// Appends to a text buffer; no piece holds a NUL, so append takes it whole.
-struct TEntryBufferWriter {
-  __kvstrbufW& out;
-  void appendRange(const char16_t* src, int32_t n) { out.append(src, n); }
 };
 
 template <class Out, size_t N>
@@ -189,17 +185,11 @@ int64_t TLexoraParser::entryLength(int64_t limit) {
 }
 
 void TLexoraParser::assembleResult(__kvstrbufW& out) {
-  if (!isEntryPage()) return;
-
   const int64_t units = entryLength();
-  // An entry past the buffer's range cannot be built; the growth below then
-  // refuses it with std::bad_alloc.
-  if (units > 0 && units < std::numeric_limits<int32_t>::max() - out.length()) {
-    out.reserve(static_cast<int32_t>(units));
-  }
-  arrangeSections();
-  TEntryBufferWriter writer{out};
-  for (int32_t i = 0; i < store_.slotCount(); ++i) writeBlock(*this, std::as_const(store_), i, writer);
+  if (units >= std::numeric_limits<int32_t>::max() - out.length()) throw std::bad_alloc();
+  std::u16string entry(static_cast<size_t>(units), u'\0');
+  moveResultInto(entry.data(), units);
+  out.append(entry.data(), static_cast<int32_t>(units));
 }
 
 int64_t TLexoraParser::moveResultInto(char16_t* out, int64_t room) {

@@ -28,6 +28,9 @@ struct TNamedReference {
 
 #include "pageparser/named_references.inc"
 
+// Any decimal value past U+10FFFF; digits past it keep the value here.
+constexpr int32_t kBeyondUnicode = 0x110000;
+
 constexpr bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Case-sensitive prefix test; stops at the first difference, so a NUL in the
@@ -48,8 +51,10 @@ char32_t referencedCharacter(int32_t value) {
   if ((value >= 0xD800 && value <= 0xDFFF) || value >= kBeyondUnicode) return 0xFFFD;
   return static_cast<char32_t>(value);
 }
-}  // namespace
 
+// `position` is just after "&#". The decimal value up to the ";" or the NUL
+// (any value past U+10FFFF as kBeyondUnicode), or -1 when the characters
+// there do not form a reference.
 int32_t parseDecimalReference(const char16_t* position) {
   int32_t value = -1;  // no digit yet
   for (const char16_t* p = position; *p; ++p) {
@@ -64,6 +69,9 @@ int32_t parseDecimalReference(const char16_t* position) {
   return value;  // digits up to the end of the line, with no ";"
 }
 
+// `position` is just after an "&". Sets `character` to the referenced
+// character (0, which adds nothing, for a reference to 0 or to CR) and
+// returns the position after the reference, or null when none starts there.
 const char16_t* readEntity(const char16_t* position, char32_t& character) {
   for (const TClassicReference& reference : kClassicReferences) {
     if (startsWith(position, reference.name, reference.length)) {
@@ -80,14 +88,8 @@ const char16_t* readEntity(const char16_t* position, char32_t& character) {
   return *p == u';' ? p + 1 : p;
 }
 
-const char16_t* decodeEntity(__kvstrbufT<char16_t>& buffer, const char16_t* position) {
-  char32_t character = 0;
-  const char16_t* next = readEntity(position, character);
-  if (next) appendCharacter(buffer, character);  // 0 appends nothing: consumed silently
-  return next;
-}
-
-
+// Appends `character` as UTF-16: one unit, or a pair above U+FFFF; 0 appends
+// nothing.
 void appendCharacter(__kvstrbufT<char16_t>& out, char32_t character) {
   if (character > 0xFFFF) {
     const char16_t pair[2] = {static_cast<char16_t>(0xD800 + ((character - 0x10000) >> 10)),
@@ -98,10 +100,16 @@ void appendCharacter(__kvstrbufT<char16_t>& out, char32_t character) {
   }
 }
 
-namespace {
-/// Copies [text, text + length) to `out` up to a NUL, each "&" handed to
-/// `appendReference(out, position after it)`, which appends what a reference
-/// there stands for and returns the position after it, or returns null.
+const char16_t* decodeEntity(__kvstrbufT<char16_t>& buffer, const char16_t* position) {
+  char32_t character = 0;
+  const char16_t* next = readEntity(position, character);
+  if (next) appendCharacter(buffer, character);  // 0 appends nothing: consumed silently
+  return next;
+}
+
+// Copies [text, text + length) to `out` up to a NUL, each "&" handed to
+// `appendReference(out, position after it)`, which appends what a reference
+// there stands for and returns the position after it, or returns null.
 template <class AppendReference>
 void decodeInto(__kvstrbufT<char16_t>& out, const char16_t* text, int32_t length,
                 AppendReference appendReference) {

@@ -1,11 +1,8 @@
 // What the page parser keeps of a page: the language slots in page order, a
 // record per language name (pronunciation, audio link, sub-section texts),
-// and every language name once. A big page holds tens of thousands of
-// languages or sub-sections, so the store is laid out for that: names, short
-// texts and the short section texts live side by side in large blocks,
-// records and sections in page order, and both are found through
-// open-addressing indexes. A language, and a short section text, then costs
-// no allocation of its own.
+// and every language name once. Everything it hands out lives as long as the
+// store and never moves; a page of tens of thousands of languages or
+// sub-sections costs no allocation per language or short text.
 #pragma once
 
 #include <cstddef>
@@ -14,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "pageparser/section_text.h"
 #include "textlib/kvstr.h"
-#include "textlib/text_arena.h"
 
 /// Open addressing over non-negative values: the caller gives the hash of a
 /// key and tells whether a stored value is that key, so the keys stay where

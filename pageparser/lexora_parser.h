@@ -78,20 +78,19 @@ class TLexoraParser final : public THtmlStreamParser {
   /// Gives back what the section texts hold beyond their text, once the page
   /// is read: the entry is then written beside them.
   void trimSectionTexts();
-  /// Appends the entry text to `out` (nothing unless isEntryPage()): one block
-  /// per h2 headline, in page order.
-  void assembleResult(__kvstrbufW& out);
-  /// How many units assembleResult would append, without building the text.
-  /// The count stops once past `limit`: a result above `limit` says only that
-  /// the entry is longer than that.
+  /// How many units the entry has (0 unless isEntryPage()): one block per h2
+  /// headline, in page order. The count stops once past `limit`: a result
+  /// above `limit` says only that the entry is longer than that.
   int64_t entryLength(int64_t limit = std::numeric_limits<int64_t>::max());
-  /// Writes the entry text that assembleResult would append straight to
-  /// [out, out + room), no NUL added, so that it can be built in its final
-  /// storage; stops when the room is full. Returns the units written:
-  /// entryLength() when the room suffices. Long section texts are moved into
-  /// the entry rather than copied, each given back once its last block is
-  /// written, so the store is spent: this is the last thing asked of it.
+  /// Writes the entry to [out, out + room), no NUL added, so that it can be
+  /// built in its final storage; stops when the room is full. Returns the
+  /// units written: entryLength() when the room suffices. Spends the store:
+  /// this is the last thing asked of the parser.
   int64_t moveResultInto(char16_t* out, int64_t room);
+  /// The entry appended to `out`, for a caller that wants it in a buffer;
+  /// spends the store as moveResultInto does. Throws std::bad_alloc for an
+  /// entry the buffer cannot hold.
+  void assembleResult(__kvstrbufW& out);
   /// The audio link of language slot `index` (page order): absent past the
   /// last slot, kNoAudioMark when the slot has none, else a copy of the link.
   __kvstrW audioLinkAt(int32_t index);
@@ -101,19 +100,6 @@ class TLexoraParser final : public THtmlStreamParser {
   bool isEntryPage();
   /// Whether a sub-section left blank stays out of the entry (current mode).
   bool leavesOutBlankSections() const { return currentMarkup_; }
-
-  /// Keeps `url`, up to a NUL, as the audio link of the current language
-  /// unless it has one.
-  void storeAudioLink(std::u16string_view url);
-  /// Keeps the run, up to a NUL, as the pronunciation of the current
-  /// language unless it has one; in the current markup, a transcription
-  /// (text beginning with "/", "[" or a backslash) also replaces a kept
-  /// text that is none, such as a rhyme or a reconstructed form.
-  void storeIpa(const char16_t* text, int32_t length);
-  /// Appends a run of section text to `target`, decoding character references,
-  /// under the line-feed rules; nothing while a table is open.
-  void appendSectionText(TSectionText& target, const char16_t* text, int32_t length);
-  void appendLineBreak(TSectionText& target);
 
   // The state, read-only outside the handlers. language and subsection are
   // written only through the setters below, which keep the cached section
@@ -130,6 +116,19 @@ class TLexoraParser final : public THtmlStreamParser {
   bool showSectionNames() const { return showSectionNames_; }
 
  private:
+  /// Keeps `url`, up to a NUL, as the audio link of the current language
+  /// unless it has one.
+  void storeAudioLink(std::u16string_view url);
+  /// Keeps the run, up to a NUL, as the pronunciation of the current
+  /// language unless it has one; in the current markup, a transcription
+  /// (text beginning with "/", "[" or a backslash) also replaces a kept
+  /// text that is none, such as a rhyme or a reconstructed form.
+  void storeIpa(const char16_t* text, int32_t length);
+  /// Appends a run of section text to `target`, decoding character references,
+  /// under the line-feed rules; nothing while a table is open.
+  void appendSectionText(TSectionText& target, const char16_t* text, int32_t length);
+  void appendLineBreak(TSectionText& target);
+
   int32_t sectionKind_ = SK_NONE;
   uint32_t tagState_ = 0;
   int32_t spanKind_ = SPAN_NONE;

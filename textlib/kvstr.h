@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "textlib/text_arena.h"
 #include "textlib/text_util.h"
 
 template <class T>
@@ -156,37 +155,13 @@ class __kvstrbufT {
   int32_t length_ = 0;
 };
 
-/// The wide string buffer, growing in steps of kGrowthStep characters. The
-/// lookup appends through this interface to buffers with a growth of their
-/// own (TSectionText); this one serves callers that build a text whole.
+/// The wide string buffer, growing in steps of kGrowthStep characters, for
+/// callers that build a text whole; buffers with a growth of their own derive
+/// from __kvstrbufT.
 class __kvstrbufW : public __kvstrbufT<char16_t> {
  public:
   __kvstrbufW() = default;
   ~__kvstrbufW() override = default;
-};
-
-/// The text of one sub-section while the page is read, appended run by run:
-/// it grows by half again when it runs short, so a long text takes a few
-/// reallocations rather than one per step.
-///
-/// Given an arena, a text starts there and grows in place while it is the
-/// arena's latest; a page's many short texts then cost no allocation of
-/// their own. Past kArenaUnits it moves to the C allocator.
-class TSectionText : public __kvstrbufT<char16_t> {
- public:
-  static constexpr int32_t kArenaUnits = 4096;
-
-  TSectionText() = default;
-  explicit TSectionText(TTextArena* arena) : arena_(arena) {}
-  ~TSectionText() override;
-
- protected:
-  int64_t grownCapacity(int64_t capacity, int64_t needed) const override;
-  char16_t* resize(char16_t* data, int32_t length, int32_t capacity, int64_t wanted) override;
-
- private:
-  TTextArena* const arena_ = nullptr;
-  bool inArena_ = false;  ///< the storage is the arena's
 };
 
 /// Writes an optional "-" and the decimal digits of `value`, then a NUL, to

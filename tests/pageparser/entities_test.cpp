@@ -45,6 +45,7 @@ TEST(DecodeEntitiesTest, References_DecodeOrCopyThrough) {
       {u"&amp;lt;", u"&lt;"},  // decoded once only
       {u"&ltx", u"&ltx"},
       {u"&lt;;", u"<;"},
+      {u"&#65;z&#66", u"AzB"},
       {u"tab\tand  two", u"tab\tand  two"},
       {u"&", u"&"},
       {u"AT&T &#65", u"AT&T A"},  // digits up to the end of the line
@@ -77,42 +78,6 @@ TEST(DecodeEntitiesTest, EmptyOrNul_GivesAbsentOrStopsThere) {
   EXPECT_EQ(std::u16string(decodeEntities(withNul, 5).str()), u"ab");
   const char16_t onlyZero[] = u"&#0;";
   EXPECT_TRUE(decodeEntities(onlyZero, 4).data() == nullptr);
-}
-
-TEST(DecodeEntityTest, ReturnsPositionAfterReference_OrNull) {
-  const struct {
-    const char16_t* after;  // the text just after "&"
-    int32_t consumed;       // -1: no reference
-    const char16_t* appended;
-  } kCases[] = {
-      {u"amp;rest", 4, u"&"},   {u"nbsp;x", 5, u" "},    {u"#65;z", 4, u"A"},
-      {u"#65", 3, u"A"},        {u"#0;", 3, u""},        {u"#13;", 4, u""},       {u"copy;", -1, u""},
-      {u"#128512;", 8, u"\U0001F600"},                    {u"#55296;", 7, u"\uFFFD"},
-      {u"#x41;", -1, u""},      {u"#;", -1, u""},        {u"", -1, u""},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
-    __kvstrbufW buffer;
-    const char16_t* next = decodeEntity(buffer, c.after);
-    EXPECT_EQ(next, c.consumed < 0 ? nullptr : c.after + c.consumed);
-    EXPECT_EQ(std::u16string(buffer.str()), c.appended);
-  }
-}
-
-TEST(ParseDecimalReferenceTest, DigitsUpToSemicolonOrEnd) {
-  const struct {
-    const char16_t* in;
-    int32_t want;
-  } kCases[] = {
-      {u"65;", 65},   {u"65", 65},      {u"0;", 0},     {u"65536;", 65536},  {u"65535;x", 65535},
-      {u"1114111;", 0x10FFFF},          {u"1114112;", kBeyondUnicode},
-      {u"99999999999999999999", kBeyondUnicode},
-      {u";", -1},     {u"", -1},        {u"x41;", -1},  {u"12x;", -1},   {u"1 2;", -1},
-  };
-  for (const auto& c : kCases) {
-    SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));
-    EXPECT_EQ(parseDecimalReference(c.in), c.want);
-  }
 }
 
 // The browser's rules, as the current markup reads section text.

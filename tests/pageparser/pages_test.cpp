@@ -84,16 +84,19 @@ ParsedSample parseSample(const std::string& bytes, PageMarkup markup = PageMarku
   parser.setUtf8Input(bytes.c_str(), static_cast<int32_t>(bytes.size()));
   parser.parse();
 
+  parser.trimSectionTexts();
+
+  // The links first: moving the entry out spends the store.
   ParsedSample result;
-  __kvstrbufW entry;
-  parser.assembleResult(entry);
-  result.entry = utf8Of(entry.str(), entry.length());
   for (int32_t index = 0;; ++index) {
     const __kvstrW link = parser.audioLinkAt(index);
     if (link.empty()) break;
     result.audioLinks.push_back(*link.str() == kNoAudioMark[0] ? std::string("-")
                                                                : utf8Of(link.str(), -1));
   }
+  std::u16string entry(static_cast<size_t>(parser.entryLength()), u'\0');
+  parser.moveResultInto(entry.data(), static_cast<int64_t>(entry.size()));
+  result.entry = utf8Of(entry.c_str(), static_cast<int32_t>(entry.size()));
   return result;
 }
 
