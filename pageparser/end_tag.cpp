@@ -37,7 +37,9 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
     case TagKind::Dl:
     case TagKind::Dd:
     case TagKind::Table:
-      if (sectionKind_ & SK_LISTS) tagState_ &= ~listStateBit(kind);
+      if (!(sectionKind_ & SK_LISTS)) return;
+      tagState_ &= ~listStateBit(kind);
+      if (currentMarkup_ && (kind == TagKind::Ol || kind == TagKind::Ul)) popOpenList(kind);
       return;
     default:
       return;

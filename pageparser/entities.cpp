@@ -189,7 +189,7 @@ int32_t compareName(const char16_t* name, int32_t length, const TNamedReference&
 /// The entry of the name [name, name + length), all of it ASCII letters and
 /// digits, or null. Only the names of its first letter are searched.
 const TNamedReference* findReferenceName(const char16_t* name, int32_t length) {
-  if (isDigit(*name)) return nullptr;
+  if (length <= 0 || isDigit(*name)) return nullptr;  // "&;" names nothing
   const int32_t letter = *name <= u'Z' ? *name - u'A' : *name - u'a' + 26;
   const TNamedReference* const first = kNamedReferences + kFirstNameOfLetter[letter];
   const TNamedReference* const last = kNamedReferences + kFirstNameOfLetter[letter + 1];

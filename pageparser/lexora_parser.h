@@ -135,8 +135,21 @@ class TLexoraParser final : public THtmlStreamParser {
   bool hasEditSection_ = false;
   /// The ordered list's last item marker: a line feed, the item's number
   /// and "."; counted on in place, so an item costs no formatting.
-  char16_t listItemMarker_[16] = {u'\n', u'0', u'.'};
+  static constexpr int32_t kListItemMarkerRoom = 16;
+  char16_t listItemMarker_[kListItemMarkerRoom] = {u'\n', u'0', u'.'};
   int32_t listItemMarkerLength_ = 3;
+  /// Current markup: the ordered and unordered lists open in the sub-section,
+  /// innermost last, each with the item marker the list around it had when
+  /// it opened, so that an item is marked by its own list and the outer list
+  /// counts on after a nested one. Lists nested deeper are counted only.
+  struct TOpenList {
+    TagKind kind;
+    int32_t markerLength;
+    char16_t marker[kListItemMarkerRoom];
+  };
+  static constexpr int32_t kMaxOpenLists = 16;
+  TOpenList openLists_[kMaxOpenLists];
+  int32_t openListDepth_ = 0;
   TLanguageStore store_;
   /// The store holds every language name once: language_ is store_.name(languageId_).
   int32_t languageId_ = 0;
@@ -230,6 +243,9 @@ class TLexoraParser final : public THtmlStreamParser {
   void restartListItemMarker();
   void advanceListItemMarker();
   void appendListItemMarker();
+  /// Current markup: an ordered or unordered list opens or closes.
+  void pushOpenList(TagKind kind);
+  void popOpenList(TagKind kind);
   /// Current markup: what an end tag closes beyond the classic rules; true
   /// when the tag is done with (a span inside the edit link, any tag inside
   /// a hidden element).

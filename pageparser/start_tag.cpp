@@ -5,6 +5,7 @@
 // them, their values whole and case-sensitively.
 #include "pageparser/lexora_parser.h"
 
+#include <algorithm>
 #include <iterator>
 #include <string_view>
 
@@ -124,6 +125,7 @@ void TLexoraParser::openHeading(int32_t level) {
   // A heading level replaces the whole word: every span, list and table bit
   // goes with it.
   tagState_ = static_cast<uint32_t>(level);
+  openListDepth_ = 0;
   if (level == 2) {
     clearLanguage();
     sectionKind_ = SK_NONE;
@@ -242,7 +244,11 @@ void TLexoraParser::openListElement(TagKind kind) {
   tagState_ |= listStateBit(kind);
   switch (kind) {
     case TagKind::Ol:
+      if (currentMarkup_) pushOpenList(kind);
       restartListItemMarker();
+      break;
+    case TagKind::Ul:
+      if (currentMarkup_) pushOpenList(kind);
       break;
     case TagKind::Li:
       appendListItemMarker();
@@ -279,11 +285,42 @@ void TLexoraParser::advanceListItemMarker() {
   ++listItemMarkerLength_;
 }
 
+void TLexoraParser::pushOpenList(TagKind kind) {
+  if (openListDepth_ < kMaxOpenLists) {
+    TOpenList& list = openLists_[openListDepth_];
+    list.kind = kind;
+    list.markerLength = listItemMarkerLength_;
+    std::copy_n(listItemMarker_, listItemMarkerLength_, list.marker);
+  }
+  ++openListDepth_;
+}
+
+void TLexoraParser::popOpenList(TagKind kind) {
+  // An end tag closes the innermost open list of its kind and every list
+  // inside it; one of no open list closes nothing.
+  int32_t depth = std::min(openListDepth_, kMaxOpenLists);
+  while (depth > 0 && openLists_[depth - 1].kind != kind) --depth;
+  if (depth == 0) {
+    if (openListDepth_ > kMaxOpenLists) --openListDepth_;  // one of the lists counted only
+    return;
+  }
+  const TOpenList& closed = openLists_[depth - 1];
+  listItemMarkerLength_ = closed.markerLength;
+  std::copy_n(closed.marker, closed.markerLength, listItemMarker_);
+  openListDepth_ = depth - 1;
+  for (int32_t i = 0; i < openListDepth_; ++i) tagState_ |= listStateBit(openLists_[i].kind);
+}
+
 void TLexoraParser::appendListItemMarker() {
-  // Ordered lists win over unordered ones, so an item of a list nested in the
-  // other kind is numbered. An item of neither kind adds nothing and leaves
-  // the store untouched (no empty sub-section appears for it).
-  if (tagState_ & TS_OL) {
+  // In the current markup an item takes the marker of the innermost list.
+  // Otherwise ordered lists win over unordered ones, so an item of a list
+  // nested in the other kind is numbered. An item of neither kind adds
+  // nothing and leaves the store untouched (no empty sub-section appears for
+  // it).
+  const bool ordered = currentMarkup_ && openListDepth_ > 0
+                           ? openLists_[std::min(openListDepth_, kMaxOpenLists) - 1].kind == TagKind::Ol
+                           : (tagState_ & TS_OL) != 0;
+  if (ordered) {
     advanceListItemMarker();
     appendSectionText(currentSectionText(), listItemMarker_, listItemMarkerLength_);
   } else if (tagState_ & TS_UL) {

@@ -102,6 +102,7 @@ TEST(DecodeHtmlReferencesTest, References_DecodeAsABrowserShowsThem) {
       {u"a&#13;&#x0D;&#10;b", u"a\nb"},
       {u"&#x;&#xZ;&#;&&amp;&lt;;", u"&#x;&#xZ;&#;&&<;"},
       {u"AT&T &", u"AT&T &"},
+      {u"&;&&;a", u"&;&&;a"},  // no name at all
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(testing::Message() << "row " << (&c - kCases));

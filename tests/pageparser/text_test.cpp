@@ -207,6 +207,19 @@ TEST(CurrentMarkupTextTest, LineEndsInText_ShowAsOneBlank) {
   EXPECT_EQ(page.entry(), u"[[English]]\n[Noun]\na\n[Verb]\nb\n[Noun]\nc\n");
 }
 
+// An item is marked by its own list, and a list counts on after one nested
+// in it; the classic rules keep one bit a kind.
+TEST(CurrentMarkupTextTest, NestedLists_EachItemMarkedByItsOwnList) {
+  const TNounTextCase kCases[] = {
+      {u"<ol><li>a<ol><li>b</li></ol></li><li>c</li></ol>", u"1.a\n1.b\n2.c", u"1.a\n1.bc"},
+      {u"<ol><li>a<ul><li>q</li></ul></li><li>b</li></ol>", u"1.a\n - q\n2.b", u"1.a\n2.q\n3.b"},
+      {u"<ul><li>a<ol><li>b</li></ol></li><li>c</li></ul>", u" - a\n1.b\n - c", u" - a\n1.b\n - c"},
+      {u"<ol><li>a<ul><li>q<ol><li>r</ol></ul><li>b</ol>", u"1.a\n - q\n1.r\n2.b", u"1.a\n2.q\n1.rb"},
+      {u"<ol><li>a</ul><li>b</ol><li>c", u"1.a\n2.bc", u"1.a\n2.bc"},
+  };
+  expectNounTextsInBothModes(kCases);
+}
+
 TEST(CurrentMarkupTextTest, Pronunciation_FirstTranscriptionOfTheSection) {
   const struct {
     const char16_t* html;  // after the language headline
