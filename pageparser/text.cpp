@@ -34,7 +34,9 @@ std::u16string_view trimmed(std::u16string_view text) {
 
 // A pronunciation headline of any edition, alone or numbered ("Pronunciation 2").
 bool isPronunciationHeadline(std::u16string_view name) {
-  for (const std::u16string_view label : {u"Pronunciation", u"Prononciation", u"\u767a\u97f3"}) {
+  using namespace std::string_view_literals;
+  if (name.empty() || (name.front() != u'P' && name.front() != u'\u767a')) return false;
+  for (const std::u16string_view label : {u"Pronunciation"sv, u"Prononciation"sv, u"\u767a\u97f3"sv}) {
     if (name.substr(0, label.size()) != label) continue;
     std::u16string_view number = name.substr(label.size());
     if (number.empty()) return true;

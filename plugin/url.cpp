@@ -116,17 +116,19 @@ struct TUrlParts {
   bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
 };
 
-constexpr bool isSchemeChar(char c) {
-  return isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+template <class Unit>
+constexpr bool isSchemeChar(Unit c) {
+  return isAsciiLetter(c) || (c >= Unit('0') && c <= Unit('9')) || c == Unit('+') || c == Unit('-') || c == Unit('.');
 }
 
 // The length of the scheme that begins `text` (a letter, then letters, digits,
 // "+", "-" or "."), or 0 when no ":" ends such a run.
-size_t schemeLength(std::string_view text) {
+template <class Unit>
+size_t schemeLength(std::basic_string_view<Unit> text) {
   if (text.empty() || !isAsciiLetter(text.front())) return 0;
   size_t i = 1;
   while (i < text.size() && isSchemeChar(text[i])) ++i;
-  return i < text.size() && text[i] == ':' ? i : 0;
+  return i < text.size() && text[i] == Unit(':') ? i : 0;
 }
 
 constexpr char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -274,6 +276,9 @@ __kvstrA resolveUrl(const char* pageUrl, const char* link) {
 }
 
 std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link) {
+  // A link with a scheme stands as written, as most audio links are: no
+  // round trip through UTF-8.
+  if (schemeLength(link) != 0) return std::u16string(link);
   __kvstrA linkBytes;
   toUtf8(linkBytes, link.data(), static_cast<int32_t>(link.size()));
   const __kvstrA url = resolveUrl(pageUrl, linkBytes.str());
