@@ -16,17 +16,13 @@ void TLexoraParser::onEndTag(const char16_t* name, const char16_t* end) {
   if (currentMarkupOpen && closeCurrentMarkupElement(kind)) return;
   if (tagState_ == 0) return;
 
+  if (const int32_t level = headingLevel(kind)) {
+    if (level > deepestHeading_) return;
+    if (currentMarkup_) takeHeadline();
+    tagState_ = 0;
+    return;
+  }
   switch (kind) {
-    case TagKind::H1:
-    case TagKind::H2:
-    case TagKind::H3:
-    case TagKind::H4:
-    case TagKind::H5:
-    case TagKind::H6:
-      if (headingLevel(kind) > deepestHeading_) return;
-      if (currentMarkup_) takeHeadline();
-      tagState_ = 0;
-      return;
     case TagKind::Span:
       spanKind_ = SPAN_NONE;
       tagState_ &= ~TS_SPAN;
@@ -52,19 +48,15 @@ bool TLexoraParser::closeCurrentMarkupElement(TagKind kind) {
     if (kind == hiddenElement_ && hiddenDepth_-- == 0) hiddenElement_ = TagKind::Other;
     return true;
   }
+  if (headingLevel(kind) != 0) {
+    editLinkDepth_ = 0;  // a heading's end ends an edit link left open in it
+    return false;
+  }
   switch (kind) {
     case TagKind::Span:
       if (editLinkDepth_ == 0) return false;
       // A nested span's end only counts; the edit link's own ends as any span.
       return --editLinkDepth_ > 0;
-    case TagKind::H1:
-    case TagKind::H2:
-    case TagKind::H3:
-    case TagKind::H4:
-    case TagKind::H5:
-    case TagKind::H6:
-      editLinkDepth_ = 0;
-      return false;
     case TagKind::Div:
       inHeadingWrapper_ = false;
       return false;
