@@ -71,10 +71,11 @@ TEST(StartTagTest, SpanClassBeforeLanguage_OnlyHeadlineAndEditSectionCount) {
 
 // --- start tags: audio links ---
 
-TEST(StartTagTest, AudioButton_TakesFirstHttpThroughFirstOgg) {
+TEST(StartTagTest, AudioLink_FromButtonOrAnchorInAudioSpan) {
+  // A button gives the first "http://" through the first ".ogg" after it.
   const struct {
-    const char16_t* button;
-    const char16_t* audio;  // <absent>: no record was made
+    const char16_t* html;
+    const char16_t* audio;  // <absent>: no link was kept
   } kCases[] = {
       {u"<button onclick=\"play('http://media.lexora.org/a/En-cat.ogg', 1)\">",
        u"http://media.lexora.org/a/En-cat.ogg"},
@@ -88,31 +89,7 @@ TEST(StartTagTest, AudioButton_TakesFirstHttpThroughFirstOgg) {
       {u"<button onclick=\"http://h/a.OGG\">", u"<absent>"},
       {u"<button>", u"<absent>"},
       {u"<button onclick=\"\">", u"<absent>"},
-  };
-  for (const auto& c : kCases) {
-    ROW(kCases, c);
-    ParsedPage page(h2(u"English") + c.button);
-    EXPECT_EQ(page.audio(u"English"), c.audio);
-  }
-}
-
-TEST(StartTagTest, AudioLinks_FirstOfSectionStays) {
-  ParsedPage page(h2(u"English") + u"<button onclick=\"http://h/1.ogg\">" +
-                  u"<span class=\"unicode audiolink\"><a href=\"http://h/2.ogg\">x</a></span>" +
-                  u"<button onclick=\"http://h/3.ogg\">");
-  EXPECT_EQ(page.audio(u"English"), u"http://h/1.ogg");
-}
-
-TEST(StartTagTest, AudioButtonBeforeLanguage_IsIgnored) {
-  ParsedPage page(u"<button onclick=\"http://h/1.ogg\">" + h2(u"English"));
-  EXPECT_TRUE(page.parser.store().recordCount() == 0);
-}
-
-TEST(StartTagTest, AnchorInAudioSpan_StoredWhenHrefComesFirst) {
-  const struct {
-    const char16_t* html;
-    const char16_t* audio;
-  } kCases[] = {
+      // An anchor in an audio span gives its link when href is its first attribute.
       {u"<span class=\"unicode audiolink\"><a href=\"En-cat.ogg\">", u"En-cat.ogg"},
       {u"<span class=\"unicode audiolink\"><A Href=\"//media.lexora.org/c.ogg\">", u"<absent>"},
       {u"<span class=\"unicode audiolink\"><A href=\"//media.lexora.org/c.ogg\">",
@@ -130,6 +107,18 @@ TEST(StartTagTest, AnchorInAudioSpan_StoredWhenHrefComesFirst) {
     ParsedPage page(h2(u"English") + c.html);
     EXPECT_EQ(page.audio(u"English"), c.audio);
   }
+}
+
+TEST(StartTagTest, AudioLinks_FirstOfSectionStays) {
+  ParsedPage page(h2(u"English") + u"<button onclick=\"http://h/1.ogg\">" +
+                  u"<span class=\"unicode audiolink\"><a href=\"http://h/2.ogg\">x</a></span>" +
+                  u"<button onclick=\"http://h/3.ogg\">");
+  EXPECT_EQ(page.audio(u"English"), u"http://h/1.ogg");
+}
+
+TEST(StartTagTest, AudioButtonBeforeLanguage_IsIgnored) {
+  ParsedPage page(u"<button onclick=\"http://h/1.ogg\">" + h2(u"English"));
+  EXPECT_TRUE(page.parser.store().recordCount() == 0);
 }
 
 // --- start tags: lists, line breaks, tables, footer ---
