@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   __kvstrW wideBase;
   fromUtf8(wideBase, basePath.c_str(), -1);
-  const __kvstrW path = makeAudioPath(wideBase.str(), link.c_str(), u"VoiceFiles", u"c1_");
+  const __kvstrW path = TVoiceFolder(wideBase.str(), u"VoiceFiles").audioPath(link.c_str(), u"c1_");
 
   const __kvstrW folder = directoryPart(wideBase.str());
   std::u16string expected = folder.str();

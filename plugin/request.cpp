@@ -114,6 +114,7 @@ bool isOtherCaseOfStoredName(const LookupResult& result, int32_t stored, const c
 // whichever comes first.
 void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* basePath,
                    DownloadFileFn downloadFile, LookupResult& result) {
+  TVoiceFolder voiceFolder(basePath, kVoiceFolder);
   int32_t stored = 0;
   int32_t calls = 0;
   for (int32_t i = 0; stored < DX_MAX_AUDIO_FILES && calls < kMaxDownloadCalls; ++i) {
@@ -125,7 +126,7 @@ void runAudioStage(TLexoraParser& parser, const char* pageUrl, const char16_t* b
     toUtf8(linkBytes, link.str(), -1);
     const __kvstrA audioUrl = resolveUrl(pageUrl, linkBytes.str());
     if (!isWebUrl(audioUrl.str())) continue;
-    const __kvstrW localPath = makeAudioPath(basePath, audioUrl.str(), kVoiceFolder, kFilePrefix);
+    const __kvstrW localPath = voiceFolder.audioPath(audioUrl.str(), kFilePrefix);
     if (localPath.empty()) continue;
     const char16_t* const fileName = fileNamePart(localPath.str());
     if (isOtherCaseOfStoredName(result, stored, fileName)) continue;

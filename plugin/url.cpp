@@ -287,16 +287,22 @@ std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link) {
   return std::u16string(wide.str(), static_cast<size_t>(wide.length()));
 }
 
-__kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
-                       const char16_t* prefix) {
+TVoiceFolder::TVoiceFolder(const char16_t* basePath, const char16_t* folderName)
+    : folder_(directoryPart(basePath)) {
+  folder_.append(folderName, textLength(folderName));
+}
+
+__kvstrW TVoiceFolder::audioPath(const char* url, const char16_t* prefix) {
   const __kvstrW name = audioFileName(url, prefix);
   if (name.empty()) return name;  // nothing Windows could store
-  __kvstrW path = directoryPart(basePath);
-  path.append(folderName, textLength(folderName));
+  __kvstrW path = folder_;
   if (!path.empty()) {
-    // An existing folder or a failure changes nothing here: a folder that
-    // cannot be made fails the host's download instead.
-    platform::CreateDirectoryW(path.str());
+    if (!made_) {
+      // An existing folder or a failure changes nothing here: a folder that
+      // cannot be made fails the host's download instead.
+      platform::CreateDirectoryW(path.str());
+      made_ = true;
+    }
     path.append(&platform::kPathSeparator, 1);
   }
   path.append(name.str(), name.length());

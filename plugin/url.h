@@ -35,18 +35,30 @@ __kvstrA resolveUrl(const char* pageUrl, const char* link);
 /// resolveUrl for a link in UTF-16, as the page parser keeps it.
 std::u16string resolveLinkText(const char* pageUrl, std::u16string_view link);
 
-/// The local path for the audio file at `url` (a resolved URL, so that one
-/// recording has one name however the page links it): directoryPart(basePath),
-/// then `folderName` and the platform's separator, then `prefix` and the URL's
-/// path (the whole text when urlPathStart finds none; its first "/" dropped,
-/// every other "/" turned into "_"). Creates the folder (one level) as a side
-/// effect. Characters that Windows rejects in a file name ("\" : * ? " < > |
-/// and U+0001 to U+001F) become "_" as well in the part taken from the URL, so
-/// the name always stays inside the folder. The name is then fitted to what
-/// Windows keeps: its trailing dots and blanks cut and, past 255 units, cut
-/// to 255 before its ".ogg". Empty, with no folder made, when no name is left.
-__kvstrW makeAudioPath(const char16_t* basePath, const char* url, const char16_t* folderName,
-                       const char16_t* prefix);
+/// The voice-file folder of one lookup: directoryPart(basePath), then
+/// `folderName`. It is made (one level) once, when the first audio path is
+/// asked for, so a lookup without audio leaves no folder behind and one with
+/// many files asks the file system once.
+class TVoiceFolder {
+ public:
+  TVoiceFolder(const char16_t* basePath, const char16_t* folderName);
+
+  /// The local path for the audio file at `url` (a resolved URL, so that one
+  /// recording has one name however the page links it): the folder and the
+  /// platform's separator, then `prefix` and the URL's path (the whole text
+  /// when urlPathStart finds none; its first "/" dropped, every other "/"
+  /// turned into "_"). Characters that Windows rejects in a file name ("\" :
+  /// * ? " < > | and U+0001 to U+001F) become "_" as well in the part taken
+  /// from the URL, so the name always stays inside the folder. The name is
+  /// then fitted to what Windows keeps: its trailing dots and blanks cut and,
+  /// past 255 units, cut to 255 before its ".ogg". Empty, with no folder
+  /// made, when no name is left.
+  __kvstrW audioPath(const char* url, const char16_t* prefix);
+
+ private:
+  __kvstrW folder_;  // empty, or ends in the platform's separator
+  bool made_ = false;
+};
 
 /// The position in `path` after its last "/" or "\", else after its last ":",
 /// else `path` itself; null for a null path. Both separators count everywhere.

@@ -39,7 +39,7 @@ class TTempFolder {
     fs::remove_all(path_, ignored);
   }
   const fs::path& path() const { return path_; }
-  /// The folder's path with a trailing separator, as makeAudioPath composes it.
+  /// The folder's path with a trailing separator, as TVoiceFolder composes it.
   std::u16string withSeparator() const { return path_.u16string() + kSep; }
 
  private:
@@ -188,9 +188,9 @@ TEST(ResolveUrlTest, LinksResolveAgainstThePageUrl) {
   }
 }
 
-// --- makeAudioPath ---
+// --- TVoiceFolder ---
 
-TEST(MakeAudioPathTest, LinkPath_BecomesThePrefixedName) {
+TEST(VoiceFolderTest, LinkPath_BecomesThePrefixedName) {
   TTempFolder temp;
   const std::u16string base = temp.withSeparator() + u"main.dat";
   const std::u16string folder = temp.withSeparator() + u"VoiceFiles" + kSep;
@@ -210,13 +210,13 @@ TEST(MakeAudioPathTest, LinkPath_BecomesThePrefixedName) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.link ? c.link : "(null)");
-    EXPECT_EQ(std::u16string(makeAudioPath(base.c_str(), c.link, u"VoiceFiles", u"c1_").str()),
+    EXPECT_EQ(std::u16string(TVoiceFolder(base.c_str(), u"VoiceFiles").audioPath(c.link, u"c1_").str()),
               folder + c.want);
   }
   EXPECT_TRUE(fs::is_directory(temp.path() / "VoiceFiles"));
 }
 
-TEST(MakeAudioPathTest, HostileLinks_StayInsideTheVoiceFileFolder) {
+TEST(VoiceFolderTest, HostileLinks_StayInsideTheVoiceFileFolder) {
   TTempFolder temp;
   const std::u16string base = temp.withSeparator() + u"main.dat";
   const std::u16string folder = temp.withSeparator() + u"VoiceFiles" + kSep;
@@ -242,7 +242,7 @@ TEST(MakeAudioPathTest, HostileLinks_StayInsideTheVoiceFileFolder) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.link);
-    const __kvstrW path = makeAudioPath(base.c_str(), c.link, u"VoiceFiles", u"c1_");
+    const __kvstrW path = TVoiceFolder(base.c_str(), u"VoiceFiles").audioPath(c.link, u"c1_");
     const std::u16string got = path.str();
     EXPECT_EQ(got, folder + c.want);
     ASSERT_EQ(got.compare(0, folder.size(), folder), 0) << "outside the voice-file folder";
@@ -255,7 +255,7 @@ TEST(MakeAudioPathTest, HostileLinks_StayInsideTheVoiceFileFolder) {
 
 // Windows drops trailing dots and blanks and refuses a final component past
 // 255 units: the name reported must be the file that exists.
-TEST(MakeAudioPathTest, NamesWindowsCannotKeep_AreFitted) {
+TEST(VoiceFolderTest, NamesWindowsCannotKeep_AreFitted) {
   TTempFolder temp;
   const std::u16string base = temp.withSeparator() + u"main.dat";
   const std::u16string folder = temp.withSeparator() + u"VoiceFiles" + kSep;
@@ -278,12 +278,12 @@ TEST(MakeAudioPathTest, NamesWindowsCannotKeep_AreFitted) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.link.substr(0, 20));
-    const std::u16string got = makeAudioPath(base.c_str(), c.link.c_str(), u"VoiceFiles", u"c1_").str();
+    const std::u16string got = TVoiceFolder(base.c_str(), u"VoiceFiles").audioPath(c.link.c_str(), u"c1_").str();
     EXPECT_EQ(got, folder + c.want);
     EXPECT_LE(got.size() - folder.size(), 255u);
   }
   // Nothing left of the name: no path, and no folder made for it.
-  EXPECT_TRUE(makeAudioPath(base.c_str(), "/. . .", u"Empty", u"").empty());
+  EXPECT_TRUE(TVoiceFolder(base.c_str(), u"Empty").audioPath("/. . .", u"").empty());
   EXPECT_FALSE(fs::exists(temp.path() / "Empty"));
 }
 
@@ -313,53 +313,59 @@ TEST(IsWebUrlTest, OnlyHttpAndHttpsNamingAHost) {
   }
 }
 
-TEST(MakeAudioPathTest, BasePathFolder_DecidesWhereTheFolderGoes) {
+TEST(VoiceFolderTest, BasePathFolder_DecidesWhereTheFolderGoes) {
   TTempFolder temp;
   const std::u16string root = temp.withSeparator();
   // A trailing separator names the folder itself; without it the last
   // component is taken for a file name.
-  EXPECT_EQ(std::u16string(makeAudioPath(root.c_str(), "/x.ogg", u"VoiceFiles", u"c1_").str()),
+  EXPECT_EQ(std::u16string(TVoiceFolder(root.c_str(), u"VoiceFiles").audioPath("/x.ogg", u"c1_").str()),
             root + u"VoiceFiles" + kSep + u"c1_x.ogg");
   const std::u16string sub = root + u"Dict";
-  EXPECT_EQ(std::u16string(makeAudioPath(sub.c_str(), "/x.ogg", u"Voice2", u"c1_").str()),
+  EXPECT_EQ(std::u16string(TVoiceFolder(sub.c_str(), u"Voice2").audioPath("/x.ogg", u"c1_").str()),
             root + u"Voice2" + kSep + u"c1_x.ogg");
   EXPECT_TRUE(fs::is_directory(temp.path() / "VoiceFiles"));
   EXPECT_TRUE(fs::is_directory(temp.path() / "Voice2"));
   EXPECT_FALSE(fs::exists(temp.path() / "Dict"));
 }
 
-TEST(MakeAudioPathTest, ExistingFolder_GivesTheSamePath) {
+// One lookup asks the file system once, however many files it stores; the
+// next lookup makes the folder again if it went meanwhile.
+TEST(VoiceFolderTest, Folder_IsMadeOnceAFolderObject) {
   TTempFolder temp;
   const std::u16string base = temp.withSeparator() + u"main.dat";
-  const std::u16string first = makeAudioPath(base.c_str(), "/x.ogg", u"VoiceFiles", u"c1_").str();
-  const std::u16string second = makeAudioPath(base.c_str(), "/x.ogg", u"VoiceFiles", u"c1_").str();
-  EXPECT_EQ(first, second);
+  TVoiceFolder lookup(base.c_str(), u"VoiceFiles");
+  const std::u16string first = lookup.audioPath("/x.ogg", u"c1_").str();
+  ASSERT_TRUE(fs::is_directory(temp.path() / "VoiceFiles"));
+  fs::remove(temp.path() / "VoiceFiles");
+  EXPECT_EQ(std::u16string(lookup.audioPath("/y.ogg", u"c1_").str()), first.substr(0, first.size() - 5) + u"y.ogg");
+  EXPECT_FALSE(fs::exists(temp.path() / "VoiceFiles"));
+  EXPECT_EQ(std::u16string(TVoiceFolder(base.c_str(), u"VoiceFiles").audioPath("/x.ogg", u"c1_").str()), first);
   EXPECT_TRUE(fs::is_directory(temp.path() / "VoiceFiles"));
 }
 
-TEST(MakeAudioPathTest, FolderThatCannotBeMade_StillGivesThePath) {
+TEST(VoiceFolderTest, FolderThatCannotBeMade_StillGivesThePath) {
   TTempFolder temp;
   const std::u16string base = temp.withSeparator() + u"missing" + kSep + u"main.dat";
-  EXPECT_EQ(std::u16string(makeAudioPath(base.c_str(), "/x.ogg", u"VoiceFiles", u"c1_").str()),
+  EXPECT_EQ(std::u16string(TVoiceFolder(base.c_str(), u"VoiceFiles").audioPath("/x.ogg", u"c1_").str()),
             temp.withSeparator() + u"missing" + kSep + u"VoiceFiles" + kSep + u"c1_x.ogg");
   EXPECT_FALSE(fs::exists(temp.path() / "missing"));
 }
 
-TEST(MakeAudioPathTest, BasePathWithoutFolder_IsRelativeToTheCurrentFolder) {
+TEST(VoiceFolderTest, BasePathWithoutFolder_IsRelativeToTheCurrentFolder) {
   TTempFolder temp;
   TCurrentFolder inside(temp.path());
   const std::u16string want = u"VoiceFiles" + kSep + u"c1_a_x.ogg";
   for (const char16_t* base : {static_cast<const char16_t*>(nullptr), u"", u"main.dat"}) {
     SCOPED_TRACE(base ? std::string(base, base + std::char_traits<char16_t>::length(base)) : "(null)");
-    EXPECT_EQ(std::u16string(makeAudioPath(base, "http://h/a/x.ogg", u"VoiceFiles", u"c1_").str()), want);
+    EXPECT_EQ(std::u16string(TVoiceFolder(base, u"VoiceFiles").audioPath("http://h/a/x.ogg", u"c1_").str()), want);
   }
   EXPECT_TRUE(fs::is_directory(temp.path() / "VoiceFiles"));
 }
 
-TEST(MakeAudioPathTest, EmptyFolderText_AddsNoSeparator) {
+TEST(VoiceFolderTest, EmptyFolderText_AddsNoSeparator) {
   TTempFolder temp;
   TCurrentFolder inside(temp.path());
-  EXPECT_EQ(std::u16string(makeAudioPath(u"main.dat", "/a/x.ogg", u"", u"c1_").str()), u"c1_a_x.ogg");
+  EXPECT_EQ(std::u16string(TVoiceFolder(u"main.dat", u"").audioPath("/a/x.ogg", u"c1_").str()), u"c1_a_x.ogg");
   EXPECT_TRUE(fs::is_empty(temp.path()));
 }
 
