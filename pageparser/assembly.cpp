@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "textlib/text_util.h"
+
 const char16_t kNoAudioMark[2] = {u'\x01', 0};
 
 namespace {
@@ -34,7 +36,7 @@ struct TEntryRoomWriter {
   void appendRange(const char16_t* src, int32_t n) {
     const int64_t take = n < room ? n : room;
     if (take <= 0) return;
-    std::memcpy(out, src, static_cast<size_t>(take) * sizeof(char16_t));
+    copyElements(out, src, static_cast<size_t>(take));
     out += take;
     room -= take;
   }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "textlib/text_util.h"
+
 namespace {
 /// SipHash-1-3 over the name's units, under a key of this run: the indexes
 /// place names by their hashes, and with a hash anyone can compute, a page of
@@ -134,7 +136,7 @@ int32_t TLanguageStore::nameId(std::u16string_view name) {
 std::u16string_view TLanguageStore::keep(std::u16string_view text) {
   if (text.empty()) return {};
   char16_t* const copy = arena_.allocate(text.size());
-  std::copy(text.begin(), text.end(), copy);
+  copyElements(copy, text.data(), text.size());
   return {copy, text.size()};
 }
 

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
+
+#include "textlib/text_util.h"
 
 namespace {
 // A block holds this many units, or a single larger request whole.
@@ -68,7 +69,7 @@ char16_t* TSectionText::resize(char16_t* data, int32_t length, int32_t capacity,
     fresh = static_cast<char16_t*>(std::malloc(units * sizeof(char16_t)));
     if (!fresh) return nullptr;
   }
-  if (data) std::memcpy(fresh, data, kept * sizeof(char16_t));
+  if (data) copyElements(fresh, data, kept);
   inArena_ = wanted <= kArenaUnits;
   return fresh;
 }

@@ -1,9 +1,9 @@
 #include "textlib/diagnostics.h"
 
-#include <cstring>
 #include <new>
 
 #include "platform/platform.h"
+#include "textlib/text_util.h"
 #include "textlib/utf8.h"
 
 namespace {
@@ -21,7 +21,7 @@ void TDiagnostics::appendOutputLine(std::string_view prefix, const char16_t* tex
   if (room > output_.max_size() - start) throw std::bad_alloc();
   output_.resize(start + static_cast<size_t>(room));
   char* p = &output_[start];
-  std::memcpy(p, prefix.data(), prefix.size());
+  copyElements(p, prefix.data(), prefix.size());
   p += prefix.size();
   p += encodeUtf8(text, length, p);
   *p++ = '\n';

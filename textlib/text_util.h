@@ -81,14 +81,30 @@ struct TBytes16 {
   uint64_t high;
 };
 
-/// memcpy(dst, src, bytes) for ranges that do not overlap. Up to 32 bytes
+/// Copies [from, from + bytes), more than Size bytes and at most twice as
+/// many, as its first and its last Size bytes, one after the other: the
+/// ranges must not overlap.
+template <size_t Size>
+void copyFirstAndLast(char* to, const char* from, size_t bytes) {
+  std::memcpy(to, from, Size);
+  std::memcpy(to + bytes - Size, from + bytes - Size, Size);
+}
+
+/// memcpy(dst, src, bytes) for ranges that do not overlap. Up to 256 bytes
 /// are moved by fixed-size copies, which compile to plain loads and stores:
-/// the many short texts cost no call.
+/// the many short texts of a page cost no call, which matters most in the
+/// DLL, where each call into the C runtime costs more than such a copy.
 inline void copyBytes(void* dst, const void* src, size_t bytes) {
   auto* to = static_cast<char*>(dst);
   const auto* from = static_cast<const char*>(src);
-  if (bytes > 32) {
+  if (bytes > 256) {
     std::memcpy(to, from, bytes);
+  } else if (bytes > 128) {
+    copyFirstAndLast<128>(to, from, bytes);
+  } else if (bytes > 64) {
+    copyFirstAndLast<64>(to, from, bytes);
+  } else if (bytes > 32) {
+    copyFirstAndLast<32>(to, from, bytes);
   } else if (bytes > 16) {
     copyHeadAndTail<TBytes16>(to, from, bytes);
   } else if (bytes >= 8) {
@@ -114,6 +130,12 @@ inline bool wordHasEitherUnit(uint64_t units, uint64_t as, uint64_t bs) {
 }
 
 }  // namespace detail
+
+/// Copies the `count` elements at `from` to `to`; the ranges must not
+/// overlap. Short runs, most of a page's, are copied without a call.
+template <class T> void copyElements(T* to, const T* from, size_t count) {
+  detail::copyBytes(to, from, count * sizeof(T));
+}
 
 /// The first unit in [p, end) equal to `a` or to `b`, or end; pass the same
 /// unit twice to look for one. Scanners of attribute values and section text

@@ -83,12 +83,14 @@ TEST(TextArenaTest, ExtendsOnlyTheLatestRoomWithinItsBlock) {
   EXPECT_TRUE(arena.extend(second, 4, 1));
 }
 
-// Short runs are copied without a call, in two overlapping pieces: every
-// length up to past the longest such run, after an odd and an even length.
+// Short runs are copied without a call, in two overlapping pieces of a size
+// that depends on the length: every length up to past the longest such run,
+// after an odd and an even length.
 TEST(SectionTextTest, AppendUnits_CopiesExactlyTheRun) {
-  const std::u16string source = u"abcdefghijklmnopqrstuvwxyz";
+  std::u16string source;
+  for (char16_t c = u'A'; source.size() < 140; ++c) source += c;
   for (const char16_t* before : {u"", u"1", u"12"}) {
-    for (int32_t n = 0; n <= 18; ++n) {
+    for (int32_t n = 0; n <= 140; ++n) {
       SCOPED_TRACE(testing::Message() << "after " << std::char_traits<char16_t>::length(before) << ", " << n);
       TSectionText text;
       text.append(before, static_cast<int32_t>(std::char_traits<char16_t>::length(before)));
