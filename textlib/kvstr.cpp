@@ -69,7 +69,9 @@ void __kvstrT<T>::attach(T* array) {
 
 template <class T>
 __kvstrbufT<T>::~__kvstrbufT() {
-  std::free(data_);
+  // Section texts keep their units in an arena and leave nothing here, and
+  // in the DLL a call to free nothing costs more than this test.
+  if (data_) std::free(data_);
 }
 
 template <class T>
