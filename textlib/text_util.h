@@ -97,24 +97,27 @@ void copyFirstAndLast(char* to, const char* from, size_t bytes) {
 inline void copyBytes(void* dst, const void* src, size_t bytes) {
   auto* to = static_cast<char*>(dst);
   const auto* from = static_cast<const char*>(src);
-  if (bytes > 256) {
-    std::memcpy(to, from, bytes);
-  } else if (bytes > 128) {
-    copyFirstAndLast<128>(to, from, bytes);
-  } else if (bytes > 64) {
-    copyFirstAndLast<64>(to, from, bytes);
-  } else if (bytes > 32) {
+  // The shortest first: most runs are a word or two.
+  if (bytes <= 32) {
+    if (bytes > 16) {
+      copyHeadAndTail<TBytes16>(to, from, bytes);
+    } else if (bytes >= 8) {
+      copyHeadAndTail<uint64_t>(to, from, bytes);
+    } else if (bytes >= 4) {
+      copyHeadAndTail<uint32_t>(to, from, bytes);
+    } else if (bytes > 0) {
+      to[0] = from[0];
+      to[bytes - 1] = from[bytes - 1];
+      to[bytes / 2] = from[bytes / 2];
+    }
+  } else if (bytes <= 64) {
     copyFirstAndLast<32>(to, from, bytes);
-  } else if (bytes > 16) {
-    copyHeadAndTail<TBytes16>(to, from, bytes);
-  } else if (bytes >= 8) {
-    copyHeadAndTail<uint64_t>(to, from, bytes);
-  } else if (bytes >= 4) {
-    copyHeadAndTail<uint32_t>(to, from, bytes);
-  } else if (bytes > 0) {
-    to[0] = from[0];
-    to[bytes - 1] = from[bytes - 1];
-    to[bytes / 2] = from[bytes / 2];
+  } else if (bytes <= 128) {
+    copyFirstAndLast<64>(to, from, bytes);
+  } else if (bytes <= 256) {
+    copyFirstAndLast<128>(to, from, bytes);
+  } else {
+    std::memcpy(to, from, bytes);
   }
 }
 
