@@ -56,7 +56,7 @@ class TVoiceFolder {
   __kvstrW audioPath(const char* url, const char16_t* prefix);
 
  private:
-  __kvstrW folder_;  // empty, or ends in the platform's separator
+  __kvstrW folder_;  // directoryPart(basePath) and the folder name; empty: none
   bool made_ = false;
 };
 
